@@ -1,0 +1,47 @@
+// Redis access under the companion daemon's lock.
+#include "common/RedisWrapper.h"
+
+#include <cerrno>
+#include <ctime>
+#include <stdexcept>
+
+namespace {
+
+// Sleeps for `ms` milliseconds, resuming after a signal for the time left.
+void sleepMilliseconds(int ms) {
+  if (ms <= 0) return;
+  timespec request{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
+  timespec remaining{};
+  while (nanosleep(&request, &remaining) == -1 && errno == EINTR) {
+    request = remaining;
+  }
+}
+
+std::runtime_error connectionError(const redisContext* context) {
+  return std::runtime_error(std::string("Redis connection error: ") + context->errstr);
+}
+
+}  // namespace
+
+RedisContextPtr connectToRedis(const std::string& host, int port) {
+  RedisContextPtr context(redisConnect(host.c_str(), port));
+  if (!context) throw std::runtime_error("Can't allocate redis context");
+  if (context->err) throw connectionError(context.get());
+  return context;
+}
+
+RedisReplyPtr RedisWrapper::executeWithLock(const Command& command) const {
+  RedisContextPtr context = connectToRedis(host, port);
+  waitForUnlock(context.get());
+  return RedisReplyPtr(command(context.get()));
+}
+
+void RedisWrapper::waitForUnlock(redisContext* context) const {
+  for (;;) {
+    RedisReplyPtr reply(static_cast<redisReply*>(redisCommand(context, "GET %s", lockKey.c_str())));
+    if (reply && reply->type == redis_type::kNil) return;
+    // A lost connection never answers again: waiting on would hang the worker.
+    if (!reply && context->err) throw connectionError(context);
+    sleepMilliseconds(retryDelayMs);
+  }
+}

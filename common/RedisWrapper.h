@@ -1,0 +1,66 @@
+// The one way to run a command against the local Redis: a fresh connection,
+// a wait until the companion daemon ferryd has released "lock:ferryd", one
+// command, and the connection closed again.
+#ifndef COMMON_REDISWRAPPER_H_
+#define COMMON_REDISWRAPPER_H_
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <hiredis/hiredis.h>
+
+#include "common/BuildSettings.h"
+
+// Owns one hiredis reply; freeReplyObject runs when it goes out of scope.
+struct RedisReplyDeleter {
+  void operator()(redisReply* reply) const { freeReplyObject(reply); }
+};
+using RedisReplyPtr = std::unique_ptr<redisReply, RedisReplyDeleter>;
+
+// Owns one hiredis connection; redisFree runs when it goes out of scope.
+struct RedisContextDeleter {
+  void operator()(redisContext* context) const { redisFree(context); }
+};
+using RedisContextPtr = std::unique_ptr<redisContext, RedisContextDeleter>;
+
+// Reply type numbers of hiredis, as the callers test them.
+namespace redis_type {
+inline constexpr int kString = REDIS_REPLY_STRING;    // 1
+inline constexpr int kArray = REDIS_REPLY_ARRAY;      // 2
+inline constexpr int kInteger = REDIS_REPLY_INTEGER;  // 3
+inline constexpr int kNil = REDIS_REPLY_NIL;          // 4
+inline constexpr int kStatus = REDIS_REPLY_STATUS;    // 5
+inline constexpr int kError = REDIS_REPLY_ERROR;      // 6
+}  // namespace redis_type
+
+// Opens a blocking connection to 127.0.0.1 on the Redis port, with no time-out.
+// Throws std::runtime_error "Can't allocate redis context", or
+// "Redis connection error: " and hiredis's text when the server cannot be reached.
+// Used by RedisWrapper and by the statistics snapshot, which does not wait for the lock.
+RedisContextPtr connectToRedis(const std::string& host, int port);
+
+// Built on the stack for one operation; holds no connection between calls and
+// is never shared between threads.
+struct RedisWrapper {
+  using Command = std::function<redisReply*(redisContext*)>;
+
+  std::string host = "127.0.0.1";
+  int port = build_settings::kRedisPort;
+  std::string lockKey = "lock:ferryd";
+  int retryDelayMs = 100;  // pause between two polls of the lock key
+
+  // Connects, waits until the lock key is absent, runs `command` on the same
+  // connection and closes it. Returns the command's reply, which may be null or
+  // an error reply: callers check presence and type themselves.
+  // Throws std::runtime_error when no connection can be made, or when the
+  // connection breaks while waiting. Never sets or deletes the lock key.
+  RedisReplyPtr executeWithLock(const Command& command) const;
+
+  // Blocks on `context` while the lock key exists (any value, even an empty
+  // string, counts as held; only a nil reply counts as free). An error reply
+  // is retried after the delay; a broken connection throws std::runtime_error.
+  void waitForUnlock(redisContext* context) const;
+};
+
+#endif  // COMMON_REDISWRAPPER_H_

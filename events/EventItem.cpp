@@ -1,0 +1,34 @@
+// Flattening of one event's JSON text.
+#include "events/EventItem.h"
+
+#include <syslog.h>
+
+#include <memory>
+
+#include <json/reader.h>
+
+#include "events/EventJson.h"
+#include "events/EventsException.h"
+
+EventItem& EventItem::parse(const std::string& text) {
+  Json::CharReaderBuilder builder;
+  builder["allowComments"] = true;
+  builder["collectComments"] = true;
+  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  Json::Value root;
+  std::string error;
+  if (!reader->parse(text.data(), text.data() + text.size(), &root, &error) || !root.isObject()) {
+    syslog(LOG_ALERT, "Error parsing the string");
+    throw EventsException("Error parsing the string");
+  }
+  const std::pair<const char*, std::string*> members[] = {
+      {"type", &type},           {"proto", &proto},         {"src_ip", &src_ip},
+      {"dest_ip", &dest_ip},     {"src_port", &src_port},   {"dest_port", &dest_port},
+      {"timestamp", &timestamp}, {"flow_id", &flow_id},
+  };
+  for (const auto& [name, field] : members) {
+    *field = event_json::textForm(root.get(name, Json::Value()));
+  }
+  raw = text;
+  return *this;
+}

@@ -1,0 +1,30 @@
+// Shared JSON reading of stored events.
+#include "events/EventJson.h"
+
+#include <json/writer.h>
+
+namespace event_json {
+
+std::unique_ptr<Json::CharReader> makeReader() {
+  Json::CharReaderBuilder builder;
+  builder["collectComments"] = false;
+  return std::unique_ptr<Json::CharReader>(builder.newCharReader());
+}
+
+bool parse(Json::CharReader& reader, const char* begin, const char* end, Json::Value& out,
+           std::string& error) {
+  error.clear();
+  return reader.parse(begin, end, &out, &error);
+}
+
+std::string textForm(const Json::Value& value) {
+  if (value.isNull()) return std::string();
+  if (value.isObject() || value.isArray()) {
+    Json::StreamWriterBuilder compact;
+    compact["indentation"] = "";
+    return Json::writeString(compact, value);
+  }
+  return value.asString();
+}
+
+}  // namespace event_json

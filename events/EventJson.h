@@ -1,0 +1,30 @@
+// Reading stored event texts: the JSON reader the event operations share and
+// the text form of a member ("443" for the number 443, "" when absent).
+#ifndef EVENTS_EVENTJSON_H_
+#define EVENTS_EVENTJSON_H_
+
+#include <memory>
+#include <string>
+
+#include <json/reader.h>
+#include <json/value.h>
+
+namespace event_json {
+
+// A strict reader with comment collection switched off, as every event
+// operation uses; one per operation, reused for all its elements.
+std::unique_ptr<Json::CharReader> makeReader();
+
+// Parses [begin, end) into `out`. Returns false and sets `error` to the
+// reader's text when the bytes are not JSON.
+bool parse(Json::CharReader& reader, const char* begin, const char* end, Json::Value& out,
+           std::string& error);
+
+// Text form of one member: a string unchanged, a number as its decimal digits,
+// a boolean as true or false, null or absent as "", an object or array as
+// compact JSON.
+std::string textForm(const Json::Value& value);
+
+}  // namespace event_json
+
+#endif  // EVENTS_EVENTJSON_H_

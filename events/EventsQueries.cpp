@@ -1,0 +1,152 @@
+// Event list queries: pages, counts, single events, flow search and deletion,
+// all read straight from the Redis lists.
+#include "events/Events.h"
+
+#include <syslog.h>
+
+#include <cstring>
+#include <string>
+
+#include "common/RedisWrapper.h"
+#include "events/EventJson.h"
+
+namespace {
+
+// Issues one command through a fresh wrapper (its own connection and lock wait).
+template <typename... Args>
+RedisReplyPtr runCommand(const char* format, Args... args) {
+  RedisWrapper redis;
+  return redis.executeWithLock([&](redisContext* context) {
+    return static_cast<redisReply*>(redisCommand(context, format, args...));
+  });
+}
+
+}  // namespace
+
+Json::Value Events::getEventsByType(const std::string& type, const std::string& offset,
+                                    const std::string& limit) {
+  syslog(LOG_INFO, "Events: Requesting LRANGE %s %s %s", type.c_str(), offset.c_str(),
+         limit.c_str());
+  RedisReplyPtr reply =
+      runCommand("LRANGE %s %s %s", type.c_str(), offset.c_str(), limit.c_str());
+  if (!reply) {
+    syslog(LOG_ALERT, "Events: Redis command error (nullptr reply)");
+    throw EventsException("Events: Redis command error");
+  }
+  if (reply->type != redis_type::kArray) {
+    syslog(LOG_ALERT, "Events: Invalid Redis response type. Expected ARRAY, got: %d",
+           reply->type);
+    throw EventsException("Events: Invalid Redis response");
+  }
+
+  Json::Value events(Json::arrayValue);
+  auto reader = event_json::makeReader();
+  std::string error;
+  for (size_t i = 0; i < reply->elements; ++i) {
+    const redisReply* element = reply->element[i];
+    if (element->str == nullptr) {
+      syslog(LOG_ALERT, "Events: Null string in Redis reply element %zu", i);
+      throw EventsException("Events: Null string in Redis element");
+    }
+    Json::Value& event = events.append(Json::Value());
+    if (!event_json::parse(*reader, element->str, element->str + element->len, event, error)) {
+      syslog(LOG_ALERT, "Events: JSON parsing error at element %zu: %s", i, error.c_str());
+      throw EventsException("Events: JSON parsing error: " + error);
+    }
+  }
+  syslog(LOG_INFO, "Events: Successfully parsed %zu events from Redis",
+         static_cast<size_t>(reply->elements));
+  return events;
+}
+
+int64_t Events::getEventsCountByType(const std::string& type) {
+  syslog(LOG_INFO, "Events: Requesting LLEN for key: %s", type.c_str());
+  RedisReplyPtr reply = runCommand("LLEN %s", type.c_str());
+  if (!reply) {
+    syslog(LOG_ALERT, "Events: Redis command returned null reply for key: %s", type.c_str());
+    throw EventsException("Events: Redis command error");
+  }
+  if (reply->type != redis_type::kInteger) {
+    syslog(LOG_ALERT, "Events: Invalid Redis reply type for key: %s. Expected INTEGER, got: %d",
+           type.c_str(), reply->type);
+    throw EventsException("Events: Invalid Redis response");
+  }
+  syslog(LOG_INFO, "Events: LLEN for key: %s returned count: %lld", type.c_str(),
+         static_cast<long long>(reply->integer));
+  return reply->integer;
+}
+
+Json::Value Events::getEventById(const std::string& type, const std::string& id) {
+  const long long index = std::stoll(id);
+  RedisReplyPtr reply = runCommand("LINDEX %s %lld", type.c_str(), index);
+  if (!reply) {
+    syslog(LOG_ALERT, "Events: Redis command error");
+    throw EventsException("Events: Redis command error");
+  }
+  if (reply->type == redis_type::kNil) throw EventsException("Events: Event not found");
+  if (reply->type != redis_type::kString) throw EventsException("Events: Invalid Redis response");
+
+  Json::Value event;
+  std::string error;
+  auto reader = event_json::makeReader();
+  if (!event_json::parse(*reader, reply->str, reply->str + reply->len, event, error)) {
+    throw EventsException("Events: JSON parsing error: " + error);
+  }
+  return event;
+}
+
+Json::Value Events::searchEventByFlowId(const std::string& flow_id) {
+  RedisReplyPtr keys = runCommand("KEYS *");
+  if (!keys) {
+    syslog(LOG_ALERT, "Events: Redis command error while retrieving keys");
+    throw EventsException("Events: Redis command error while retrieving keys");
+  }
+
+  auto reader = event_json::makeReader();
+  std::string error;
+  Json::Value event;
+  for (size_t k = 0; keys->type == redis_type::kArray && k < keys->elements; ++k) {
+    const char* key = keys->element[k]->str;
+    if (key == nullptr) continue;
+    RedisReplyPtr type = runCommand("TYPE %s", key);
+    if (!type || type->type != redis_type::kStatus || std::strcmp(type->str, "list") != 0) {
+      continue;
+    }
+    RedisReplyPtr list = runCommand("LRANGE %s 0 -1", key);
+    if (!list || list->type != redis_type::kArray) continue;
+    for (size_t i = 0; i < list->elements; ++i) {
+      const char* text = list->element[i]->str;
+      if (text == nullptr) continue;
+      if (!event_json::parse(*reader, text, text + std::strlen(text), event, error)) {
+        syslog(LOG_ALERT, "Events: JSON parsing error in key: %s", key);
+        continue;
+      }
+      if (event.isObject() && event_json::textForm(event["flow_id"]) == flow_id) return event;
+    }
+  }
+  return Json::Value();
+}
+
+bool Events::deleteEvents(const std::string& type) {
+  try {
+    RedisReplyPtr reply = runCommand("DEL %s", type.c_str());
+    if (!reply) {
+      syslog(LOG_ALERT, "Events: Redis command returned null reply for key: %s", type.c_str());
+      throw EventsException("Events: Redis command returned null reply");
+    }
+    if (reply->type != redis_type::kInteger) {
+      syslog(LOG_ALERT, "Events: Unexpected Redis reply type %d for key: %s", reply->type,
+             type.c_str());
+      throw EventsException("Events: Unexpected Redis reply type");
+    }
+    if (reply->integer <= 0) {
+      syslog(LOG_ALERT, "Events: Key not found or not deleted for key: %s", type.c_str());
+      throw EventsException("Events: Key not found or not deleted");
+    }
+    return true;
+  } catch (const std::exception& e) {
+    syslog(LOG_ALERT, "Events: Exception during deleteEvents for key %s: %s", type.c_str(),
+           e.what());
+    throw;
+  }
+}

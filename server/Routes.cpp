@@ -1,0 +1,28 @@
+// The route table, one line per route, in registration order.
+#include "server/Routes.h"
+
+#include "events/Events.h"
+#include "server/Preflight.h"
+
+using Pistache::Http::Method;
+
+const std::vector<RouteEntry>& routeTable() {
+  static const std::vector<RouteEntry> kTable = {
+      {Method::Get, "/events/:event_type", &Events::HandlegetEventsByType},
+      {Method::Get, "/events/count/:event_type", &Events::HandlegetEventsCountByType},
+      {Method::Get, "/events/:event_type/:event_id", &Events::HandlegetEventById},
+      {Method::Get, "/events/search/:flow_id", &Events::HandlesearchEventByFlowId},
+      {Method::Delete, "/events/delete/:event_type", &Events::HandledeleteEvents},
+      {Method::Options, "/events/delete/:event_type", &handlePreflightRequest},
+      {Method::Options, "/rules/toggle", &handlePreflightRequest},
+      {Method::Options, "/rules/add/", &handlePreflightRequest},
+      {Method::Options, "/rules/validate/", &handlePreflightRequest},
+      {Method::Options, "/rules/delete/", &handlePreflightRequest},
+      {Method::Options, "/rules/update/", &handlePreflightRequest},
+      {Method::Options, "/rules/additional/update/", &handlePreflightRequest},
+      {Method::Options, "/validate_rule_endpoint", &handlePreflightRequest},
+      {Method::Options, "/ioc/toggle/", &handlePreflightRequest},
+      {Method::Options, "/ioc/rules/modify/", &handlePreflightRequest},
+  };
+  return kTable;
+}

@@ -1,0 +1,23 @@
+// The HTTP endpoint of the process.
+#include "server/Server.h"
+
+#include "server/Routes.h"
+
+Server::Server(Pistache::Address address) : endpoint_(address) {}
+
+void Server::run() {
+  setupRoutes();
+  endpoint_.serve();
+}
+
+void Server::setupRoutes() {
+  for (const RouteEntry& route : routeTable()) {
+    router_.addRoute(route.method, route.path, Pistache::Rest::Routes::bind(route.handler));
+  }
+  // ReuseAddr lets a restarted service bind again at once instead of failing
+  // while the previous process's connections linger in TIME_WAIT.
+  auto options = Pistache::Http::Endpoint::options().threads(2).flags(
+      Pistache::Tcp::Options::ReuseAddr);
+  endpoint_.init(options);
+  endpoint_.setHandler(router_.handler());
+}

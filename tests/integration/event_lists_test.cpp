@@ -1,0 +1,152 @@
+// The event list routes against the tests' own Redis: pages, counts, single
+// events, flow search, deletion, and their error replies.
+#include <json/json.h>
+
+#include "support/Harness.h"
+
+namespace {
+
+using harness::get;
+using harness::http;
+using harness::HttpReply;
+using harness::TestRedis;
+
+std::string event(int i, const std::string& flow) {
+  return R"({"timestamp":"2026-01-01T00:00:0)" + std::to_string(i % 10) +
+         R"(.000+0000","flow_id":)" + flow + R"(,"event_type":"alert","src_ip":"10.0.0.)" +
+         std::to_string(i) + R"(","zeta":1,"alpha":2})";
+}
+
+Json::Value parse(const std::string& text) {
+  Json::Value value;
+  Json::Reader reader;
+  EXPECT_TRUE(reader.parse(text, value)) << text;
+  return value;
+}
+
+class EventListsTest : public harness::IntegrationTest {
+ protected:
+  void expectEventsReply(const HttpReply& reply) {
+    EXPECT_EQ(reply.status, 200) << reply.body;
+    EXPECT_EQ(reply.header("Content-Type").value_or(""), "application/json");
+    EXPECT_EQ(reply.header("Access-Control-Allow-Origin").value_or(""), "*");
+    EXPECT_EQ(reply.headerCount("Access-Control-Allow-Methods"), 0u);
+    EXPECT_EQ(reply.headerCount("Access-Control-Allow-Headers"), 0u);
+  }
+  void expectError(const HttpReply& reply, const std::string& body) {
+    EXPECT_EQ(reply.status, 500);
+    EXPECT_EQ(reply.body, body);
+    EXPECT_EQ(reply.headerCount("Content-Type"), 0u);
+    EXPECT_EQ(reply.header("Access-Control-Allow-Origin").value_or(""), "*");
+  }
+};
+
+TEST_F(EventListsTest, PageUsesOffsetAndInclusiveLimit) {
+  std::vector<std::string> events;
+  for (int i = 0; i < 120; ++i) events.push_back(event(i, std::to_string(1000 + i)));
+  TestRedis::rpush("alert", events);
+
+  const HttpReply all = get("/events/alert");
+  expectEventsReply(all);
+  const Json::Value page = parse(all.body);
+  ASSERT_EQ(page.size(), 101u);
+  EXPECT_EQ(page[0]["flow_id"].asInt(), 1000);
+  EXPECT_EQ(page[100]["flow_id"].asInt(), 1100);
+
+  EXPECT_EQ(parse(get("/events/alert?offset=3&limit=4").body).size(), 2u);
+  EXPECT_EQ(parse(get("/events/alert?offset=5&limit=2").body).size(), 0u);
+  EXPECT_EQ(parse(get("/events/alert?offset=-2&limit=-1").body)[1]["flow_id"].asInt(), 1119);
+}
+
+TEST_F(EventListsTest, PageIsReserialisedWithSortedMembersAndTabs) {
+  TestRedis::rpush("dns", {R"({"zeta":1,"alpha":"x"})"});
+  const HttpReply reply = get("/events/dns?offset=0&limit=0");
+  expectEventsReply(reply);
+  EXPECT_EQ(reply.body, "[\n\t{\n\t\t\"alpha\" : \"x\",\n\t\t\"zeta\" : 1\n\t}\n]");
+}
+
+TEST_F(EventListsTest, MissingTypeGivesEmptyArrayAndZeroCount) {
+  const HttpReply list = get("/events/nothing");
+  expectEventsReply(list);
+  EXPECT_EQ(list.body, "[]");
+  const HttpReply count = get("/events/count/nothing");
+  EXPECT_EQ(count.status, 200);
+  EXPECT_EQ(count.body, "0");
+  EXPECT_EQ(count.headerCount("Content-Type"), 0u);
+  EXPECT_EQ(count.header("Access-Control-Allow-Origin").value_or(""), "*");
+}
+
+TEST_F(EventListsTest, CountAndLiteralSegmentWinOverNamedOne) {
+  TestRedis::rpush("alert", {event(1, "5"), event(2, "6"), event(3, "7")});
+  EXPECT_EQ(get("/events/count/alert").body, "3");
+  // "/events/search/1" is the flow search, not event 1 of a list named "search".
+  TestRedis::rpush("search", {event(9, "99")});
+  const HttpReply search = get("/events/search/6");
+  expectEventsReply(search);
+  EXPECT_EQ(parse(search.body)["flow_id"].asInt(), 6);
+}
+
+TEST_F(EventListsTest, ErrorReplies) {
+  TestRedis::rpush("alert", {event(1, "5")});
+  TestRedis::command({"SET", "plain", "x"});
+  const std::pair<std::string, std::string> cases[] = {
+      {"/events/alert?limit=abc", "Events: Invalid Redis response"},
+      {"/events/plain", "Events: Invalid Redis response"},
+      {"/events/count/plain", "Events: Invalid Redis response"},
+      {"/events/alert/abc", "stoll"},
+      {"/events/alert/99999999999999999999", "stoll"},
+      {"/events/alert/1", "Events: Event not found"},
+      {"/events/nothing/0", "Events: Event not found"},
+      {"/events/plain/0", "Events: Invalid Redis response"},
+  };
+  for (const auto& [path, body] : cases) {
+    SCOPED_TRACE(path);
+    expectError(get(path), body);
+  }
+}
+
+TEST_F(EventListsTest, ById) {
+  TestRedis::rpush("alert", {event(1, "5"), event(2, "6"), event(3, "7")});
+  const HttpReply first = get("/events/alert/0");
+  expectEventsReply(first);
+  EXPECT_EQ(parse(first.body)["flow_id"].asInt(), 5);
+  EXPECT_EQ(parse(get("/events/alert/-1").body)["flow_id"].asInt(), 7);
+  EXPECT_EQ(parse(get("/events/alert/+1x").body)["flow_id"].asInt(), 6);
+}
+
+TEST_F(EventListsTest, FlowSearchScansEveryListAndSkipsBadElements) {
+  TestRedis::rpush("stats", {R"({"stats":{"uptime":1}})"});
+  TestRedis::rpush("flow", {"not json", "17", event(4, "1234567890123456789")});
+  TestRedis::command({"SET", "plain", "x"});
+  const HttpReply found = get("/events/search/1234567890123456789");
+  expectEventsReply(found);
+  EXPECT_EQ(parse(found.body)["src_ip"].asString(), "10.0.0.4");
+
+  const HttpReply none = get("/events/search/42");
+  expectEventsReply(none);
+  EXPECT_EQ(none.body, "null");
+}
+
+TEST_F(EventListsTest, BadElementFailsEveryPageThatHoldsIt) {
+  TestRedis::rpush("alert", {event(1, "5"), "{broken", event(3, "7")});
+  const HttpReply reply = get("/events/alert");
+  EXPECT_EQ(reply.status, 500);
+  EXPECT_EQ(reply.body.rfind("Events: JSON parsing error: ", 0), 0u) << reply.body;
+  EXPECT_EQ(get("/events/alert/1").body.rfind("Events: JSON parsing error: ", 0), 0u);
+  // Pages without it, and the server itself, keep working.
+  EXPECT_EQ(get("/events/alert?offset=2&limit=2").status, 200);
+  EXPECT_EQ(get("/events/alert/0").status, 200);
+}
+
+TEST_F(EventListsTest, DeleteRemovesTheListOnce) {
+  TestRedis::rpush("dns", {event(1, "5")});
+  const HttpReply deleted = http("DELETE", "/events/delete/dns");
+  EXPECT_EQ(deleted.status, 200);
+  EXPECT_EQ(deleted.body, "Events deleted successfuly");
+  EXPECT_EQ(deleted.header("Content-Type").value_or(""), "text/html");
+  EXPECT_EQ(deleted.header("Access-Control-Allow-Origin").value_or(""), "*");
+  EXPECT_EQ(get("/events/count/dns").body, "0");
+  expectError(http("DELETE", "/events/delete/dns"), "Events: Key not found or not deleted");
+}
+
+}  // namespace

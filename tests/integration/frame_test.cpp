@@ -1,0 +1,113 @@
+// The service frame: preflight routes, unmatched routes, the companion
+// daemon's lock, and replies with Redis stopped.
+#include <future>
+
+#include "support/Harness.h"
+
+namespace {
+
+using harness::get;
+using harness::http;
+using harness::HttpReply;
+using harness::TestRedis;
+
+class FrameTest : public harness::IntegrationTest {};
+
+TEST_F(FrameTest, EveryPreflightRouteAnswersWithTheRulesHeaders) {
+  const char* paths[] = {"/events/delete/alert", "/rules/toggle",           "/rules/add/",
+                         "/rules/validate/",     "/rules/delete/",          "/rules/update/",
+                         "/rules/additional/update/", "/validate_rule_endpoint", "/ioc/toggle/",
+                         "/ioc/rules/modify/"};
+  for (const char* path : paths) {
+    SCOPED_TRACE(path);
+    const HttpReply reply = http("OPTIONS", path);
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.body, "");
+    EXPECT_EQ(reply.headerCount("Content-Type"), 0u);
+    EXPECT_EQ(reply.header("Access-Control-Allow-Origin").value_or(""), "*");
+    EXPECT_EQ(reply.header("Access-Control-Allow-Methods").value_or(""),
+              "GET, POST, PUT, DELETE, OPTIONS");
+    EXPECT_EQ(reply.header("Access-Control-Allow-Headers").value_or(""),
+              "Origin, X-Requested-With, Content-Type, Accept, Authorization");
+  }
+}
+
+TEST_F(FrameTest, UnmatchedMethodOrPathGetsTheRoutersReplyWithoutHeaders) {
+  struct Case {
+    const char* method;
+    const char* path;
+    long status;
+  };
+  for (const Case& c : {Case{"PUT", "/events/alert", 405}, Case{"OPTIONS", "/events/count/alert", 405},
+                        Case{"GET", "/nowhere", 404}, Case{"GET", "/Events/alert", 404}}) {
+    SCOPED_TRACE(std::string(c.method) + " " + c.path);
+    const HttpReply reply = http(c.method, c.path);
+    EXPECT_EQ(reply.status, c.status);
+    EXPECT_EQ(reply.headerCount("Access-Control-Allow-Origin"), 0u);
+  }
+}
+
+TEST_F(FrameTest, EventRequestWaitsForTheDaemonsLock) {
+  TestRedis::rpush("alert", {R"({"flow_id":1})"});
+  for (const std::string value : {"1", ""}) {
+    SCOPED_TRACE("lock value '" + value + "'");
+    TestRedis::command({"SET", "lock:ferryd", value});
+    auto pending = std::async(std::launch::async, [] { return get("/events/count/alert"); });
+    ASSERT_EQ(pending.wait_for(std::chrono::milliseconds(400)), std::future_status::timeout)
+        << "the request did not wait for the lock";
+    const auto released = std::chrono::steady_clock::now();
+    TestRedis::command({"DEL", "lock:ferryd"});
+    ASSERT_EQ(pending.wait_for(std::chrono::milliseconds(2000)), std::future_status::ready);
+    const auto waited = std::chrono::steady_clock::now() - released;
+    EXPECT_LT(waited, std::chrono::milliseconds(300));
+    const HttpReply reply = pending.get();
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.body, "1");
+  }
+  // Waiting never creates or removes the key.
+  EXPECT_EQ(TestRedis::command({"EXISTS", "lock:ferryd"})->integer, 0);
+  TestRedis::command({"SET", "lock:ferryd", "held"});
+  auto pending = std::async(std::launch::async, [] { return get("/events/alert"); });
+  ASSERT_EQ(pending.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+  EXPECT_EQ(std::string(TestRedis::command({"GET", "lock:ferryd"})->str), "held");
+  TestRedis::command({"DEL", "lock:ferryd"});
+  EXPECT_EQ(pending.get().status, 200);
+}
+
+// Starts the test Redis again when a test that stopped it ends, pass or fail.
+struct RedisRestarter {
+  ~RedisRestarter() { TestRedis::start(); }
+};
+
+TEST_F(FrameTest, RedisStoppedFailsAtOnceWithTheConnectionError) {
+  RedisRestarter restart;
+  TestRedis::stop();
+  const char* paths[] = {"/events/alert", "/events/count/alert", "/events/alert/0",
+                         "/events/search/1"};
+  for (const char* path : paths) {
+    SCOPED_TRACE(path);
+    const auto started = std::chrono::steady_clock::now();
+    const HttpReply reply = get(path);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1000));
+    EXPECT_EQ(reply.status, 500);
+    EXPECT_EQ(reply.body, "Redis connection error: Connection refused");
+    EXPECT_EQ(reply.header("Access-Control-Allow-Origin").value_or(""), "*");
+  }
+  EXPECT_EQ(http("DELETE", "/events/delete/alert").body,
+            "Redis connection error: Connection refused");
+}
+
+TEST_F(FrameTest, RedisLostDuringTheLockWaitFailsInsteadOfHanging) {
+  RedisRestarter restart;
+  TestRedis::command({"SET", "lock:ferryd", "1"});
+  auto pending = std::async(std::launch::async, [] { return get("/events/count/alert"); });
+  ASSERT_EQ(pending.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+  TestRedis::stop();
+  ASSERT_EQ(pending.wait_for(std::chrono::milliseconds(3000)), std::future_status::ready)
+      << "the request hung after Redis went away";
+  const HttpReply reply = pending.get();
+  EXPECT_EQ(reply.status, 500);
+  EXPECT_EQ(reply.body.rfind("Redis connection error: ", 0), 0u) << reply.body;
+}
+
+}  // namespace

@@ -1,0 +1,361 @@
+// Integration test harness: processes, configuration, stand-ins and HTTP.
+#include "support/Harness.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+#include <curl/curl.h>
+
+#include "common/BuildSettings.h"
+#include "common/Configuration.h"
+
+namespace harness {
+
+namespace {
+
+pid_t g_redis = -1;
+pid_t g_server = -1;
+
+bool portAnswers(int port) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
+  close(fd);
+  return ok;
+}
+
+bool alive(pid_t pid) {
+  if (pid <= 0) return false;
+  int status = 0;
+  return waitpid(pid, &status, WNOHANG) == 0;
+}
+
+void stopProcess(pid_t& pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  bool done = waitFor([&] { return !alive(pid); }, std::chrono::milliseconds(5000));
+  if (!done) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+  pid = -1;
+}
+
+pid_t spawn(const std::vector<std::string>& argv, const std::string& logFile,
+            const std::vector<std::pair<std::string, std::string>>& env) {
+  pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    int fd = open(logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    if (fd >= 0) {
+      dup2(fd, 1);
+      dup2(fd, 2);
+      close(fd);
+    }
+    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+void makeDirs(const std::string& path) {
+  std::string partial;
+  std::stringstream in(path);
+  std::string piece;
+  while (std::getline(in, piece, '/')) {
+    if (piece.empty()) continue;
+    partial += "/" + piece;
+    mkdir(partial.c_str(), 0755);
+  }
+}
+
+size_t collectBody(char* data, size_t size, size_t count, void* target) {
+  static_cast<std::string*>(target)->append(data, size * count);
+  return size * count;
+}
+
+size_t collectHeader(char* data, size_t size, size_t count, void* target) {
+  std::string line(data, size * count);
+  const size_t colon = line.find(':');
+  if (colon != std::string::npos) {
+    std::string value = line.substr(colon + 1);
+    const size_t first = value.find_first_not_of(" \t");
+    const size_t last = value.find_last_not_of(" \t\r\n");
+    value = first == std::string::npos ? "" : value.substr(first, last - first + 1);
+    static_cast<HttpReply*>(target)->headers.emplace_back(line.substr(0, colon), value);
+  }
+  return size * count;
+}
+
+bool sameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
+}
+
+}  // namespace
+
+std::string workDir() { return PAVORA_TEST_WORK_DIR; }
+std::string dataDir() { return PAVORA_TEST_DATA_DIR; }
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+void writeFile(const std::string& path, const std::string& content) {
+  makeDirs(path.substr(0, path.rfind('/')));
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+}
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+// ---- HTTP -----------------------------------------------------------------
+
+std::optional<std::string> HttpReply::header(const std::string& name) const {
+  for (const auto& [key, value] : headers) {
+    if (sameName(key, name)) return value;
+  }
+  return std::nullopt;
+}
+
+size_t HttpReply::headerCount(const std::string& name) const {
+  size_t count = 0;
+  for (const auto& entry : headers) count += sameName(entry.first, name) ? 1 : 0;
+  return count;
+}
+
+HttpReply http(const std::string& method, const std::string& path, const std::string& body,
+               std::chrono::milliseconds timeout) {
+  HttpReply reply;
+  std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
+  const std::string address =
+      "http://127.0.0.1:" + std::to_string(build_settings::kHttpPort) + path;
+  curl_slist* headers = curl_slist_append(nullptr, "Expect:");
+  if (!body.empty()) headers = curl_slist_append(headers, "Content-Type: application/json");
+  curl_easy_setopt(curl.get(), CURLOPT_URL, address.c_str());
+  curl_easy_setopt(curl.get(), CURLOPT_CUSTOMREQUEST, method.c_str());
+  curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headers);
+  curl_easy_setopt(curl.get(), CURLOPT_NOPROXY, "*");
+  curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, static_cast<long>(timeout.count()));
+  curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, collectBody);
+  curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &reply.body);
+  curl_easy_setopt(curl.get(), CURLOPT_HEADERFUNCTION, collectHeader);
+  curl_easy_setopt(curl.get(), CURLOPT_HEADERDATA, &reply);
+  if (!body.empty() || method == "POST") {
+    curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDS, body.c_str());
+    curl_easy_setopt(curl.get(), CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
+  }
+  if (method == "HEAD") curl_easy_setopt(curl.get(), CURLOPT_NOBODY, 1L);
+  if (curl_easy_perform(curl.get()) == CURLE_OK) {
+    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &reply.status);
+  }
+  curl_slist_free_all(headers);
+  return reply;
+}
+
+// ---- Redis ------------------------------------------------------------------
+
+void TestRedis::start() {
+  if (alive(g_redis)) return;
+  if (portAnswers(build_settings::kRedisPort)) {
+    throw std::runtime_error("something already answers on the test Redis port " +
+                             std::to_string(build_settings::kRedisPort) +
+                             "; the tests only use a Redis they start themselves");
+  }
+  makeDirs(workDir());
+  g_redis = spawn({"redis-server", "--port", std::to_string(build_settings::kRedisPort),
+                   "--bind", "127.0.0.1", "--save", "", "--appendonly", "no", "--dir",
+                   workDir()},
+                  workDir() + "/redis.log", {});
+  if (!waitFor([] { return portAnswers(build_settings::kRedisPort); })) {
+    throw std::runtime_error("test Redis did not start; see " + workDir() + "/redis.log");
+  }
+}
+
+void TestRedis::stop() { stopProcess(g_redis); }
+bool TestRedis::running() { return alive(g_redis); }
+
+RedisReplyPtr TestRedis::command(const std::vector<std::string>& args) {
+  if (!alive(g_redis)) throw std::runtime_error("the test Redis is not running");
+  RedisContextPtr context = connectToRedis("127.0.0.1", build_settings::kRedisPort);
+  std::vector<const char*> argv;
+  std::vector<size_t> lengths;
+  for (const auto& a : args) {
+    argv.push_back(a.data());
+    lengths.push_back(a.size());
+  }
+  return RedisReplyPtr(static_cast<redisReply*>(
+      redisCommandArgv(context.get(), static_cast<int>(argv.size()), argv.data(), lengths.data())));
+}
+
+void TestRedis::flushAll() { command({"FLUSHALL"}); }
+
+void TestRedis::rpush(const std::string& key, const std::vector<std::string>& values) {
+  std::vector<std::string> args{"RPUSH", key};
+  args.insert(args.end(), values.begin(), values.end());
+  if (!values.empty()) command(args);
+}
+
+// ---- Server -----------------------------------------------------------------
+
+void TestServer::start() {
+  if (alive(g_server)) return;
+  if (portAnswers(build_settings::kHttpPort)) {
+    throw std::runtime_error("something already answers on the test HTTP port " +
+                             std::to_string(build_settings::kHttpPort));
+  }
+  const char* path = std::getenv("PATH");
+  const std::string searchPath = std::string(PAVORA_TEST_BIN_DIR) + ":" + (path ? path : "");
+  g_server = spawn({PAVORA_SERVER_BINARY}, workDir() + "/server.log",
+                   {{"PATH", searchPath}, {"PAVORA_STANDIN_DIR", StandIns::dir()}});
+  if (!waitFor([] { return portAnswers(build_settings::kHttpPort) || !alive(g_server); },
+               std::chrono::milliseconds(20000)) ||
+      !alive(g_server)) {
+    throw std::runtime_error("server did not start; see " + workDir() + "/server.log");
+  }
+}
+
+void TestServer::stop() { stopProcess(g_server); }
+
+void TestServer::restart() {
+  stop();
+  start();
+}
+
+bool TestServer::running() { return alive(g_server); }
+
+// ---- Configuration -------------------------------------------------------------
+
+TestConfig::TestConfig() {
+  const std::string files = workDir() + "/files/";
+  const std::pair<const char*, const char*> paths[] = {
+      {"fast_file", "fast.log"},
+      {"geo_file", "GeoLite2-City.mmdb"},
+      {"rules_file", "suricata.rules"},
+      {"tmp_rule_file", "tmp.rules"},
+      {"suricata_conf", "suricata.yaml"},
+      {"additional_rules", "additional.rules"},
+      {"ioc_full_file_path", "ioc"},
+      {"ioc_full_file_name", "ioc/full.csv"},
+      {"ioc_local_file_name", "ioc/threats.json"},
+      {"ioc_domain_rules", "ioc/domains.rules"},
+      {"ioc_url_rules", "ioc/urls.rules"},
+      {"ioc_ip_rules", "ioc/ips.rules"},
+      {"ioc_domains_lst", "ioc/domains.lst"},
+  };
+  for (const auto& [key, file] : paths) setString(key, files + file);
+  setString("ioc_full_link", "http://127.0.0.1:1/full.zip");
+  setString("country", "Russia");
+  setString("city", "Moscow");
+  setRaw("latitude", "55.7558");
+  setRaw("longitude", "37.6173");
+  setRaw("statistical_events", "( \"alert\", \"flow\" )");
+}
+
+TestConfig& TestConfig::setString(const std::string& key, const std::string& value) {
+  std::string quoted = "\"";
+  for (char c : value) {
+    if (c == '"' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  return setRaw(key, quoted + "\"");
+}
+
+TestConfig& TestConfig::setRaw(const std::string& key, const std::string& libconfigText) {
+  values_[key] = libconfigText;
+  return *this;
+}
+
+TestConfig& TestConfig::remove(const std::string& key) {
+  values_.erase(key);
+  return *this;
+}
+
+std::string TestConfig::path(const std::string& key) const {
+  const std::string& raw = values_.at(key);
+  return raw.substr(1, raw.size() - 2);
+}
+
+void TestConfig::write() const {
+  std::string text = "application:\n{\n  settings:\n  {\n";
+  for (const auto& [key, value] : values_) text += "    " + key + " = " + value + ";\n";
+  text += "  };\n};\n";
+  writeRaw(text);
+}
+
+void TestConfig::writeRaw(const std::string& text) {
+  makeDirs(workDir() + "/files/ioc");
+  writeFile(config::path(), text);
+}
+
+void TestConfig::erase() { unlink(config::path()); }
+
+// ---- Stand-ins -------------------------------------------------------------------
+
+std::string StandIns::dir() { return workDir() + "/standins"; }
+
+void StandIns::reset() {
+  makeDirs(dir());
+  for (const char* name : {"systemctl", "suricata", "suricatasc", "sudo", "chown", "pgrep"}) {
+    unlink((dir() + "/" + name + ".exit").c_str());
+    unlink((dir() + "/" + name + ".out").c_str());
+  }
+  writeFile(dir() + "/calls.log", "");
+}
+
+void StandIns::setExit(const std::string& command, int status) {
+  writeFile(dir() + "/" + command + ".exit", std::to_string(status) + "\n");
+}
+
+void StandIns::setOutput(const std::string& command, const std::string& text) {
+  writeFile(dir() + "/" + command + ".out", text);
+}
+
+std::vector<std::string> StandIns::calls() {
+  std::vector<std::string> lines;
+  std::stringstream in(readFile(dir() + "/calls.log"));
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
+// ---- Fixture ----------------------------------------------------------------------
+
+void IntegrationTest::SetUp() {
+  ASSERT_TRUE(TestRedis::running()) << "the test Redis is not running";
+  TestRedis::flushAll();
+  config_.write();
+  StandIns::reset();
+  ASSERT_TRUE(TestServer::running()) << "the server under test is not running";
+}
+
+}  // namespace harness

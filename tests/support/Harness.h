@@ -1,0 +1,133 @@
+// Integration test harness: a Redis that the tests start on the test build's
+// port, the real server binary with stand-in commands first on its PATH, the
+// test configuration file, and a small HTTP client.
+#ifndef TESTS_SUPPORT_HARNESS_H_
+#define TESTS_SUPPORT_HARNESS_H_
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "common/RedisWrapper.h"
+
+namespace harness {
+
+// ---- Folders ---------------------------------------------------------------
+
+// Scratch folder of this test build; the configuration points into it.
+std::string workDir();
+// Source folder of the fixtures (tests/data).
+std::string dataDir();
+// Whole content of `path` ("" when it cannot be read), and writing one.
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& content);
+
+// Polls `condition` until it holds or `timeout` passes; returns the last result.
+bool waitFor(const std::function<bool()>& condition,
+             std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+
+// ---- HTTP --------------------------------------------------------------------
+
+struct HttpReply {
+  long status = 0;  // 0 when the request failed at the transport level
+  std::string body;
+  std::vector<std::pair<std::string, std::string>> headers;  // in order received
+
+  // Value of the first header named `name` (case-insensitive), if any.
+  std::optional<std::string> header(const std::string& name) const;
+  // Number of headers named `name` (case-insensitive).
+  size_t headerCount(const std::string& name) const;
+};
+
+// One request to the server under test on 127.0.0.1, at most `timeout` long.
+HttpReply http(const std::string& method, const std::string& path,
+               const std::string& body = "",
+               std::chrono::milliseconds timeout = std::chrono::milliseconds(20000));
+inline HttpReply get(const std::string& path) { return http("GET", path); }
+inline HttpReply post(const std::string& path, const std::string& body) {
+  return http("POST", path, body);
+}
+
+// ---- The tests' own Redis ----------------------------------------------------
+
+class TestRedis {
+ public:
+  // Starts redis-server on the test port; fails when anything already
+  // answers there (the tests never touch a Redis they did not start).
+  static void start();
+  static void stop();
+  static bool running();
+
+  // One command on a fresh connection, without the lock wait.
+  static RedisReplyPtr command(const std::vector<std::string>& args);
+  static void flushAll();
+  static void rpush(const std::string& key, const std::vector<std::string>& values);
+};
+
+// ---- The server under test -----------------------------------------------------
+
+class TestServer {
+ public:
+  // Starts the server binary with tests/bin first on PATH and waits until it
+  // accepts connections. Its output goes to workDir()/server.log.
+  static void start();
+  static void stop();
+  static void restart();
+  static bool running();
+};
+
+// ---- Configuration -------------------------------------------------------------
+
+// The test configuration file, written at the path compiled into the test
+// build. Values are libconfig text: quoted strings, floats, lists.
+class TestConfig {
+ public:
+  // Every key, pointing at files under workDir()/files.
+  TestConfig();
+
+  TestConfig& setString(const std::string& key, const std::string& value);
+  TestConfig& setRaw(const std::string& key, const std::string& libconfigText);
+  TestConfig& remove(const std::string& key);
+  // Path held by a string key (unquoted).
+  std::string path(const std::string& key) const;
+
+  void write() const;
+  static void writeRaw(const std::string& text);
+  static void erase();
+
+ private:
+  std::map<std::string, std::string> values_;
+};
+
+// ---- Stand-ins for outside commands ------------------------------------------
+
+// The scripts in tests/bin (systemctl, suricata, suricatasc, sudo, chown...)
+// record each call as one line "name arg1 arg2..." and print and exit as set here.
+class StandIns {
+ public:
+  static std::string dir();
+  static void reset();
+  static void setExit(const std::string& command, int status);
+  static void setOutput(const std::string& command, const std::string& text);
+  static std::vector<std::string> calls();
+};
+
+// ---- Fixture -------------------------------------------------------------------
+
+// Base of every integration test: an empty Redis, the default configuration
+// written afresh, stand-ins reset.
+class IntegrationTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  TestConfig config_;
+};
+
+}  // namespace harness
+
+#endif  // TESTS_SUPPORT_HARNESS_H_
