@@ -7,6 +7,7 @@
 #include <iostream>
 #include <memory>
 
+#include <json/reader.h>
 #include <json/value.h>
 #include <json/writer.h>
 #include <libconfig.h++>

@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
-#include <json/reader.h>
-
 struct RedisWrapper;
+namespace Json {
+class CharReader;
+}
 
 // The Redis list keys of application.settings.statistical_events in the file
 // at `path`, in file order. The setting must be a libconfig list (in

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include <gtest/gtest.h>
+#include <json/reader.h>
 
 namespace {
 
