@@ -2,6 +2,7 @@
 #include "server/Routes.h"
 
 #include "events/Events.h"
+#include "net/Net.h"
 #include "server/Preflight.h"
 
 using Pistache::Http::Method;
@@ -23,6 +24,8 @@ const std::vector<RouteEntry>& routeTable() {
       {Method::Options, "/validate_rule_endpoint", &handlePreflightRequest},
       {Method::Options, "/ioc/toggle/", &handlePreflightRequest},
       {Method::Options, "/ioc/rules/modify/", &handlePreflightRequest},
+      {Method::Get, "/net/map/", &Net::HandlegetNetworkMap},
+      {Method::Get, "/net/historicalmap/", &Net::HandlegetHistoricalNetworkMap},
   };
   return kTable;
 }

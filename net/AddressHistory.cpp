@@ -1,0 +1,107 @@
+// The address history: list keys from the configuration, source addresses
+// from the Redis lists, and the document written from them.
+#include "net/AddressHistory.h"
+
+#include <arpa/inet.h>
+
+#include <iostream>
+#include <memory>
+
+#include <json/reader.h>
+#include <json/value.h>
+#include <json/writer.h>
+#include <libconfig.h++>
+
+#include "common/Configuration.h"
+#include "common/RedisWrapper.h"
+
+namespace {
+
+// The one address that a sensor reports for "no address"; never listed.
+constexpr char kUnspecifiedAddress[] = "0.0.0.0";
+
+bool isDottedIpv4(const std::string& text) {
+  in_addr address{};
+  return inet_pton(AF_INET, text.c_str(), &address) == 1;
+}
+
+}  // namespace
+
+std::vector<std::string> readStatisticalEvents(const std::string& path) {
+  std::vector<std::string> keys;
+  try {
+    libconfig::Config cfg;
+    cfg.readFile(path.c_str());
+    const libconfig::Setting& events =
+        cfg.getRoot()["application"]["settings"]["statistical_events"];
+    if (!events.isList()) {
+      throw std::runtime_error(
+          "Expected 'statistical_events' to be an array in configuration file");
+    }
+    for (int i = 0; i < events.getLength(); ++i) {
+      keys.push_back(events[i].operator std::string());
+    }
+  } catch (const libconfig::FileIOException&) {
+    std::cerr << "I/O error while reading file." << std::endl;
+  } catch (const libconfig::ParseException& e) {
+    std::cerr << "Parse error at " << (e.getFile() != nullptr ? e.getFile() : path) << ":"
+              << e.getLine() << " - " << e.getError() << std::endl;
+  } catch (const libconfig::SettingNotFoundException& e) {
+    std::cerr << "Setting not found: " << e.getPath() << std::endl;
+  } catch (const std::exception& e) {
+    std::cerr << "Error: " << e.what() << std::endl;
+  }
+  return keys;
+}
+
+void addSourceIpv4(Json::CharReader& reader, const char* begin, const char* end,
+                   std::set<std::string>& addresses) {
+  Json::Value event;
+  std::string errors;
+  if (!reader.parse(begin, end, &event, &errors)) {
+    std::cerr << "Error parsing JSON: " << errors << std::endl;
+    return;
+  }
+  if (!event.isObject()) return;
+  const Json::Value* source = event.find("src_ip", "src_ip" + 6);
+  // Only a dotted IPv4 text counts: an IPv6 address, an empty or null value,
+  // a number or an object is no address of this history.
+  if (source == nullptr || !source->isString()) return;
+  std::string address = source->asString();
+  if (isDottedIpv4(address)) addresses.insert(std::move(address));
+}
+
+std::set<std::string> get_unique_ipv4(RedisWrapper& redis, const std::vector<std::string>& keys) {
+  std::set<std::string> addresses;
+  const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
+  for (const std::string& key : keys) {
+    RedisReplyPtr reply = redis.executeWithLock([&key](redisContext* context) {
+      return static_cast<redisReply*>(redisCommand(context, "LRANGE %s 0 -1", key.c_str()));
+    });
+    if (!reply || reply->type != redis_type::kArray) {
+      std::cerr << "Error executing LRANGE for key: " << key << std::endl;
+      continue;
+    }
+    for (size_t i = 0; i < reply->elements; ++i) {
+      const redisReply* element = reply->element[i];
+      if (element->str == nullptr) continue;
+      addSourceIpv4(*reader, element->str, element->str + element->len, addresses);
+    }
+  }
+  return addresses;
+}
+
+std::string process_events_and_output(RedisWrapper& redis, const std::string& configPath) {
+  const std::set<std::string> addresses = get_unique_ipv4(redis, readStatisticalEvents(configPath));
+  Json::Value document;
+  for (const std::string& address : addresses) {
+    if (address != kUnspecifiedAddress) document["unique_ips"].append(address);
+  }
+  Json::StreamWriterBuilder writer;
+  writer["indentation"] = "    ";
+  return Json::writeString(writer, document);
+}
+
+std::string process_events_and_output(RedisWrapper& redis) {
+  return process_events_and_output(redis, config::path());
+}
