@@ -20,6 +20,8 @@
 #include <system_error>
 #include <thread>
 
+#include "common/BuildSettings.h"
+
 namespace {
 
 constexpr char kArpFile[] = "/proc/net/arp";
@@ -211,6 +213,7 @@ ArpTable getARPEntries() {
   text << file.rdbuf();
   const auto deadline = std::chrono::steady_clock::now() + kLookupBudget;
   return parseARPTable(text.str(), [deadline](const std::string& ip) {
+    if (!build_settings::kReverseDns) return std::string();
     return std::chrono::steady_clock::now() < deadline ? lookupHostName(ip, deadline) : "";
   });
 }
