@@ -21,13 +21,10 @@ constexpr const char* kHistogramKeys[] = {
 }  // namespace
 
 Json::Value Stats::get_histogramm() {
-  const RedisWrapper redis;
   syslog(LOG_INFO, "Stats: Requesting histogram data from Redis");
   Json::Value histogram(Json::arrayValue);
   for (const char* key : kHistogramKeys) {
-    const RedisReplyPtr reply = redis.executeWithLock([key](redisContext* context) {
-      return static_cast<redisReply*>(redisCommand(context, "LLEN %s", key));
-    });
+    const RedisReplyPtr reply = runWithLock("LLEN %s", key);
     if (!reply) {
       syslog(LOG_ALERT, "Stats: Redis command error (nullptr reply for key '%s')", key);
       throw StatsException("Stats: Redis command error");

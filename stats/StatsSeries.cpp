@@ -26,19 +26,10 @@ constexpr int64_t kNanosPerMinute = 60'000'000'000;
 constexpr nanoseconds kWindow(86'400'000'000'000);  // 24 hours
 constexpr int kSlots = 48;                          // half hours in the window
 
-// One command through a fresh wrapper: its own connection and lock wait.
-template <typename... Args>
-RedisReplyPtr runLocked(const char* format, Args... args) {
-  RedisWrapper redis;
-  return redis.executeWithLock([&](redisContext* context) {
-    return static_cast<redisReply*>(redisCommand(context, format, args...));
-  });
-}
-
 // The whole list `key` as an LRANGE reply whose elements all hold text, or
 // null for an empty list. Callers: both series readers.
 RedisReplyPtr readWholeList(const char* key) {
-  const RedisReplyPtr length = runLocked("LLEN %s", key);
+  const RedisReplyPtr length = runWithLock("LLEN %s", key);
   if (!length) {
     syslog(LOG_ALERT, "Stats: Redis command error (nullptr reply for LLEN)");
     throw StatsException("Stats: Redis command error");
@@ -55,7 +46,7 @@ RedisReplyPtr readWholeList(const char* key) {
     return nullptr;
   }
 
-  RedisReplyPtr range = runLocked("LRANGE %s 0 %d", key, count - 1);
+  RedisReplyPtr range = runWithLock("LRANGE %s 0 %d", key, count - 1);
   if (!range) {
     syslog(LOG_ALERT, "Stats: Redis command error (nullptr reply for LRANGE)");
     throw StatsException("Stats: Redis command error");
