@@ -51,9 +51,11 @@ TEST(StatsItemTest, AbsentOrNullMembersReadAsZeroOrUnknown) {
   };
   const Case cases[] = {
       {R"({"stats": {"decoder": {"pkts": 5}}})", 0, 0, 0, 5},
-      {R"({"stats": {"capture": null, "detect": {"alert": null}, "decoder": {"pkts": 5}}})", 0, 0, 0, 5},
+      {R"({"stats": {"capture": null, "detect": {"alert": null}, "decoder": {"pkts": 5}}})",
+       0, 0, 0, 5},
       // memuse only outside app_layer.flow is not read
-      {R"({"stats": {"memuse": 9, "app_layer": {"memuse": 9, "flow": {}}, "detect": {"alert": 2}}})", 0, 2, 0, 0},
+      {R"({"stats": {"memuse": 9, "app_layer": {"memuse": 9, "flow": {}}, "detect": {"alert": 2}}})",
+       0, 2, 0, 0},
       {R"({"stats": {"capture": {"kernel_packets": 3}}})", 3, 0, 0, 0},
       {R"({"stats": null})", 0, 0, 0, 0},
       {R"({})", 0, 0, 0, 0},

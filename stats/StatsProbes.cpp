@@ -30,8 +30,9 @@ Json::Value Stats::get_histogramm() {
       throw StatsException("Stats: Redis command error");
     }
     if (reply->type != redis_type::kInteger) {
-      syslog(LOG_ALERT, "Stats: Invalid Redis response type for key '%s'. Expected INTEGER, got: %d",
-             key, reply->type);
+      syslog(LOG_ALERT,
+             "Stats: Invalid Redis response type for key '%s'. Expected INTEGER, got: %d", key,
+             reply->type);
       throw StatsException(std::string("Stats: Invalid Redis response type for key '") + key + "'");
     }
     Json::Value count(Json::objectValue);

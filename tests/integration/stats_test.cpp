@@ -291,7 +291,9 @@ TEST_F(StatsTest, ChartErrorReplies) {
       {"stats entry not JSON", "/stats/pkts/", [] { TestRedis::rpush("stats", {"nope"}); },
        "Error parsing the string: "},
       {"value not a number", "/stats/vm/",
-       [] { TestRedis::rpush("stats_report", {report(stamp(minutes(-5)), "1", "1", "\"x\"", "1")}); },
+       [] {
+         TestRedis::rpush("stats_report", {report(stamp(minutes(-5)), "1", "1", "\"x\"", "1")});
+       },
        "Stats: 'virtual_memory' of element 0 is not a number"},
       {"value out of range", "/stats/cpu/",
        [] { TestRedis::rpush("stats_report", {report(stamp(minutes(-5)), "1e8", "1", "1", "1")}); },
