@@ -54,7 +54,8 @@ TEST(StatsItemTest, AbsentOrNullMembersReadAsZeroOrUnknown) {
       {R"({"stats": {"capture": null, "detect": {"alert": null}, "decoder": {"pkts": 5}}})",
        0, 0, 0, 5},
       // memuse only outside app_layer.flow is not read
-      {R"({"stats": {"memuse": 9, "app_layer": {"memuse": 9, "flow": {}}, "detect": {"alert": 2}}})",
+      {R"({"stats": {"memuse": 9, "app_layer": {"memuse": 9, "flow": {}},)"
+       R"( "detect": {"alert": 2}}})",
        0, 2, 0, 0},
       {R"({"stats": {"capture": {"kernel_packets": 3}}})", 3, 0, 0, 0},
       {R"({"stats": null})", 0, 0, 0, 0},
