@@ -63,4 +63,14 @@ struct RedisWrapper {
   void waitForUnlock(redisContext* context) const;
 };
 
+// One formatted command ("LLEN %s", key) through a fresh RedisWrapper: its
+// own connection and lock wait. Returns and throws as executeWithLock.
+template <typename... Args>
+RedisReplyPtr runWithLock(const char* format, Args... args) {
+  const RedisWrapper redis;
+  return redis.executeWithLock([&](redisContext* context) {
+    return static_cast<redisReply*>(redisCommand(context, format, args...));
+  });
+}
+
 #endif  // COMMON_REDISWRAPPER_H_

@@ -4,6 +4,7 @@
 #include "events/Events.h"
 #include "net/Net.h"
 #include "server/Preflight.h"
+#include "stats/Stats.h"
 
 using Pistache::Http::Method;
 
@@ -24,6 +25,15 @@ const std::vector<RouteEntry>& routeTable() {
       {Method::Options, "/validate_rule_endpoint", &handlePreflightRequest},
       {Method::Options, "/ioc/toggle/", &handlePreflightRequest},
       {Method::Options, "/ioc/rules/modify/", &handlePreflightRequest},
+      {Method::Get, "/stats/", &Stats::handlegetStats},
+      {Method::Get, "/stats/pkts/", &Stats::handlegetStatsPkts},
+      {Method::Get, "/stats/alerts/", &Stats::handlegetStatsAlerts},
+      {Method::Get, "/stats/cpu/", &Stats::handlegetStatsCPU},
+      {Method::Get, "/stats/vm/", &Stats::handlegetStatsVM},
+      {Method::Get, "/stats/pm/", &Stats::handlegetStatsPM},
+      {Method::Get, "/stats/histogramm/", &Stats::handlegetHistogramm},
+      {Method::Get, "/suricata/running/", &Stats::handleCheckSuricataStatus},
+      {Method::Get, "/stats/update/", &Stats::handleGetFileDate},
       {Method::Get, "/net/map/", &Net::HandlegetNetworkMap},
       {Method::Get, "/net/historicalmap/", &Net::HandlegetHistoricalNetworkMap},
   };

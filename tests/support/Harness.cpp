@@ -348,6 +348,35 @@ std::vector<std::string> StandIns::calls() {
   return lines;
 }
 
+// ---- Named processes ---------------------------------------------------------------
+
+NamedProcess::NamedProcess(const std::string& name) {
+  const std::string script = workDir() + "/processes/" + name;
+  // `read` is a shell builtin: the script itself waits, with no child of its own.
+  writeFile(script, "#!/bin/sh\nread line\n");
+  chmod(script.c_str(), 0755);
+  int pipeEnds[2];
+  if (pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    dup2(pipeEnds[0], 0);
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
+    execl(script.c_str(), name.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(pipeEnds[0]);
+  pid_ = pid;
+  input_ = pipeEnds[1];
+}
+
+NamedProcess::~NamedProcess() {
+  close(input_);
+  pid_t pid = pid_;
+  stopProcess(pid);
+}
+
 // ---- Fixture ----------------------------------------------------------------------
 
 void IntegrationTest::SetUp() {

@@ -118,6 +118,23 @@ class StandIns {
   static std::vector<std::string> calls();
 };
 
+// ---- Named processes -----------------------------------------------------------
+
+// A process whose name (as pgrep sees it) is `name`: a shell script of that
+// name that waits on its standard input. Running while the object lives; the
+// destructor ends it by its pid and reaps it.
+class NamedProcess {
+ public:
+  explicit NamedProcess(const std::string& name);
+  ~NamedProcess();
+  NamedProcess(const NamedProcess&) = delete;
+  NamedProcess& operator=(const NamedProcess&) = delete;
+
+ private:
+  int pid_ = -1;
+  int input_ = -1;  // write end of the script's standard input
+};
+
 // ---- Fixture -------------------------------------------------------------------
 
 // Base of every integration test: an empty Redis, the default configuration

@@ -1,0 +1,139 @@
+// Reading a statistics event into the snapshot record, and its JSON form.
+#include "stats/StatsItem.h"
+
+#include <gtest/gtest.h>
+#include <json/writer.h>
+
+#include <regex>
+
+namespace {
+
+const char kFullEvent[] = R"({
+  "timestamp": "2024-05-01T13:45:10.123456+0200",
+  "event_type": "stats",
+  "stats": {
+    "uptime": 3600,
+    "capture": {"kernel_packets": 900, "kernel_drops": 7},
+    "decoder": {"pkts": 1000, "bytes": 123456789012, "ipv4": 800, "ipv6": 200,
+                "tcp": 600, "udp": 350, "icmp4": 30, "icmp6": 20},
+    "detect": {"alert": 42},
+    "app_layer": {"flow": {"http": 11, "tls": 12, "memuse": 4096}}
+  }
+})";
+
+TEST(StatsItemTest, ParseReadsEveryCounterByItsPath) {
+  const StatsItem item = StatsItem::parse(kFullEvent);
+  EXPECT_EQ(item.timestamp, "2024-05-01T13:45:10.123456+0200");
+  EXPECT_EQ(item.uptime, 3600);
+  EXPECT_EQ(item.kernel_packets, 900);
+  EXPECT_EQ(item.kernel_drops, 7);
+  EXPECT_EQ(item.decoder_pkts, 1000);
+  EXPECT_EQ(item.decoder_bytes, 123456789012);
+  EXPECT_EQ(item.decoder_ipv4, 800);
+  EXPECT_EQ(item.decoder_ipv6, 200);
+  EXPECT_EQ(item.decoder_tcp, 600);
+  EXPECT_EQ(item.decoder_udp, 350);
+  EXPECT_EQ(item.decoder_icmp4, 30);
+  EXPECT_EQ(item.decoder_icmp6, 20);
+  EXPECT_EQ(item.detect_alert, 42);
+  EXPECT_EQ(item.flow_http, 11);
+  EXPECT_EQ(item.flow_tls, 12);
+  EXPECT_EQ(item.tls_sessions, 12);
+  EXPECT_EQ(item.flow_memuse, 4096);
+  EXPECT_EQ(item.http_requests + item.dns_queries + item.dhcp_acks + item.total_alerts, 0);
+  EXPECT_EQ(item.memuse_resident + item.memuse_virtual, 0.0);
+}
+
+TEST(StatsItemTest, AbsentOrNullMembersReadAsZeroOrUnknown) {
+  struct Case {
+    const char* event;
+    int64_t kernelPackets, detectAlert, flowMemuse, pkts;
+  };
+  const Case cases[] = {
+      {R"({"stats": {"decoder": {"pkts": 5}}})", 0, 0, 0, 5},
+      {R"({"stats": {"capture": null, "detect": {"alert": null}, "decoder": {"pkts": 5}}})",
+       0, 0, 0, 5},
+      // memuse only outside app_layer.flow is not read
+      {R"({"stats": {"memuse": 9, "app_layer": {"memuse": 9, "flow": {}},)"
+       R"( "detect": {"alert": 2}}})",
+       0, 2, 0, 0},
+      {R"({"stats": {"capture": {"kernel_packets": 3}}})", 3, 0, 0, 0},
+      {R"({"stats": null})", 0, 0, 0, 0},
+      {R"({})", 0, 0, 0, 0},
+      {R"({"stats": {"decoder": {"pkts": 2.9}}})", 0, 0, 0, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.event);
+    const StatsItem item = StatsItem::parse(c.event);
+    EXPECT_EQ(item.timestamp, "unknown");
+    EXPECT_EQ(item.kernel_packets, c.kernelPackets);
+    EXPECT_EQ(item.kernel_drops, 0);
+    EXPECT_EQ(item.detect_alert, c.detectAlert);
+    EXPECT_EQ(item.flow_memuse, c.flowMemuse);
+    EXPECT_EQ(item.decoder_pkts, c.pkts);
+  }
+}
+
+// Bad data in the "stats" list used to end the whole process; now the request fails.
+TEST(StatsItemTest, BadEventsThrowInsteadOfEndingTheProcess) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"not json", "Error parsing the string: * Line 1, Column 1"},
+      {R"({"stats": {)", "Error parsing the string: "},
+      {"[1, 2]", "Stats: the statistics event is not a JSON object"},
+      {R"({"timestamp": {"t": 1}})", "Stats: 'timestamp' in the statistics event is not a string"},
+      {R"({"stats": 5})", "Stats: 'stats' in the statistics event is not an object"},
+      {R"({"stats": {"app_layer": []}})",
+       "Stats: 'stats.app_layer' in the statistics event is not an object"},
+      {R"({"stats": {"decoder": {"pkts": "12"}}})",
+       "Stats: counter 'stats.decoder.pkts' in the statistics event is not a 64-bit integer"},
+      {R"({"stats": {"uptime": 9223372036854775808}})",
+       "Stats: counter 'stats.uptime' in the statistics event is not a 64-bit integer"},
+      {R"({"stats": {"detect": {"alert": true}}})",
+       "Stats: counter 'stats.detect.alert' in the statistics event is not a 64-bit integer"},
+      {R"({"stats": {"detect": {"alert": 1e300}}})",
+       "Stats: counter 'stats.detect.alert' in the statistics event is not a 64-bit integer"},
+  };
+  for (const auto& [event, message] : cases) {
+    SCOPED_TRACE(event);
+    try {
+      StatsItem::parse(event);
+      ADD_FAILURE() << "no exception";
+    } catch (const StatsException& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(message, 0), 0u) << e.what();
+    }
+  }
+}
+
+TEST(StatsItemTest, DefaultRecordIsZeroWithTheLocalTimeNow) {
+  const StatsItem item;
+  EXPECT_TRUE(std::regex_match(item.timestamp,
+                               std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)")))
+      << item.timestamp;
+  const Json::Value json = item.toJson();
+  for (const std::string& name : json.getMemberNames()) {
+    if (name != "timestamp") {
+      EXPECT_EQ(json[name].asDouble(), 0.0) << name;
+    }
+  }
+}
+
+TEST(StatsItemTest, JsonHasTheTwentyNineMembersInKeyOrder) {
+  StatsItem item = StatsItem::parse(kFullEvent);
+  item.memuse_resident = 4000;
+  item.memuse_virtual = 1.5;
+  item.total_alerts = 3;
+  Json::StreamWriterBuilder compact;
+  compact["indentation"] = "";
+  EXPECT_EQ(Json::writeString(compact, item.toJson()),
+            R"({"decoder_bytes":123456789012,"decoder_icmp4":30,"decoder_icmp6":20,)"
+            R"("decoder_ipv4":800,"decoder_ipv6":200,"decoder_pkts":1000,"decoder_tcp":600,)"
+            R"("decoder_udp":350,"detect_alert":42,"dhcp_acks":0,"dhcp_discovers":0,)"
+            R"("dhcp_inform":0,"dhcp_offers":0,"dhcp_requests":0,"dns_answers":0,)"
+            R"("dns_queries":0,"flow_http":11,"flow_memuse":4096,"flow_tls":12,)"
+            R"("http_requests":0,"http_responses":0,"kernel_drops":7,"kernel_packets":900,)"
+            R"("memuse_resident":4000.0,"memuse_virtual":1.5,)"
+            R"("timestamp":"2024-05-01T13:45:10.123456+0200","tls_sessions":12,)"
+            R"("total_alerts":3,"uptime":3600})");
+}
+
+}  // namespace

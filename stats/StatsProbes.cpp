@@ -1,0 +1,56 @@
+// The event-count histogram, the probe whether Suricata runs and the
+// modification date of a file.
+#include "stats/Stats.h"
+
+#include <sys/stat.h>
+#include <syslog.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "common/RedisWrapper.h"
+
+namespace {
+
+// The event lists the histogram counts, in reply order ("bittorent-dht" is
+// the daemon's own spelling of the list name).
+constexpr const char* kHistogramKeys[] = {
+    "alert", "anomaly", "quic", "ftp",  "drop", "dhcp",     "http2", "bittorent-dht",
+    "smb",   "dns",     "flow", "http", "tls",  "fileinfo", "ssh",   "stats"};
+
+}  // namespace
+
+Json::Value Stats::get_histogramm() {
+  syslog(LOG_INFO, "Stats: Requesting histogram data from Redis");
+  Json::Value histogram(Json::arrayValue);
+  for (const char* key : kHistogramKeys) {
+    const RedisReplyPtr reply = runWithLock("LLEN %s", key);
+    if (!reply) {
+      syslog(LOG_ALERT, "Stats: Redis command error (nullptr reply for key '%s')", key);
+      throw StatsException("Stats: Redis command error");
+    }
+    if (reply->type != redis_type::kInteger) {
+      syslog(LOG_ALERT,
+             "Stats: Invalid Redis response type for key '%s'. Expected INTEGER, got: %d", key,
+             reply->type);
+      throw StatsException(std::string("Stats: Invalid Redis response type for key '") + key + "'");
+    }
+    Json::Value count(Json::objectValue);
+    count[key] = static_cast<int32_t>(reply->integer);
+    histogram.append(std::move(count));
+  }
+  syslog(LOG_INFO, "Stats: Successfully retrieved histogram data");
+  return histogram;
+}
+
+bool Stats::isSuricataRunning() { return std::system("pgrep Suricata-Main > /dev/null") == 0; }
+
+std::string Stats::getLastModifiedDate(const std::string& path) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) return "File not found";
+  std::tm local{};
+  localtime_r(&status.st_mtime, &local);
+  char text[100];
+  const size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return std::string(text, length);
+}

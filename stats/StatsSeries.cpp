@@ -1,0 +1,257 @@
+// The 24-hour charts: series read from "stats" and "stats_report", the
+// packet increments, and the folding into 48 half-hour slots.
+#include "stats/Stats.h"
+
+#include <syslog.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <limits>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <tuple>
+
+#include <json/reader.h>
+
+#include "common/RedisWrapper.h"
+#include "stats/StatsItem.h"
+
+namespace {
+
+using std::chrono::nanoseconds;
+
+constexpr int64_t kNanosPerMinute = 60'000'000'000;
+constexpr nanoseconds kWindow(86'400'000'000'000);  // 24 hours
+constexpr int kSlots = 48;                          // half hours in the window
+
+// The whole list `key` as an LRANGE reply whose elements all hold text, or
+// null for an empty list. Callers: both series readers.
+RedisReplyPtr readWholeList(const char* key) {
+  const RedisReplyPtr length = runWithLock("LLEN %s", key);
+  if (!length) {
+    syslog(LOG_ALERT, "Stats: Redis command error (nullptr reply for LLEN)");
+    throw StatsException("Stats: Redis command error");
+  }
+  if (length->type != redis_type::kInteger) {
+    syslog(LOG_ALERT, "Stats: Invalid Redis response type for LLEN. Expected INTEGER, got: %d",
+           length->type);
+    throw StatsException("Stats: Invalid Redis response for LLEN");
+  }
+  const int32_t count = static_cast<int32_t>(length->integer);
+  syslog(LOG_INFO, "Stats: Retrieved list length: %d", count);
+  if (count <= 0) {
+    syslog(LOG_INFO, "Stats: List is empty, returning an empty vector");
+    return nullptr;
+  }
+
+  RedisReplyPtr range = runWithLock("LRANGE %s 0 %d", key, count - 1);
+  if (!range) {
+    syslog(LOG_ALERT, "Stats: Redis command error (nullptr reply for LRANGE)");
+    throw StatsException("Stats: Redis command error");
+  }
+  if (range->type != redis_type::kArray) {
+    syslog(LOG_ALERT, "Stats: Invalid Redis response type for LRANGE. Expected ARRAY, got: %d",
+           range->type);
+    throw StatsException("Stats: Invalid Redis response for LRANGE");
+  }
+  for (size_t i = 0; i < range->elements; ++i) {
+    if (range->element[i]->str == nullptr) {
+      syslog(LOG_ALERT, "Stats: Null string in Redis reply element %zu", i);
+      throw StatsException("Stats: Null string in Redis element");
+    }
+  }
+  return range;
+}
+
+// Low 32 bits of a 64-bit count, as the series keep their values.
+int32_t low32(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
+
+// Member `name` of a resource report as a number (null reads as 0).
+// Throws StatsException when it holds something else.
+double numberMember(const Json::Value& entry, const std::string& name, size_t index) {
+  const Json::Value& value = entry[name];
+  if (value.isNull()) return 0.0;
+  if (!value.isNumeric() || value.isBool()) {
+    throw StatsException("Stats: '" + name + "' of element " + std::to_string(index) +
+                         " is not a number");
+  }
+  return value.asDouble();
+}
+
+// `scaled` truncated towards zero; StatsException when it has no 32-bit value.
+int32_t truncated(double scaled, const std::string& name, size_t index) {
+  if (!(scaled > -2147483649.0 && scaled < 2147483648.0)) {
+    throw StatsException("Stats: '" + name + "' of element " + std::to_string(index) +
+                         " is out of range");
+  }
+  return static_cast<int32_t>(scaled);
+}
+
+// The value of one resource report for `type`.
+int32_t resourceValue(const Json::Value& entry, const std::string& type, size_t index) {
+  if (type == "CPU_percent") {
+    return truncated(static_cast<float>(numberMember(entry, type, index)) * 100.0, type, index);
+  }
+  if (type == "physical_memory" || type == "virtual_memory") {
+    return truncated(static_cast<float>(numberMember(entry, type, index)), type, index);
+  }
+  if (type == "alerts") {
+    const double alerts = numberMember(entry, type, index);
+    const Json::Value& value = entry[type];
+    if (value.isInt64()) return low32(value.asInt64());
+    if (alerts > -9223372036854775808.0 && alerts < 9223372036854775808.0) {
+      return low32(static_cast<int64_t>(alerts));
+    }
+    throw StatsException("Stats: 'alerts' of element " + std::to_string(index) +
+                         " is out of range");
+  }
+  syslog(LOG_ALERT, "Stats: Unknown statistics type: %s", type.c_str());
+  throw StatsException("Stats: Unknown statistics type: " + type);
+}
+
+// The chart's pairs, newest slot first.
+std::vector<std::pair<std::string, int32_t>> newestFirst(const ChartData& chart) {
+  std::vector<std::tuple<double, std::string, int32_t>> keyed;
+  keyed.reserve(chart.size());
+  for (const auto& [label, value] : chart) {
+    keyed.emplace_back(std::strtod(label.c_str(), nullptr), label, value);
+  }
+  std::sort(keyed.begin(), keyed.end(),
+            [](const auto& a, const auto& b) { return std::get<0>(a) > std::get<0>(b); });
+  std::vector<std::pair<std::string, int32_t>> sorted;
+  sorted.reserve(keyed.size());
+  for (auto& [hours, label, value] : keyed) sorted.emplace_back(std::move(label), value);
+  return sorted;
+}
+
+}  // namespace
+
+DataSeries Stats::get_stats_as_DataPoints(const std::string& type) {
+  syslog(LOG_INFO, "Stats: Requesting statistics for key 'stats'");
+  const RedisReplyPtr range = readWholeList("stats");
+  if (!range) return DataSeries();
+
+  const bool packets = type == "pkts";
+  DataSeries series;
+  series.reserve(range->elements);
+  for (size_t i = 0; i < range->elements; ++i) {
+    const redisReply* element = range->element[i];
+    const StatsItem item = StatsItem::parse(element->str, element->str + element->len);
+    series.push_back({parseIso8601(item.timestamp),
+                      low32(packets ? item.decoder_pkts : item.detect_alert)});
+  }
+  syslog(LOG_INFO, "Stats: Successfully parsed %zu data points from Redis", series.size());
+  return modifyValues(series);
+}
+
+DataSeries Stats::get_resource_stats_as_DataPoints(const std::string& type) {
+  syslog(LOG_INFO, "Stats: Requesting resource statistics for key 'stats_report'");
+  const RedisReplyPtr range = readWholeList("stats_report");
+  if (!range) return DataSeries();
+
+  Json::CharReaderBuilder builder;
+  builder["collectComments"] = false;
+  const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  Json::Value entry;
+  std::string errors;
+  DataSeries series;
+  series.reserve(range->elements);
+  for (size_t i = 0; i < range->elements; ++i) {
+    const redisReply* element = range->element[i];
+    if (!reader->parse(element->str, element->str + element->len, &entry, &errors)) {
+      syslog(LOG_ALERT, "Stats: JSON parsing error at element %zu: %s", i, errors.c_str());
+      throw StatsException("Stats: JSON parsing error: " + errors);
+    }
+    if (!entry.isObject()) {
+      throw StatsException("Stats: element " + std::to_string(i) + " is not a JSON object");
+    }
+    const Json::Value& time = entry["timestamp"];
+    // A timestamp that is missing or not text cannot be read as a time.
+    const SampleTime when = parseIso8601(time.isString() ? time.asString() : std::string());
+    series.push_back({when, resourceValue(entry, type, i)});
+  }
+  syslog(LOG_INFO, "Stats: Successfully parsed %zu data points from Redis", series.size());
+  return series;
+}
+
+DataSeries Stats::modifyValues(const DataSeries& points) {
+  if (points.size() < 2) return DataSeries();
+  DataSeries increments;
+  increments.reserve(points.size());
+  auto point = points.rbegin();
+  increments.push_back({point->time, 0});
+  int32_t previous = point->value;
+  for (++point; point != points.rend(); ++point) {
+    const int32_t current = point->value;
+    // Wrapping difference: a 32-bit counter that passed 2^31 still gives its step.
+    const int32_t step =
+        static_cast<int32_t>(static_cast<uint32_t>(current) - static_cast<uint32_t>(previous));
+    increments.push_back({point->time, step >= 0 ? step : current});
+    previous = current;
+  }
+  return increments;
+}
+
+SampleTime Stats::parseIso8601(const std::string& text) {
+  std::tm broken{};
+  if (strptime(text.c_str(), "%Y-%m-%dT%H:%M:%S", &broken) == nullptr) {
+    throw std::runtime_error("Failed to parse time");
+  }
+  // Whether summer time applies is the zone's rule for that date.
+  broken.tm_isdst = -1;
+  const std::time_t seconds = mktime(&broken);
+  constexpr std::time_t kLimit = std::numeric_limits<int64_t>::max() / 1'000'000'000;
+  if (seconds > kLimit || seconds < -kLimit) throw std::runtime_error("Failed to parse time");
+  return SampleTime(std::chrono::seconds(seconds));
+}
+
+std::string Stats::generateTimeLabel(double hours) {
+  std::ostringstream label;
+  label.imbue(std::locale::classic());
+  label.setf(std::ios::fixed);
+  label.precision(1);
+  label << hours << 'h';
+  return label.str();
+}
+
+ChartData Stats::generateChartData(const DataSeries& points) {
+  return generateChartData(points, std::chrono::system_clock::now());
+}
+
+ChartData Stats::generateChartData(const DataSeries& points, SampleTime now) {
+  ChartData chart;
+  for (int i = 0; i < kSlots; ++i) chart[generateTimeLabel(i * 0.5 - 24.0)] = 0;
+  const SampleTime start = now - kWindow;
+  // A sample less than a minute older than the window still counts in its first slot.
+  const SampleTime earliest = start - nanoseconds(kNanosPerMinute - 1);
+  for (const DataPoint& point : points) {
+    if (point.time < earliest) continue;
+    const int64_t minutes = (point.time - start).count() / kNanosPerMinute;
+    const uint64_t slot = static_cast<uint64_t>(minutes) / 30;
+    int32_t& value = chart[generateTimeLabel(static_cast<double>(slot) * 0.5 - 24.0)];
+    value = std::max(value, point.value);
+  }
+  return chart;
+}
+
+Json::Value Stats::prepare_data(const std::string& type) {
+  return convert_vector_to_json(newestFirst(generateChartData(get_stats_as_DataPoints(type))));
+}
+
+Json::Value Stats::prepare_resource_data(const std::string& type) {
+  return convert_vector_to_json(
+      newestFirst(generateChartData(get_resource_stats_as_DataPoints(type))));
+}
+
+Json::Value Stats::convert_vector_to_json(
+    const std::vector<std::pair<std::string, int32_t>>& chart) {
+  Json::Value array(Json::arrayValue);
+  for (const auto& [label, value] : chart) {
+    Json::Value& slot = array.append(Json::Value(Json::objectValue));
+    slot["label"] = label;
+    slot["value"] = value;
+  }
+  return array;
+}

@@ -1,0 +1,91 @@
+// The snapshot's tallies over the event lists and the process's own memory:
+// each tally opens its own direct connection and closes it before returning.
+#include "stats/StatsItem.h"
+
+#include <syslog.h>
+
+#include <algorithm>
+#include <memory>
+
+#include <json/reader.h>
+
+#include "stats/DirectRedis.h"
+#include "stats/ProcStat.h"
+
+namespace {
+
+// Walks the first LLEN entries of the list `key` and calls `count` with the
+// string at <group>.<field> of every entry that has one. Entries that are not
+// JSON objects, or lack the member, count for nothing.
+// Callers: get_dns_statistic, get_dhcp_statistic.
+template <typename Count>
+void tallyByType(const char* who, const char* key, const char* group, const char* field,
+                 Count count) {
+  const RedisContextPtr context = direct_redis::connect(who);
+  const std::optional<int32_t> length = direct_redis::listLength(context.get(), key);
+  if (!length) throw StatsException("Error:  Couldn't execute redisCommand");
+  const RedisReplyPtr range =
+      direct_redis::command(context.get(), "LRANGE %s 0 %d", key, *length - 1);
+  if (!range || range->type != redis_type::kArray) {
+    syslog(LOG_ALERT, "Couldn't get key valuest ");
+    throw StatsException("Couldn't get key valuest ");
+  }
+
+  Json::CharReaderBuilder builder;
+  builder["collectComments"] = false;
+  const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  Json::Value entry;
+  const size_t walked = std::min(range->elements, static_cast<size_t>(std::max(*length, 0)));
+  for (size_t i = 0; i < walked; ++i) {
+    const redisReply* element = range->element[i];
+    if (element->str == nullptr) continue;
+    if (!reader->parse(element->str, element->str + element->len, &entry, nullptr) ||
+        !entry.isObject()) {
+      continue;
+    }
+    const Json::Value& members = entry[group];
+    if (!members.isObject()) continue;
+    const Json::Value& type = members[field];
+    if (type.isString()) count(type.asString());
+  }
+}
+
+// "LLEN key" on a connection of its own; 0 when no integer comes back.
+// Callers: get_http_sessions, get_tls_sessions, get_total_alerts.
+int64_t countList(const char* who, const char* key) {
+  const RedisContextPtr context = direct_redis::connect(who);
+  return direct_redis::listLength(context.get(), key).value_or(0);
+}
+
+}  // namespace
+
+std::pair<int64_t, int64_t> StatsItem::get_dns_statistic() {
+  std::pair<int64_t, int64_t> tally{0, 0};
+  tallyByType("getstats", "dns", "dns", "type", [&](const std::string& type) {
+    if (type == "query") ++tally.first;
+    if (type == "answer") ++tally.second;
+  });
+  return tally;
+}
+
+DhcpCounts StatsItem::get_dhcp_statistic() {
+  DhcpCounts tally;
+  tallyByType("getstats dhcp", "dhcp", "dhcp", "dhcp_type", [&](const std::string& type) {
+    if (type == "discover") ++tally.discovers;
+    if (type == "offer") ++tally.offers;
+    if (type == "request") ++tally.requests;
+    if (type == "ack") ++tally.acks;
+    if (type == "inform") ++tally.informs;
+  });
+  return tally;
+}
+
+int64_t StatsItem::get_http_sessions() { return countList("getstats http", "http"); }
+int64_t StatsItem::get_tls_sessions() { return countList("getstats tls", "tls"); }
+int64_t StatsItem::get_total_alerts() { return countList("getstats alerts total", "alert"); }
+
+void StatsItem::mem_usage(double& virtualKiB, double& residentKiB) {
+  const proc_stat::MemoryUsage usage = proc_stat::readSelf();
+  virtualKiB = usage.virtualKiB;
+  residentKiB = usage.residentKiB;
+}
