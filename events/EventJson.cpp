@@ -1,6 +1,8 @@
 // Shared JSON reading of stored events.
 #include "events/EventJson.h"
 
+#include <cstring>
+
 #include <json/writer.h>
 
 namespace event_json {
@@ -9,6 +11,10 @@ std::unique_ptr<Json::CharReader> makeReader() {
   Json::CharReaderBuilder builder;
   builder["collectComments"] = false;
   return std::unique_ptr<Json::CharReader>(builder.newCharReader());
+}
+
+std::unique_ptr<Json::CharReader> makeLenientReader() {
+  return std::unique_ptr<Json::CharReader>(Json::CharReaderBuilder().newCharReader());
 }
 
 bool parse(Json::CharReader& reader, const char* begin, const char* end, Json::Value& out,
@@ -25,6 +31,13 @@ std::string textForm(const Json::Value& value) {
     return Json::writeString(compact, value);
   }
   return value.asString();
+}
+
+const Json::Value& member(const Json::Value& object, const char* name) {
+  static const Json::Value kNull;
+  if (!object.isObject()) return kNull;
+  const Json::Value* found = object.find(name, name + std::strlen(name));
+  return found != nullptr ? *found : kNull;
 }
 
 }  // namespace event_json

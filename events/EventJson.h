@@ -15,6 +15,10 @@ namespace event_json {
 // operation uses; one per operation, reused for all its elements.
 std::unique_ptr<Json::CharReader> makeReader();
 
+// A lenient reader (the library's default settings: comments allowed and
+// collected), for the alert map, the signature statistics and EventItem.
+std::unique_ptr<Json::CharReader> makeLenientReader();
+
 // Parses [begin, end) into `out`. Returns false and sets `error` to the
 // reader's text when the bytes are not JSON.
 bool parse(Json::CharReader& reader, const char* begin, const char* end, Json::Value& out,
@@ -24,6 +28,10 @@ bool parse(Json::CharReader& reader, const char* begin, const char* end, Json::V
 // a boolean as true or false, null or absent as "", an object or array as
 // compact JSON.
 std::string textForm(const Json::Value& value);
+
+// The member `name` of `object`, or null when `object` is no JSON object or
+// lacks the member: stored events are not trusted to be objects.
+const Json::Value& member(const Json::Value& object, const char* name);
 
 }  // namespace event_json
 
