@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include <hiredis/hiredis.h>
 #include <json/writer.h>
 
 namespace event_json {
@@ -21,6 +22,11 @@ bool parse(Json::CharReader& reader, const char* begin, const char* end, Json::V
            std::string& error) {
   error.clear();
   return reader.parse(begin, end, &out, &error);
+}
+
+bool ElementReader::parse(const redisReply& element) {
+  text_ = element.str != nullptr ? element.str : "";
+  return event_json::parse(*reader_, text_, text_ + element.len, event_, error_);
 }
 
 std::string textForm(const Json::Value& value) {

@@ -5,9 +5,12 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include <json/reader.h>
 #include <json/value.h>
+
+struct redisReply;
 
 namespace event_json {
 
@@ -23,6 +26,28 @@ std::unique_ptr<Json::CharReader> makeLenientReader();
 // reader's text when the bytes are not JSON.
 bool parse(Json::CharReader& reader, const char* begin, const char* end, Json::Value& out,
            std::string& error);
+
+// Parses the elements of one Redis list reply in turn, with one reader and
+// one value reused for all of them.
+class ElementReader {
+ public:
+  explicit ElementReader(std::unique_ptr<Json::CharReader> reader) : reader_(std::move(reader)) {}
+
+  // Parses the bytes of `element` (its stored length) into event(). Returns
+  // false, with error() set, when they are not JSON.
+  bool parse(const redisReply& element);
+
+  Json::Value& event() { return event_; }
+  const std::string& error() const { return error_; }
+  // NUL-terminated text of the element last given to parse(), for log lines.
+  const char* text() const { return text_; }
+
+ private:
+  std::unique_ptr<Json::CharReader> reader_;
+  Json::Value event_;
+  std::string error_;
+  const char* text_ = "";
+};
 
 // Text form of one member: a string unchanged, a number as its decimal digits,
 // a boolean as true or false, null or absent as "", an object or array as

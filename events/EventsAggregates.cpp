@@ -49,17 +49,13 @@ std::vector<Alert> Events::fetchAlertsFromRedis() {
 
   std::vector<Alert> alerts;
   alerts.reserve(reply->elements);
-  auto reader = event_json::makeLenientReader();
-  std::string error;
-  Json::Value event;
+  event_json::ElementReader elements(event_json::makeLenientReader());
   for (size_t i = 0; i < reply->elements; ++i) {
-    const redisReply* element = reply->element[i];
-    const char* text = element->str != nullptr ? element->str : "";
-    if (!event_json::parse(*reader, text, text + element->len, event, error)) {
-      std::cerr << "JSON parse error: " + error + "\n";
+    if (!elements.parse(*reply->element[i])) {
+      std::cerr << "JSON parse error: " + elements.error() + "\n";
       continue;
     }
-    alerts.push_back(toAlert(event));
+    alerts.push_back(toAlert(elements.event()));
   }
   return alerts;
 }
@@ -103,15 +99,11 @@ Json::Value Events::getHourlyCountLast24h(const char* list, time_t now) {
   Json::Value buckets(Json::objectValue);
   for (int k = 0; k < 24; ++k) buckets[hourKey(now - static_cast<time_t>(k) * 3600)] = 0;
 
-  auto reader = event_json::makeReader();
-  std::string error;
-  Json::Value event;
+  event_json::ElementReader elements(event_json::makeReader());
   for (size_t i = 0; i < reply->elements; ++i) {
-    const redisReply* element = reply->element[i];
-    const char* text = element->str != nullptr ? element->str : "";
-    if (!event_json::parse(*reader, text, text + element->len, event, error)) continue;
-    const std::optional<time_t> stamp =
-        parseTimestamp(event_json::textForm(event_json::member(event, "timestamp")));
+    if (!elements.parse(*reply->element[i])) continue;
+    const std::optional<time_t> stamp = parseTimestamp(
+        event_json::textForm(event_json::member(elements.event(), "timestamp")));
     if (!stamp) continue;
     const int64_t ageHours = (static_cast<int64_t>(now) - *stamp) / 3600;
     if (ageHours < 0 || ageHours > 23) continue;

@@ -107,20 +107,19 @@ Json::Value Events::getAlertsShortEvents(const std::string& limit) {
   const std::shared_ptr<const GeoDatabase> database = GeoDatabase::acquire(geoFile);
 
   Json::Value alerts(Json::arrayValue);
-  auto reader = event_json::makeLenientReader();
-  std::string error;
-  Json::Value event;
+  event_json::ElementReader elements(event_json::makeLenientReader());
   for (size_t i = 0; i < reply->elements; ++i) {
-    const redisReply* element = reply->element[i];
-    const char* text = element->str != nullptr ? element->str : "";
+    const Json::Value& event = elements.event();
     try {
-      if (!event_json::parse(*reader, text, text + element->len, event, error)) {
-        syslog(LOG_ALERT, "JSON parsing error: %s. Data: %s", error.c_str(), text);
-        throw EventsException("Events: JSON parsing error: " + error);
+      if (!elements.parse(*reply->element[i])) {
+        syslog(LOG_ALERT, "JSON parsing error: %s. Data: %s", elements.error().c_str(),
+               elements.text());
+        throw EventsException("Events: JSON parsing error: " + elements.error());
       }
       if (!event.isObject()) throw EventsException("Events: event is not a JSON object");
     } catch (const EventsException& e) {
-      syslog(LOG_ALERT, "Failed to process event from Redis: %s. Data: %s", e.what(), text);
+      syslog(LOG_ALERT, "Failed to process event from Redis: %s. Data: %s", e.what(),
+             elements.text());
       continue;
     }
     Json::Value& alert = alerts.append(shortAlert(event));

@@ -38,22 +38,18 @@ Json::Value Events::getEventsByParameters(const std::string& type, const std::st
   }
 
   Json::Value events(Json::arrayValue);
-  auto reader = event_json::makeReader();
-  std::string error;
-  Json::Value event;
+  event_json::ElementReader elements(event_json::makeReader());
   EventItem item;
   for (size_t i = 0; i < reply->elements; ++i) {
-    const redisReply* element = reply->element[i];
-    const char* text = element->str != nullptr ? element->str : "";
-    if (!event_json::parse(*reader, text, text + element->len, event, error)) {
-      syslog(LOG_ALERT, "JSON parsing error: %s", error.c_str());
-      throw EventsException("Events: JSON parsing error: " + error);
+    if (!elements.parse(*reply->element[i])) {
+      syslog(LOG_ALERT, "JSON parsing error: %s", elements.error().c_str());
+      throw EventsException("Events: JSON parsing error: " + elements.error());
     }
-    item.fill(event);
+    item.fill(elements.event());
     if (passes(src_ip, item.src_ip) && passes(src_port, item.src_port) &&
         passes(dest_ip, item.dest_ip) && passes(dest_port, item.dest_port) &&
         passes(proto, item.proto)) {
-      events.append(std::move(event));
+      events.append(std::move(elements.event()));
     }
   }
   return events;
@@ -76,20 +72,16 @@ Json::Value Events::getEventsByTime(const std::string& type, const std::string& 
   }
 
   Json::Value events(Json::arrayValue);
-  auto reader = event_json::makeReader();
-  std::string error;
-  Json::Value event;
+  event_json::ElementReader elements(event_json::makeReader());
   for (size_t i = 0; i < reply->elements; ++i) {
-    const redisReply* element = reply->element[i];
-    const char* text = element->str != nullptr ? element->str : "";
-    if (!event_json::parse(*reader, text, text + element->len, event, error)) {
+    if (!elements.parse(*reply->element[i])) {
       syslog(LOG_ALERT, "Events: JSON parsing error in event_type %s: %s", type.c_str(),
-             error.c_str());
+             elements.error().c_str());
       continue;
     }
-    const std::optional<time_t> stamp =
-        parseTimestamp(event_json::textForm(event_json::member(event, "timestamp")));
-    if (stamp && start <= *stamp && *stamp <= now) events.append(std::move(event));
+    const std::optional<time_t> stamp = parseTimestamp(
+        event_json::textForm(event_json::member(elements.event(), "timestamp")));
+    if (stamp && start <= *stamp && *stamp <= now) events.append(std::move(elements.event()));
   }
   return events;
 }

@@ -1,37 +1,16 @@
 // Dashboard aggregates: alerts per signature over the whole list, and alerts
 // and anomalies per local hour over the last 24 hours.
-#include <ctime>
-
-#include <json/json.h>
-
-#include "support/Harness.h"
+#include "support/EventReplies.h"
 
 namespace {
 
 using harness::get;
 using harness::HttpReply;
+using harness::localText;
 using harness::TestRedis;
 
-Json::Value parse(const std::string& text) {
-  Json::Value value;
-  Json::Reader reader;
-  EXPECT_TRUE(reader.parse(text, value)) << text;
-  return value;
-}
-
-void expectJson(const HttpReply& reply) {
-  EXPECT_EQ(reply.status, 200) << reply.body;
-  EXPECT_EQ(reply.header("Content-Type").value_or(""), "application/json");
-  EXPECT_EQ(reply.header("Access-Control-Allow-Origin").value_or(""), "*");
-}
-
-std::string localText(time_t moment, const char* format) {
-  std::tm local{};
-  localtime_r(&moment, &local);
-  char text[64];
-  strftime(text, sizeof text, format, &local);
-  return text;
-}
+Json::Value parse(const std::string& text) { return harness::parseJson(text); }
+void expectJson(const HttpReply& reply) { harness::expectEventsJson(reply); }
 
 std::string hourOf(time_t moment) { return localText(moment, "%Y-%m-%dT%H"); }
 
@@ -130,11 +109,7 @@ TEST_F(AlertAggregatesTest, ErrorReplies) {
   };
   for (const auto& [route, body] : cases) {
     SCOPED_TRACE(route);
-    const HttpReply reply = get(route);
-    EXPECT_EQ(reply.status, 500);
-    EXPECT_EQ(reply.body, body);
-    EXPECT_EQ(reply.headerCount("Content-Type"), 0u);
-    EXPECT_EQ(reply.header("Access-Control-Allow-Origin").value_or(""), "*");
+    harness::expectEventsText(get(route), 500, body);
   }
 }
 

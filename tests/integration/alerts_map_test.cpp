@@ -10,7 +10,7 @@
 
 #include "common/Configuration.h"
 #include "support/CityDatabase.h"
-#include "support/Harness.h"
+#include "support/EventReplies.h"
 
 namespace {
 
@@ -18,12 +18,7 @@ using harness::get;
 using harness::HttpReply;
 using harness::TestRedis;
 
-Json::Value parse(const std::string& text) {
-  Json::Value value;
-  Json::Reader reader;
-  EXPECT_TRUE(reader.parse(text, value)) << text;
-  return value;
-}
+Json::Value parse(const std::string& text) { return harness::parseJson(text); }
 
 std::string files() { return harness::workDir() + "/files"; }
 
@@ -41,10 +36,7 @@ class AlertsMapTest : public harness::IntegrationTest {
     harness::makeCityDatabase(harness::TestConfig().path("geo_file"), "test");
   }
   void expectError(const HttpReply& reply, const std::string& body) {
-    EXPECT_EQ(reply.status, 500);
-    EXPECT_EQ(reply.body, body);
-    EXPECT_EQ(reply.headerCount("Content-Type"), 0u);
-    EXPECT_EQ(reply.header("Access-Control-Allow-Origin").value_or(""), "*");
+    harness::expectEventsText(reply, 500, body);
   }
   // Text of the configuration with "geo_file" set to `path`.
   std::string configWithDatabase(const std::string& path) {
@@ -88,9 +80,7 @@ TEST_F(AlertsMapTest, AlertsCarryTheLocationOfBothEnds) {
       R"(,"src_ip":"10.0.0.256","src_port":0,"timestamp":"N/A"}])");
 
   const HttpReply reply = get("/events/alertsmap");
-  EXPECT_EQ(reply.status, 200) << reply.body;
-  EXPECT_EQ(reply.header("Content-Type").value_or(""), "application/json");
-  EXPECT_EQ(reply.header("Access-Control-Allow-Origin").value_or(""), "*");
+  harness::expectEventsJson(reply);
   EXPECT_EQ(parse(reply.body), expected) << reply.body;
   EXPECT_NE(reply.body.find("\"latitude\" : -85.0,"), std::string::npos);
 }

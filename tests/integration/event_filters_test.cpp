@@ -1,56 +1,24 @@
 // The filter routes: a page narrowed by addresses, ports and protocol, and a
 // page narrowed to a time window that ends now (local time).
-#include <ctime>
-
-#include <json/json.h>
-
-#include "support/Harness.h"
+#include "support/EventReplies.h"
 
 namespace {
 
+using harness::expectEventsJson;
+using harness::expectEventsText;
 using harness::get;
 using harness::HttpReply;
+using harness::localStamp;
 using harness::TestRedis;
-
-Json::Value parse(const std::string& text) {
-  Json::Value value;
-  Json::Reader reader;
-  EXPECT_TRUE(reader.parse(text, value)) << text;
-  return value;
-}
 
 // The "flow_id" of each event of a JSON array reply, in order.
 std::vector<int> flows(const HttpReply& reply) {
   std::vector<int> ids;
-  for (const Json::Value& event : parse(reply.body)) ids.push_back(event["flow_id"].asInt());
+  for (const Json::Value& event : harness::parseJson(reply.body)) ids.push_back(event["flow_id"].asInt());
   return ids;
 }
 
-// A Suricata timestamp for now plus `seconds`, in the host's local time, with
-// a fraction and a zone offset that the server does not read.
-std::string localStamp(long seconds) {
-  const time_t moment = time(nullptr) + seconds;
-  std::tm local{};
-  localtime_r(&moment, &local);
-  char text[64];
-  strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S.123456+0500", &local);
-  return text;
-}
-
-class EventFiltersTest : public harness::IntegrationTest {
- protected:
-  void expectJson(const HttpReply& reply) {
-    EXPECT_EQ(reply.status, 200) << reply.body;
-    EXPECT_EQ(reply.header("Content-Type").value_or(""), "application/json");
-    EXPECT_EQ(reply.header("Access-Control-Allow-Origin").value_or(""), "*");
-  }
-  void expectText(const HttpReply& reply, long status, const std::string& body) {
-    EXPECT_EQ(reply.status, status);
-    EXPECT_EQ(reply.body, body);
-    EXPECT_EQ(reply.headerCount("Content-Type"), 0u);
-    EXPECT_EQ(reply.header("Access-Control-Allow-Origin").value_or(""), "*");
-  }
-};
+class EventFiltersTest : public harness::IntegrationTest {};
 
 TEST_F(EventFiltersTest, FindMatchesTheTextOfEachGivenFilterExactly) {
   TestRedis::rpush(
@@ -74,7 +42,7 @@ TEST_F(EventFiltersTest, FindMatchesTheTextOfEachGivenFilterExactly) {
   for (const auto& [query, expected] : cases) {
     SCOPED_TRACE(query);
     const HttpReply reply = get("/events/find/alert" + query);
-    expectJson(reply);
+    expectEventsJson(reply);
     EXPECT_EQ(flows(reply), expected);
   }
 }
@@ -102,7 +70,7 @@ TEST_F(EventFiltersTest, FindFailsOnAnyElementOfThePageThatIsNotJson) {
   EXPECT_EQ(reply.headerCount("Content-Type"), 0u);
   EXPECT_EQ(flows(get("/events/find/alert?limit=0")), std::vector<int>{1});
   TestRedis::command({"SET", "plain", "x"});
-  expectText(get("/events/find/plain"), 500, "Events: Invalid Redis response");
+  expectEventsText(get("/events/find/plain"), 500, "Events: Invalid Redis response");
 }
 
 TEST_F(EventFiltersTest, TimeWindowLocalTime) {
@@ -131,7 +99,7 @@ TEST_F(EventFiltersTest, TimeWindowLocalTime) {
   for (const auto& [query, expected] : cases) {
     SCOPED_TRACE(query);
     const HttpReply reply = get("/events/check/alert" + query);
-    expectJson(reply);
+    expectEventsJson(reply);
     EXPECT_EQ(flows(reply), expected);
   }
 }
@@ -140,10 +108,10 @@ TEST_F(EventFiltersTest, TimeWindowErrorReplies) {
   TestRedis::command({"SET", "plain", "x"});
   for (const char* shift : {"abc", "", "99999999999", "-2147483649"}) {
     SCOPED_TRACE(shift);
-    expectText(get(std::string("/events/check/alert?timeshift=") + shift), 400,
+    expectEventsText(get(std::string("/events/check/alert?timeshift=") + shift), 400,
                "Invalid timeshift parameter");
   }
-  expectText(get("/events/check/plain"), 500, "Invalid Redis response");
+  expectEventsText(get("/events/check/plain"), 500, "Invalid Redis response");
 }
 
 TEST_F(EventFiltersTest, TimeWindowWithRedisStoppedGivesTheGeneralError) {
@@ -151,8 +119,8 @@ TEST_F(EventFiltersTest, TimeWindowWithRedisStoppedGivesTheGeneralError) {
     ~Restarter() { TestRedis::start(); }
   } restart;
   TestRedis::stop();
-  expectText(get("/events/check/alert"), 500, "An error occurred while processing the request");
-  expectText(get("/events/find/alert"), 500, "Redis connection error: Connection refused");
+  expectEventsText(get("/events/check/alert"), 500, "An error occurred while processing the request");
+  expectEventsText(get("/events/find/alert"), 500, "Redis connection error: Connection refused");
 }
 
 }  // namespace

@@ -1,20 +1,11 @@
 // GET "/events/fast": Suricata's fast.log with its newest line first.
-#include "support/Harness.h"
+#include "support/EventReplies.h"
 
 namespace {
 
 using harness::get;
-using harness::HttpReply;
 
-class FastLogTest : public harness::IntegrationTest {
- protected:
-  void expectReply(const HttpReply& reply, long status, const std::string& body) {
-    EXPECT_EQ(reply.status, status);
-    EXPECT_EQ(reply.body, body);
-    EXPECT_EQ(reply.headerCount("Content-Type"), 0u);
-    EXPECT_EQ(reply.header("Access-Control-Allow-Origin").value_or(""), "*");
-  }
-};
+class FastLogTest : public harness::IntegrationTest {};
 
 TEST_F(FastLogTest, LinesComeNewestFirst) {
   const std::pair<std::string, std::string> cases[] = {
@@ -27,27 +18,27 @@ TEST_F(FastLogTest, LinesComeNewestFirst) {
   for (const auto& [content, body] : cases) {
     SCOPED_TRACE(content);
     harness::writeFile(config_.path("fast_file"), content);
-    expectReply(get("/events/fast"), 200, body);
+    harness::expectEventsText(get("/events/fast"), 200, body);
   }
 }
 
 TEST_F(FastLogTest, ErrorReplies) {
   const std::string missing = harness::workDir() + "/files/no-such-fast.log";
   config_.setString("fast_file", missing).write();
-  expectReply(get("/events/fast"), 500, "Failed to open log file: " + missing);
+  harness::expectEventsText(get("/events/fast"), 500, "Failed to open log file: " + missing);
 
   // A folder opens but cannot be read: an error, not an empty log.
   config_.setString("fast_file", harness::workDir() + "/files").write();
-  expectReply(get("/events/fast"), 500, "Failed to read log file: " + harness::workDir() + "/files");
+  harness::expectEventsText(get("/events/fast"), 500, "Failed to read log file: " + harness::workDir() + "/files");
 
   config_.remove("fast_file").write();
-  expectReply(get("/events/fast"), 500, "Missing 'application.settings.fast_file' in configuration.");
+  harness::expectEventsText(get("/events/fast"), 500, "Missing 'application.settings.fast_file' in configuration.");
 
   harness::TestConfig::writeRaw("application:\n{\n  settings = ;\n};\n");
-  expectReply(get("/events/fast"), 500, "Failed to parse configuration file at line 3: syntax error");
+  harness::expectEventsText(get("/events/fast"), 500, "Failed to parse configuration file at line 3: syntax error");
 
   harness::TestConfig::erase();
-  expectReply(get("/events/fast"), 500, "Failed to read configuration file: File I/O error.");
+  harness::expectEventsText(get("/events/fast"), 500, "Failed to read configuration file: File I/O error.");
 }
 
 }  // namespace
