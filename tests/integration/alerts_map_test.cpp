@@ -188,7 +188,9 @@ TEST_F(AlertsMapTest, ConcurrentRequestsWhileTheDatabasePathFlips) {
   for (const auto& [key, count] : seen) {
     EXPECT_TRUE(key == fromFirst || key == fromSecond) << count << " x " << key;
   }
-  EXPECT_GT(seen[fromFirst] + seen[fromSecond], 0);
+  // Both files answered some of the requests.
+  EXPECT_GT(seen[fromFirst], 0);
+  EXPECT_GT(seen[fromSecond], 0);
 
   // A changed path takes effect with the next request.
   replaceConfig(configs[0]);
