@@ -83,7 +83,9 @@ Json::Value Events::getAlertsSignatures(const std::string& /*limit*/) {
   return rows;
 }
 
-Json::Value Events::getHourlyAlertCountLast24h() { return getHourlyCountLast24h("alert", time(nullptr)); }
+Json::Value Events::getHourlyAlertCountLast24h() {
+  return getHourlyCountLast24h("alert", time(nullptr));
+}
 
 Json::Value Events::getHourlyAnomalyCountLast24h() {
   return getHourlyCountLast24h("anomaly", time(nullptr));
@@ -102,8 +104,8 @@ Json::Value Events::getHourlyCountLast24h(const char* list, time_t now) {
   event_json::ElementReader elements(event_json::makeReader());
   for (size_t i = 0; i < reply->elements; ++i) {
     if (!elements.parse(*reply->element[i])) continue;
-    const std::optional<time_t> stamp = parseTimestamp(
-        event_json::textForm(event_json::member(elements.event(), "timestamp")));
+    const std::optional<time_t> stamp =
+        parseTimestamp(event_json::textForm(event_json::member(elements.event(), "timestamp")));
     if (!stamp) continue;
     const int64_t ageHours = (static_cast<int64_t>(now) - *stamp) / 3600;
     if (ageHours < 0 || ageHours > 23) continue;

@@ -15,7 +15,7 @@ Alert alert(const std::string& signature, const std::string& category, int64_t i
 
 TEST(CalculateSignatureStatsTest, OneRowPerIdWithTheFirstTextsInOrderOfFirstSight) {
   const std::vector<Alert> alerts = {
-      alert("Scan A", "Recon", 2001), alert("", "", 0),
+      alert("Scan A", "Recon", 2001),          alert("", "", 0),
       alert("Scan A, renamed", "Other", 2001), alert("Big sid", "Policy", 4294967295),
       alert("Scan A", "Recon", 2001),
   };
@@ -26,7 +26,8 @@ TEST(CalculateSignatureStatsTest, OneRowPerIdWithTheFirstTextsInOrderOfFirstSigh
     const char* category;
     int64_t id;
     int total;
-  } expected[] = {{"Scan A", "Recon", 2001, 3}, {"", "", 0, 1}, {"Big sid", "Policy", 4294967295, 1}};
+  } expected[] = {
+      {"Scan A", "Recon", 2001, 3}, {"", "", 0, 1}, {"Big sid", "Policy", 4294967295, 1}};
   for (size_t i = 0; i < rows.size(); ++i) {
     SCOPED_TRACE(i);
     EXPECT_EQ(rows[i].signature, expected[i].signature);

@@ -27,6 +27,11 @@ std::string coordinates(const GeoPoint& point) {
   return text.str();
 }
 
+// An alert element that cannot be shown is logged and left out.
+void logSkipped(const std::string& reason, const char* text) {
+  syslog(LOG_ALERT, "Failed to process event from Redis: %s. Data: %s", reason.c_str(), text);
+}
+
 GeoPoint readGeoPoint(const libconfig::Config& cfg) {
   GeoPoint point;
   point.country = config::getString(cfg, config::kCountry);
@@ -40,8 +45,7 @@ GeoPoint readGeoPoint(const libconfig::Config& cfg) {
 // the member is absent.
 void copyOr(const Json::Value& from, const char* name, const Json::Value& placeholder,
             Json::Value& to) {
-  const Json::Value* value =
-      from.isObject() ? from.find(name, name + std::strlen(name)) : nullptr;
+  const Json::Value* value = from.isObject() ? from.find(name, name + std::strlen(name)) : nullptr;
   to[name] = value != nullptr ? *value : placeholder;
 }
 
@@ -64,11 +68,9 @@ Json::Value shortAlert(const Json::Value& event) {
 
 // Reads the value at `path` below `entry` into `target` when the record has
 // one of type `type` (a UTF-8 string or a double); otherwise leaves `target`.
-void readValue(MMDB_entry_s& entry, const char* const* path, uint32_t type,
-               Json::Value& target) {
+void readValue(MMDB_entry_s& entry, const char* const* path, uint32_t type, Json::Value& target) {
   MMDB_entry_data_s data{};
-  if (MMDB_aget_value(&entry, &data, path) != MMDB_SUCCESS || !data.has_data ||
-      data.type != type) {
+  if (MMDB_aget_value(&entry, &data, path) != MMDB_SUCCESS || !data.has_data || data.type != type) {
     return;
   }
   if (type == MMDB_DATA_TYPE_UTF8_STRING) {
@@ -110,16 +112,14 @@ Json::Value Events::getAlertsShortEvents(const std::string& limit) {
   event_json::ElementReader elements(event_json::makeLenientReader());
   for (size_t i = 0; i < reply->elements; ++i) {
     const Json::Value& event = elements.event();
-    try {
-      if (!elements.parse(*reply->element[i])) {
-        syslog(LOG_ALERT, "JSON parsing error: %s. Data: %s", elements.error().c_str(),
-               elements.text());
-        throw EventsException("Events: JSON parsing error: " + elements.error());
-      }
-      if (!event.isObject()) throw EventsException("Events: event is not a JSON object");
-    } catch (const EventsException& e) {
-      syslog(LOG_ALERT, "Failed to process event from Redis: %s. Data: %s", e.what(),
+    if (!elements.parse(*reply->element[i])) {
+      syslog(LOG_ALERT, "JSON parsing error: %s. Data: %s", elements.error().c_str(),
              elements.text());
+      logSkipped("Events: JSON parsing error: " + elements.error(), elements.text());
+      continue;
+    }
+    if (!event.isObject()) {
+      logSkipped("Events: event is not a JSON object", elements.text());
       continue;
     }
     Json::Value& alert = alerts.append(shortAlert(event));

@@ -79,8 +79,8 @@ Json::Value Events::getEventsByTime(const std::string& type, const std::string& 
              elements.error().c_str());
       continue;
     }
-    const std::optional<time_t> stamp = parseTimestamp(
-        event_json::textForm(event_json::member(elements.event(), "timestamp")));
+    const std::optional<time_t> stamp =
+        parseTimestamp(event_json::textForm(event_json::member(elements.event(), "timestamp")));
     if (stamp && start <= *stamp && *stamp <= now) events.append(std::move(elements.event()));
   }
   return events;

@@ -84,11 +84,11 @@ void Events::HandledeleteEvents(const Request& request, ResponseWriter response)
 void Events::HandlegetEventsByParameters(const Request& request, ResponseWriter response) {
   addCORSHeaders(response);
   try {
-    reply::sendJson(response, getEventsByParameters(
-                                  reply::pathParam(request, ":event_type"), offsetOf(request),
-                                  limitOf(request), filterOf(request, "src_ip"),
-                                  filterOf(request, "src_port"), filterOf(request, "des_ip"),
-                                  filterOf(request, "des_port"), filterOf(request, "proto")));
+    reply::sendJson(
+        response, getEventsByParameters(reply::pathParam(request, ":event_type"), offsetOf(request),
+                                        limitOf(request), filterOf(request, "src_ip"),
+                                        filterOf(request, "src_port"), filterOf(request, "des_ip"),
+                                        filterOf(request, "des_port"), filterOf(request, "proto")));
   } catch (const std::exception& e) {
     reply::sendError(response, e.what());
   }

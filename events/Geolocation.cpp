@@ -59,7 +59,7 @@ std::shared_ptr<const GeoDatabase> GeoDatabase::acquire(const std::string& path)
     throw std::runtime_error("Cannot open GeoLite2");
   }
   std::unique_ptr<MMDB_s, Closer> handle(opening.release());
-  g_current = std::shared_ptr<const GeoDatabase>(
-      new GeoDatabase(path, identity, std::move(handle)));
+  g_current =
+      std::shared_ptr<const GeoDatabase>(new GeoDatabase(path, identity, std::move(handle)));
   return g_current;
 }

@@ -21,10 +21,10 @@ TEST(CheckPrivateIpTest, OnlyTheThreePrivateIpv4RangesArePrivate) {
                          "192.168.0.1", "192.168.255.255", " 10.1.1.1", "10.+1.1.1"}) {
     EXPECT_TRUE(Events::check_private_ip(ip)) << ip;
   }
-  for (const char* ip : {"172.15.255.255", "172.32.0.1", "192.169.0.1", "192.167.0.1",
-                         "11.0.0.1", "127.0.0.1", "169.254.1.1", "100.64.0.1", "10.0.0.256",
-                         "10.a.b.c", "10.0.0", "10.0.0.1.5", "10.0.0.1.", "", "N/A", "fd00::1",
-                         "::ffff:10.0.0.1", "99999999999.0.0.1", "192.168"}) {
+  for (const char* ip :
+       {"172.15.255.255", "172.32.0.1", "192.169.0.1", "192.167.0.1", "11.0.0.1", "127.0.0.1",
+        "169.254.1.1", "100.64.0.1", "10.0.0.256", "10.a.b.c", "10.0.0", "10.0.0.1.5", "10.0.0.1.",
+        "", "N/A", "fd00::1", "::ffff:10.0.0.1", "99999999999.0.0.1", "192.168"}) {
     EXPECT_FALSE(Events::check_private_ip(ip)) << ip;
   }
 }
@@ -61,8 +61,7 @@ class GeoDatabaseTest : public ::testing::Test {
     return path;
   }
 
-  static std::string countryOf(const std::shared_ptr<const GeoDatabase>& database,
-                               const char* ip) {
+  static std::string countryOf(const std::shared_ptr<const GeoDatabase>& database, const char* ip) {
     return Events::get_geolocation(ip, database->handle(), GeoPoint{})["Country"].asString();
   }
 

@@ -25,17 +25,18 @@ TEST_F(AlertAggregatesTest, SignaturesCountTheWholeListPerSignatureId) {
       "alert",
       {R"({"alert":{"signature":"First text","signature_id":2001,"category":"Scan"}})",
        R"({"alert":{"signature":"Other","signature_id":3000000000,"category":"Policy"}})",
-       R"({"alert":{"signature":"Later text","signature_id":2001,"category":"Other"}})",
-       "not json", R"({"event_type":"alert"})", R"("just a string")",
+       R"({"alert":{"signature":"Later text","signature_id":2001,"category":"Other"}})", "not json",
+       R"({"event_type":"alert"})", R"("just a string")",
        R"({"alert":{"signature":"Other","signature_id":3000000000,"category":"Policy"}})"});
   for (int i = 0; i < 120; ++i) {
-    TestRedis::rpush("alert", {R"({"alert":{"signature":"Many","signature_id":9,"category":"X"}})"});
+    TestRedis::rpush("alert",
+                     {R"({"alert":{"signature":"Many","signature_id":9,"category":"X"}})"});
   }
-  const Json::Value expected = parse(
-      R"([{"category":"Scan","signature":"First text","signature_id":2001,"total":2},)"
-      R"({"category":"Policy","signature":"Other","signature_id":3000000000,"total":2},)"
-      R"({"category":"","signature":"","signature_id":0,"total":2},)"
-      R"({"category":"X","signature":"Many","signature_id":9,"total":120}])");
+  const Json::Value expected =
+      parse(R"([{"category":"Scan","signature":"First text","signature_id":2001,"total":2},)"
+            R"({"category":"Policy","signature":"Other","signature_id":3000000000,"total":2},)"
+            R"({"category":"","signature":"","signature_id":0,"total":2},)"
+            R"({"category":"X","signature":"Many","signature_id":9,"total":120}])");
   for (const char* query : {"", "?limit=0", "?offset=5&limit=1"}) {
     SCOPED_TRACE(query);
     const HttpReply reply = get(std::string("/events/alertssignatures") + query);
@@ -51,13 +52,18 @@ TEST_F(AlertAggregatesTest, HourBucketsLocalTime) {
     long offset;  // seconds from now
     bool counted;
   };
-  const Stamp stamps[] = {{-10 * 60, true},         {-10 * 60, true},  {30 * 60, true},
-                          {90 * 60, false},         {-(23 * 3600 + 1800), true},
-                          {-24 * 3600 - 5, false},  {-5 * 3600, true}, {-48 * 3600, false}};
+  const Stamp stamps[] = {{-10 * 60, true},
+                          {-10 * 60, true},
+                          {30 * 60, true},
+                          {90 * 60, false},
+                          {-(23 * 3600 + 1800), true},
+                          {-24 * 3600 - 5, false},
+                          {-5 * 3600, true},
+                          {-48 * 3600, false}};
   for (const char* list : {"alert", "anomaly"}) {
     SCOPED_TRACE(list);
-    const std::string route = std::string(list) == "alert" ? "/events/alertsbyhours"
-                                                           : "/events/anomaliesbyhours";
+    const std::string route =
+        std::string(list) == "alert" ? "/events/alertsbyhours" : "/events/anomaliesbyhours";
     // Retried when the hour turns while the reply is built.
     for (int attempt = 0; attempt < 3; ++attempt) {
       TestRedis::flushAll();
@@ -69,8 +75,7 @@ TEST_F(AlertAggregatesTest, HourBucketsLocalTime) {
       for (const Stamp& stamp : stamps) {
         // The zone offset written after the seconds is not read.
         events.push_back(R"({"timestamp":")" +
-                         localText(now + stamp.offset, "%Y-%m-%dT%H:%M:%S.000000+0900") +
-                         R"("})");
+                         localText(now + stamp.offset, "%Y-%m-%dT%H:%M:%S.000000+0900") + R"("})");
         if (stamp.counted) {
           Json::Value& count = expected[hourOf(now + stamp.offset)];
           count = count.asInt() + 1;

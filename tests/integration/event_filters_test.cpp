@@ -14,18 +14,20 @@ using harness::TestRedis;
 // The "flow_id" of each event of a JSON array reply, in order.
 std::vector<int> flows(const HttpReply& reply) {
   std::vector<int> ids;
-  for (const Json::Value& event : harness::parseJson(reply.body)) ids.push_back(event["flow_id"].asInt());
+  for (const Json::Value& event : harness::parseJson(reply.body))
+    ids.push_back(event["flow_id"].asInt());
   return ids;
 }
 
 class EventFiltersTest : public harness::IntegrationTest {};
 
 TEST_F(EventFiltersTest, FindMatchesTheTextOfEachGivenFilterExactly) {
-  TestRedis::rpush(
-      "alert",
-      {R"({"flow_id":1,"src_ip":"10.0.0.1","src_port":80,"dest_ip":"8.8.8.8","dest_port":53,"proto":"UDP"})",
-       R"({"flow_id":2,"src_ip":"10.0.0.2","src_port":443,"dest_ip":"1.1.1.1","dest_port":443,"proto":"TCP"})",
-       R"({"flow_id":3,"src_ip":"10.0.0.1","src_port":"80","dest_ip":"1.1.1.1"})"});
+  TestRedis::rpush("alert", {R"({"flow_id":1,"src_ip":"10.0.0.1","src_port":80,)"
+                             R"("dest_ip":"8.8.8.8","dest_port":53,"proto":"UDP"})",
+                             R"({"flow_id":2,"src_ip":"10.0.0.2","src_port":443,)"
+                             R"("dest_ip":"1.1.1.1","dest_port":443,"proto":"TCP"})",
+                             R"({"flow_id":3,"src_ip":"10.0.0.1","src_port":"80",)"
+                             R"("dest_ip":"1.1.1.1"})"});
   const std::pair<std::string, std::vector<int>> cases[] = {
       {"", {1, 2, 3}},
       {"?src_port=80", {1, 3}},
@@ -58,8 +60,7 @@ TEST_F(EventFiltersTest, FindWithoutFiltersGivesThePlainPageAndStaysInsideIt) {
             get("/events/flow?offset=3&limit=7").body);
   EXPECT_EQ(get("/events/find/flow").body, get("/events/flow").body);
   EXPECT_EQ(flows(get("/events/find/flow?proto=ICMP")), std::vector<int>{});
-  EXPECT_EQ(flows(get("/events/find/flow?proto=ICMP&offset=100&limit=200")),
-            std::vector<int>{150});
+  EXPECT_EQ(flows(get("/events/find/flow?proto=ICMP&offset=100&limit=200")), std::vector<int>{150});
 }
 
 TEST_F(EventFiltersTest, FindFailsOnAnyElementOfThePageThatIsNotJson) {
@@ -74,14 +75,13 @@ TEST_F(EventFiltersTest, FindFailsOnAnyElementOfThePageThatIsNotJson) {
 }
 
 TEST_F(EventFiltersTest, TimeWindowLocalTime) {
-  TestRedis::rpush(
-      "alert", {R"({"flow_id":1,"timestamp":")" + localStamp(-10 * 60) + R"("})",
-                R"({"flow_id":2,"timestamp":")" + localStamp(-150 * 60) + R"("})",
-                R"({"flow_id":3,"timestamp":")" + localStamp(10 * 60) + R"("})",
-                R"({"flow_id":4})", "not json", R"([1,2])",
-                R"({"flow_id":5,"timestamp":"2000-01-01T00:00:00.000000+0000"})",
-                R"({"flow_id":6,"timestamp":"2000-01-01"})",
-                R"({"flow_id":7,"timestamp":")" + localStamp(-50 * 3600) + R"("})"});
+  TestRedis::rpush("alert", {R"({"flow_id":1,"timestamp":")" + localStamp(-10 * 60) + R"("})",
+                             R"({"flow_id":2,"timestamp":")" + localStamp(-150 * 60) + R"("})",
+                             R"({"flow_id":3,"timestamp":")" + localStamp(10 * 60) + R"("})",
+                             R"({"flow_id":4})", "not json", R"([1,2])",
+                             R"({"flow_id":5,"timestamp":"2000-01-01T00:00:00.000000+0000"})",
+                             R"({"flow_id":6,"timestamp":"2000-01-01"})",
+                             R"({"flow_id":7,"timestamp":")" + localStamp(-50 * 3600) + R"("})"});
   const std::pair<std::string, std::vector<int>> cases[] = {
       {"", {1}},
       {"?timeshift=1", {1}},
@@ -109,7 +109,7 @@ TEST_F(EventFiltersTest, TimeWindowErrorReplies) {
   for (const char* shift : {"abc", "", "99999999999", "-2147483649"}) {
     SCOPED_TRACE(shift);
     expectEventsText(get(std::string("/events/check/alert?timeshift=") + shift), 400,
-               "Invalid timeshift parameter");
+                     "Invalid timeshift parameter");
   }
   expectEventsText(get("/events/check/plain"), 500, "Invalid Redis response");
 }
@@ -119,7 +119,8 @@ TEST_F(EventFiltersTest, TimeWindowWithRedisStoppedGivesTheGeneralError) {
     ~Restarter() { TestRedis::start(); }
   } restart;
   TestRedis::stop();
-  expectEventsText(get("/events/check/alert"), 500, "An error occurred while processing the request");
+  expectEventsText(get("/events/check/alert"), 500,
+                   "An error occurred while processing the request");
   expectEventsText(get("/events/find/alert"), 500, "Redis connection error: Connection refused");
 }
 

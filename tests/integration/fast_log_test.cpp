@@ -29,16 +29,20 @@ TEST_F(FastLogTest, ErrorReplies) {
 
   // A folder opens but cannot be read: an error, not an empty log.
   config_.setString("fast_file", harness::workDir() + "/files").write();
-  harness::expectEventsText(get("/events/fast"), 500, "Failed to read log file: " + harness::workDir() + "/files");
+  harness::expectEventsText(get("/events/fast"), 500,
+                            "Failed to read log file: " + harness::workDir() + "/files");
 
   config_.remove("fast_file").write();
-  harness::expectEventsText(get("/events/fast"), 500, "Missing 'application.settings.fast_file' in configuration.");
+  harness::expectEventsText(get("/events/fast"), 500,
+                            "Missing 'application.settings.fast_file' in configuration.");
 
   harness::TestConfig::writeRaw("application:\n{\n  settings = ;\n};\n");
-  harness::expectEventsText(get("/events/fast"), 500, "Failed to parse configuration file at line 3: syntax error");
+  harness::expectEventsText(get("/events/fast"), 500,
+                            "Failed to parse configuration file at line 3: syntax error");
 
   harness::TestConfig::erase();
-  harness::expectEventsText(get("/events/fast"), 500, "Failed to read configuration file: File I/O error.");
+  harness::expectEventsText(get("/events/fast"), 500,
+                            "Failed to read configuration file: File I/O error.");
 }
 
 }  // namespace
