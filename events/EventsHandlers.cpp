@@ -27,6 +27,17 @@ std::optional<std::string> filterOf(const Request& request, const char* key) {
   return request.query().get(key);
 }
 
+// Replies 200 with the JSON value that `produce` returns, or 500 with the text
+// of what it throws. The handlers of the filter, map and aggregate routes.
+template <typename Produce>
+void sendJsonFrom(ResponseWriter& response, const Produce& produce) {
+  try {
+    reply::sendJson(response, produce());
+  } catch (const std::exception& e) {
+    reply::sendError(response, e.what());
+  }
+}
+
 }  // namespace
 
 void Events::addCORSHeaders(ResponseWriter& response) { cors::addOriginOnly(response); }
@@ -83,15 +94,12 @@ void Events::HandledeleteEvents(const Request& request, ResponseWriter response)
 
 void Events::HandlegetEventsByParameters(const Request& request, ResponseWriter response) {
   addCORSHeaders(response);
-  try {
-    reply::sendJson(
-        response, getEventsByParameters(reply::pathParam(request, ":event_type"), offsetOf(request),
-                                        limitOf(request), filterOf(request, "src_ip"),
-                                        filterOf(request, "src_port"), filterOf(request, "des_ip"),
-                                        filterOf(request, "des_port"), filterOf(request, "proto")));
-  } catch (const std::exception& e) {
-    reply::sendError(response, e.what());
-  }
+  sendJsonFrom(response, [&] {
+    return getEventsByParameters(reply::pathParam(request, ":event_type"), offsetOf(request),
+                                 limitOf(request), filterOf(request, "src_ip"),
+                                 filterOf(request, "src_port"), filterOf(request, "des_ip"),
+                                 filterOf(request, "des_port"), filterOf(request, "proto"));
+  });
 }
 
 void Events::getEventsByTimeshift(const Request& request, ResponseWriter response) {
@@ -128,36 +136,20 @@ void Events::handleFastLogRequest(const Request& /*request*/, ResponseWriter res
 
 void Events::HandlegetAlertsShortEvents(const Request& request, ResponseWriter response) {
   addCORSHeaders(response);
-  try {
-    reply::sendJson(response, getAlertsShortEvents(limitOf(request)));
-  } catch (const std::exception& e) {
-    reply::sendError(response, e.what());
-  }
+  sendJsonFrom(response, [&] { return getAlertsShortEvents(limitOf(request)); });
 }
 
 void Events::HandlegetAlertsSignatures(const Request& request, ResponseWriter response) {
   addCORSHeaders(response);
-  try {
-    reply::sendJson(response, getAlertsSignatures(limitOf(request)));
-  } catch (const std::exception& e) {
-    reply::sendError(response, e.what());
-  }
+  sendJsonFrom(response, [&] { return getAlertsSignatures(limitOf(request)); });
 }
 
 void Events::HandlegetAlertsByHours(const Request& /*request*/, ResponseWriter response) {
   addCORSHeaders(response);
-  try {
-    reply::sendJson(response, getHourlyAlertCountLast24h());
-  } catch (const std::exception& e) {
-    reply::sendError(response, e.what());
-  }
+  sendJsonFrom(response, [] { return getHourlyAlertCountLast24h(); });
 }
 
 void Events::HandlegetAnomaliesByHours(const Request& /*request*/, ResponseWriter response) {
   addCORSHeaders(response);
-  try {
-    reply::sendJson(response, getHourlyAnomalyCountLast24h());
-  } catch (const std::exception& e) {
-    reply::sendError(response, e.what());
-  }
+  sendJsonFrom(response, [] { return getHourlyAnomalyCountLast24h(); });
 }
