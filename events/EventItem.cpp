@@ -3,32 +3,33 @@
 
 #include <syslog.h>
 
-#include <memory>
-
-#include <json/reader.h>
+#include <utility>
 
 #include "events/EventJson.h"
 #include "events/EventsException.h"
 
 EventItem& EventItem::parse(const std::string& text) {
-  Json::CharReaderBuilder builder;
-  builder["allowComments"] = true;
-  builder["collectComments"] = true;
-  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
   Json::Value root;
   std::string error;
-  if (!reader->parse(text.data(), text.data() + text.size(), &root, &error) || !root.isObject()) {
+  if (!event_json::parse(*event_json::makeLenientReader(), text.data(), text.data() + text.size(),
+                         root, error) ||
+      !root.isObject()) {
     syslog(LOG_ALERT, "Error parsing the string");
     throw EventsException("Error parsing the string");
   }
+  fill(root);
+  raw = text;
+  return *this;
+}
+
+EventItem& EventItem::fill(const Json::Value& event) {
   const std::pair<const char*, std::string*> members[] = {
       {"type", &type},           {"proto", &proto},         {"src_ip", &src_ip},
       {"dest_ip", &dest_ip},     {"src_port", &src_port},   {"dest_port", &dest_port},
       {"timestamp", &timestamp}, {"flow_id", &flow_id},
   };
   for (const auto& [name, field] : members) {
-    *field = event_json::textForm(root.get(name, Json::Value()));
+    *field = event_json::textForm(event_json::member(event, name));
   }
-  raw = text;
   return *this;
 }

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include <json/value.h>
+
 // Each member holds the text form of the eve member of that name: strings
 // unchanged, numbers as decimal digits, booleans as true/false, absent or
 // null as "". Eve records name their type "event_type", so `type` stays
@@ -22,6 +24,10 @@ struct EventItem {
   // Fills this record from `text` (comments allowed) and returns it.
   // Throws EventsException "Error parsing the string" when `text` is not JSON.
   EventItem& parse(const std::string& text);
+
+  // Fills every member but `raw` from an event already parsed; a value that
+  // is no JSON object leaves them all empty. Returns this record.
+  EventItem& fill(const Json::Value& event);
 };
 
 #endif  // EVENTS_EVENTITEM_H_

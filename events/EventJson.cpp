@@ -1,6 +1,9 @@
 // Shared JSON reading of stored events.
 #include "events/EventJson.h"
 
+#include <cstring>
+
+#include <hiredis/hiredis.h>
 #include <json/writer.h>
 
 namespace event_json {
@@ -11,10 +14,19 @@ std::unique_ptr<Json::CharReader> makeReader() {
   return std::unique_ptr<Json::CharReader>(builder.newCharReader());
 }
 
+std::unique_ptr<Json::CharReader> makeLenientReader() {
+  return std::unique_ptr<Json::CharReader>(Json::CharReaderBuilder().newCharReader());
+}
+
 bool parse(Json::CharReader& reader, const char* begin, const char* end, Json::Value& out,
            std::string& error) {
   error.clear();
   return reader.parse(begin, end, &out, &error);
+}
+
+bool ElementReader::parse(const redisReply& element) {
+  text_ = element.str != nullptr ? element.str : "";
+  return event_json::parse(*reader_, text_, text_ + element.len, event_, error_);
 }
 
 std::string textForm(const Json::Value& value) {
@@ -25,6 +37,13 @@ std::string textForm(const Json::Value& value) {
     return Json::writeString(compact, value);
   }
   return value.asString();
+}
+
+const Json::Value& member(const Json::Value& object, const char* name) {
+  static const Json::Value kNull;
+  if (!object.isObject()) return kNull;
+  const Json::Value* found = object.find(name, name + std::strlen(name));
+  return found != nullptr ? *found : kNull;
 }
 
 }  // namespace event_json

@@ -7,28 +7,17 @@
 #include <cstring>
 #include <string>
 
-#include "common/RedisWrapper.h"
 #include "events/EventJson.h"
+#include "events/EventsRedis.h"
 
-namespace {
-
-// Issues one command through a fresh wrapper (its own connection and lock wait).
-template <typename... Args>
-RedisReplyPtr runCommand(const char* format, Args... args) {
-  RedisWrapper redis;
-  return redis.executeWithLock([&](redisContext* context) {
-    return static_cast<redisReply*>(redisCommand(context, format, args...));
-  });
-}
-
-}  // namespace
+using events_redis::run;
 
 Json::Value Events::getEventsByType(const std::string& type, const std::string& offset,
                                     const std::string& limit) {
   syslog(LOG_INFO, "Events: Requesting LRANGE %s %s %s", type.c_str(), offset.c_str(),
          limit.c_str());
   RedisReplyPtr reply =
-      runCommand("LRANGE %s %s %s", type.c_str(), offset.c_str(), limit.c_str());
+      run("LRANGE %s %s %s", type.c_str(), offset.c_str(), limit.c_str());
   if (!reply) {
     syslog(LOG_ALERT, "Events: Redis command error (nullptr reply)");
     throw EventsException("Events: Redis command error");
@@ -61,7 +50,7 @@ Json::Value Events::getEventsByType(const std::string& type, const std::string& 
 
 int64_t Events::getEventsCountByType(const std::string& type) {
   syslog(LOG_INFO, "Events: Requesting LLEN for key: %s", type.c_str());
-  RedisReplyPtr reply = runCommand("LLEN %s", type.c_str());
+  RedisReplyPtr reply = run("LLEN %s", type.c_str());
   if (!reply) {
     syslog(LOG_ALERT, "Events: Redis command returned null reply for key: %s", type.c_str());
     throw EventsException("Events: Redis command error");
@@ -78,7 +67,7 @@ int64_t Events::getEventsCountByType(const std::string& type) {
 
 Json::Value Events::getEventById(const std::string& type, const std::string& id) {
   const long long index = std::stoll(id);
-  RedisReplyPtr reply = runCommand("LINDEX %s %lld", type.c_str(), index);
+  RedisReplyPtr reply = run("LINDEX %s %lld", type.c_str(), index);
   if (!reply) {
     syslog(LOG_ALERT, "Events: Redis command error");
     throw EventsException("Events: Redis command error");
@@ -96,7 +85,7 @@ Json::Value Events::getEventById(const std::string& type, const std::string& id)
 }
 
 Json::Value Events::searchEventByFlowId(const std::string& flow_id) {
-  RedisReplyPtr keys = runCommand("KEYS *");
+  RedisReplyPtr keys = run("KEYS *");
   if (!keys) {
     syslog(LOG_ALERT, "Events: Redis command error while retrieving keys");
     throw EventsException("Events: Redis command error while retrieving keys");
@@ -108,11 +97,11 @@ Json::Value Events::searchEventByFlowId(const std::string& flow_id) {
   for (size_t k = 0; keys->type == redis_type::kArray && k < keys->elements; ++k) {
     const char* key = keys->element[k]->str;
     if (key == nullptr) continue;
-    RedisReplyPtr type = runCommand("TYPE %s", key);
+    RedisReplyPtr type = run("TYPE %s", key);
     if (!type || type->type != redis_type::kStatus || std::strcmp(type->str, "list") != 0) {
       continue;
     }
-    RedisReplyPtr list = runCommand("LRANGE %s 0 -1", key);
+    RedisReplyPtr list = run("LRANGE %s 0 -1", key);
     if (!list || list->type != redis_type::kArray) continue;
     for (size_t i = 0; i < list->elements; ++i) {
       const char* text = list->element[i]->str;
@@ -129,7 +118,7 @@ Json::Value Events::searchEventByFlowId(const std::string& flow_id) {
 
 bool Events::deleteEvents(const std::string& type) {
   try {
-    RedisReplyPtr reply = runCommand("DEL %s", type.c_str());
+    RedisReplyPtr reply = run("DEL %s", type.c_str());
     if (!reply) {
       syslog(LOG_ALERT, "Events: Redis command returned null reply for key: %s", type.c_str());
       throw EventsException("Events: Redis command returned null reply");

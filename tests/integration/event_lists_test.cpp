@@ -2,7 +2,7 @@
 // events, flow search, deletion, and their error replies.
 #include <json/json.h>
 
-#include "support/Harness.h"
+#include "support/EventReplies.h"
 
 namespace {
 
@@ -17,27 +17,13 @@ std::string event(int i, const std::string& flow) {
          std::to_string(i) + R"(","zeta":1,"alpha":2})";
 }
 
-Json::Value parse(const std::string& text) {
-  Json::Value value;
-  Json::Reader reader;
-  EXPECT_TRUE(reader.parse(text, value)) << text;
-  return value;
-}
+Json::Value parse(const std::string& text) { return harness::parseJson(text); }
 
 class EventListsTest : public harness::IntegrationTest {
  protected:
-  void expectEventsReply(const HttpReply& reply) {
-    EXPECT_EQ(reply.status, 200) << reply.body;
-    EXPECT_EQ(reply.header("Content-Type").value_or(""), "application/json");
-    EXPECT_EQ(reply.header("Access-Control-Allow-Origin").value_or(""), "*");
-    EXPECT_EQ(reply.headerCount("Access-Control-Allow-Methods"), 0u);
-    EXPECT_EQ(reply.headerCount("Access-Control-Allow-Headers"), 0u);
-  }
+  void expectEventsReply(const HttpReply& reply) { harness::expectEventsJson(reply); }
   void expectError(const HttpReply& reply, const std::string& body) {
-    EXPECT_EQ(reply.status, 500);
-    EXPECT_EQ(reply.body, body);
-    EXPECT_EQ(reply.headerCount("Content-Type"), 0u);
-    EXPECT_EQ(reply.header("Access-Control-Allow-Origin").value_or(""), "*");
+    harness::expectEventsText(reply, 500, body);
   }
 };
 

@@ -1,0 +1,96 @@
+// Event filters: a page of one list narrowed by exact member values or by a
+// time window ending now. Both filter the page only, never beyond it.
+#include "events/Events.h"
+
+#include <syslog.h>
+
+#include <cstdint>
+#include <string>
+
+#include "events/EventItem.h"
+#include "events/EventJson.h"
+#include "events/EventsRedis.h"
+
+namespace {
+
+bool passes(const std::optional<std::string>& filter, const std::string& value) {
+  return !filter || *filter == value;
+}
+
+}  // namespace
+
+Json::Value Events::getEventsByParameters(const std::string& type, const std::string& offset,
+                                          const std::string& limit,
+                                          const std::optional<std::string>& src_ip,
+                                          const std::optional<std::string>& src_port,
+                                          const std::optional<std::string>& dest_ip,
+                                          const std::optional<std::string>& dest_port,
+                                          const std::optional<std::string>& proto) {
+  RedisReplyPtr reply =
+      events_redis::run("LRANGE %s %s %s", type.c_str(), offset.c_str(), limit.c_str());
+  if (!reply) {
+    syslog(LOG_ALERT, "Events: Redis search command error for event type: %s", type.c_str());
+    throw EventsException("Events: Redis search command error");
+  }
+  if (reply->type != redis_type::kArray) {
+    syslog(LOG_ALERT, "Events: Invalid Redis response for event type: %s", type.c_str());
+    throw EventsException("Events: Invalid Redis response");
+  }
+
+  Json::Value events(Json::arrayValue);
+  event_json::ElementReader elements(event_json::makeReader());
+  EventItem item;
+  for (size_t i = 0; i < reply->elements; ++i) {
+    if (!elements.parse(*reply->element[i])) {
+      syslog(LOG_ALERT, "JSON parsing error: %s", elements.error().c_str());
+      throw EventsException("Events: JSON parsing error: " + elements.error());
+    }
+    item.fill(elements.event());
+    if (passes(src_ip, item.src_ip) && passes(src_port, item.src_port) &&
+        passes(dest_ip, item.dest_ip) && passes(dest_port, item.dest_port) &&
+        passes(proto, item.proto)) {
+      events.append(std::move(elements.event()));
+    }
+  }
+  return events;
+}
+
+Json::Value Events::getEventsByTime(const std::string& type, const std::string& offset,
+                                    const std::string& limit, int hours) {
+  const int64_t now = static_cast<int64_t>(time(nullptr));
+  const int64_t start = now - static_cast<int64_t>(hours) * 3600;
+
+  RedisReplyPtr reply =
+      events_redis::run("LRANGE %s %s %s", type.c_str(), offset.c_str(), limit.c_str());
+  if (!reply) {
+    syslog(LOG_ALERT, "Events: Redis command error for event type: %s", type.c_str());
+    throw EventsException("Error processing request");
+  }
+  if (reply->type != redis_type::kArray) {
+    syslog(LOG_ALERT, "Events: Invalid Redis response type for event type: %s", type.c_str());
+    throw EventsException("Invalid Redis response");
+  }
+
+  Json::Value events(Json::arrayValue);
+  event_json::ElementReader elements(event_json::makeReader());
+  for (size_t i = 0; i < reply->elements; ++i) {
+    if (!elements.parse(*reply->element[i])) {
+      syslog(LOG_ALERT, "Events: JSON parsing error in event_type %s: %s", type.c_str(),
+             elements.error().c_str());
+      continue;
+    }
+    const std::optional<time_t> stamp =
+        parseTimestamp(event_json::textForm(event_json::member(elements.event(), "timestamp")));
+    if (stamp && start <= *stamp && *stamp <= now) events.append(std::move(elements.event()));
+  }
+  return events;
+}
+
+std::optional<time_t> Events::parseTimestamp(const std::string& text) {
+  std::tm calendar{};
+  if (strptime(text.c_str(), "%Y-%m-%dT%H:%M:%S", &calendar) == nullptr) return std::nullopt;
+  // Suricata writes the host's local time; let the zone rules say whether
+  // daylight saving time was in force at that moment.
+  calendar.tm_isdst = -1;
+  return mktime(&calendar);
+}
