@@ -9,7 +9,7 @@
 #include <unordered_map>
 
 #include "events/EventJson.h"
-#include "events/EventsRedis.h"
+#include "common/RedisWrapper.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ Alert toAlert(const Json::Value& event) {
 }  // namespace
 
 std::vector<Alert> Events::fetchAlertsFromRedis() {
-  RedisReplyPtr reply = events_redis::run("LRANGE alert 0 -1");
+  RedisReplyPtr reply = runWithLock("LRANGE alert 0 -1");
   if (!reply) {
     syslog(LOG_ALERT, "Events: Redis command error");
     throw EventsException("Events: Redis LRANGE command error");
@@ -92,7 +92,7 @@ Json::Value Events::getHourlyAnomalyCountLast24h() {
 }
 
 Json::Value Events::getHourlyCountLast24h(const char* list, time_t now) {
-  RedisReplyPtr reply = events_redis::run("LRANGE %s 0 -1", list);
+  RedisReplyPtr reply = runWithLock("LRANGE %s 0 -1", list);
   if (!reply) throw EventsException("Redis command error: reply is null");
   if (reply->type != redis_type::kArray) {
     throw EventsException("Invalid Redis response, expected ARRAY");

@@ -13,7 +13,7 @@
 
 #include "common/Configuration.h"
 #include "events/EventJson.h"
-#include "events/EventsRedis.h"
+#include "common/RedisWrapper.h"
 
 namespace {
 
@@ -83,7 +83,7 @@ void readValue(MMDB_entry_s& entry, const char* const* path, uint32_t type, Json
 }  // namespace
 
 Json::Value Events::getAlertsShortEvents(const std::string& limit) {
-  RedisReplyPtr reply = events_redis::run("LRANGE alert 0 %s", limit.c_str());
+  RedisReplyPtr reply = runWithLock("LRANGE alert 0 %s", limit.c_str());
   if (!reply) {
     syslog(LOG_ALERT, "Events: Redis command error");
     throw EventsException("Events: Redis command error");

@@ -9,7 +9,7 @@
 
 #include "events/EventItem.h"
 #include "events/EventJson.h"
-#include "events/EventsRedis.h"
+#include "common/RedisWrapper.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ Json::Value Events::getEventsByParameters(const std::string& type, const std::st
                                           const std::optional<std::string>& dest_port,
                                           const std::optional<std::string>& proto) {
   RedisReplyPtr reply =
-      events_redis::run("LRANGE %s %s %s", type.c_str(), offset.c_str(), limit.c_str());
+      runWithLock("LRANGE %s %s %s", type.c_str(), offset.c_str(), limit.c_str());
   if (!reply) {
     syslog(LOG_ALERT, "Events: Redis search command error for event type: %s", type.c_str());
     throw EventsException("Events: Redis search command error");
@@ -61,7 +61,7 @@ Json::Value Events::getEventsByTime(const std::string& type, const std::string& 
   const int64_t start = now - static_cast<int64_t>(hours) * 3600;
 
   RedisReplyPtr reply =
-      events_redis::run("LRANGE %s %s %s", type.c_str(), offset.c_str(), limit.c_str());
+      runWithLock("LRANGE %s %s %s", type.c_str(), offset.c_str(), limit.c_str());
   if (!reply) {
     syslog(LOG_ALERT, "Events: Redis command error for event type: %s", type.c_str());
     throw EventsException("Error processing request");

@@ -8,16 +8,15 @@
 #include <string>
 
 #include "events/EventJson.h"
-#include "events/EventsRedis.h"
+#include "common/RedisWrapper.h"
 
-using events_redis::run;
 
 Json::Value Events::getEventsByType(const std::string& type, const std::string& offset,
                                     const std::string& limit) {
   syslog(LOG_INFO, "Events: Requesting LRANGE %s %s %s", type.c_str(), offset.c_str(),
          limit.c_str());
   RedisReplyPtr reply =
-      run("LRANGE %s %s %s", type.c_str(), offset.c_str(), limit.c_str());
+      runWithLock("LRANGE %s %s %s", type.c_str(), offset.c_str(), limit.c_str());
   if (!reply) {
     syslog(LOG_ALERT, "Events: Redis command error (nullptr reply)");
     throw EventsException("Events: Redis command error");
@@ -50,7 +49,7 @@ Json::Value Events::getEventsByType(const std::string& type, const std::string& 
 
 int64_t Events::getEventsCountByType(const std::string& type) {
   syslog(LOG_INFO, "Events: Requesting LLEN for key: %s", type.c_str());
-  RedisReplyPtr reply = run("LLEN %s", type.c_str());
+  RedisReplyPtr reply = runWithLock("LLEN %s", type.c_str());
   if (!reply) {
     syslog(LOG_ALERT, "Events: Redis command returned null reply for key: %s", type.c_str());
     throw EventsException("Events: Redis command error");
@@ -67,7 +66,7 @@ int64_t Events::getEventsCountByType(const std::string& type) {
 
 Json::Value Events::getEventById(const std::string& type, const std::string& id) {
   const long long index = std::stoll(id);
-  RedisReplyPtr reply = run("LINDEX %s %lld", type.c_str(), index);
+  RedisReplyPtr reply = runWithLock("LINDEX %s %lld", type.c_str(), index);
   if (!reply) {
     syslog(LOG_ALERT, "Events: Redis command error");
     throw EventsException("Events: Redis command error");
@@ -85,7 +84,7 @@ Json::Value Events::getEventById(const std::string& type, const std::string& id)
 }
 
 Json::Value Events::searchEventByFlowId(const std::string& flow_id) {
-  RedisReplyPtr keys = run("KEYS *");
+  RedisReplyPtr keys = runWithLock("KEYS *");
   if (!keys) {
     syslog(LOG_ALERT, "Events: Redis command error while retrieving keys");
     throw EventsException("Events: Redis command error while retrieving keys");
@@ -97,11 +96,11 @@ Json::Value Events::searchEventByFlowId(const std::string& flow_id) {
   for (size_t k = 0; keys->type == redis_type::kArray && k < keys->elements; ++k) {
     const char* key = keys->element[k]->str;
     if (key == nullptr) continue;
-    RedisReplyPtr type = run("TYPE %s", key);
+    RedisReplyPtr type = runWithLock("TYPE %s", key);
     if (!type || type->type != redis_type::kStatus || std::strcmp(type->str, "list") != 0) {
       continue;
     }
-    RedisReplyPtr list = run("LRANGE %s 0 -1", key);
+    RedisReplyPtr list = runWithLock("LRANGE %s 0 -1", key);
     if (!list || list->type != redis_type::kArray) continue;
     for (size_t i = 0; i < list->elements; ++i) {
       const char* text = list->element[i]->str;
@@ -118,7 +117,7 @@ Json::Value Events::searchEventByFlowId(const std::string& flow_id) {
 
 bool Events::deleteEvents(const std::string& type) {
   try {
-    RedisReplyPtr reply = run("DEL %s", type.c_str());
+    RedisReplyPtr reply = runWithLock("DEL %s", type.c_str());
     if (!reply) {
       syslog(LOG_ALERT, "Events: Redis command returned null reply for key: %s", type.c_str());
       throw EventsException("Events: Redis command returned null reply");
