@@ -89,7 +89,9 @@ void replaceFileAtomically(const std::string& path, const std::string& content) 
   struct stat old {};
   if (stat(target.c_str(), &old) == 0) {
     // Owner first: a change of owner may clear the set-id bits of the mode.
-    if (fchown(temp.fd(), old.st_uid, old.st_gid) != 0) fail("Cannot keep the owner of", target, errno);
+    if (fchown(temp.fd(), old.st_uid, old.st_gid) != 0) {
+      fail("Cannot keep the owner of", target, errno);
+    }
     if (fchmod(temp.fd(), old.st_mode & 07777) != 0) fail("Cannot keep the mode of", target, errno);
   } else if (errno == ENOENT) {
     // A new file gets the usual mode of configuration files rather than

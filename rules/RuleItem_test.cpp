@@ -36,8 +36,9 @@ TEST(RuleItemTest, ParsesFieldsByPositionAndKeyword) {
       {disabledWithBlank.c_str(), disabledWithBlank.c_str() + 1, "alert", "tcp",
        "policy-violation", 2001, 3, "\"ET POLICY test\"", false},
       // Blanks before the "#" keep the line enabled.
-      {"  #drop udp any any -> any any (sid:1; rev:1;)", "  #drop udp any any -> any any (sid:1; rev:1;)",
-       "drop", "udp", "unlnown", 1, 1, "undefined", true},
+      {"  #drop udp any any -> any any (sid:1; rev:1;)",
+       "  #drop udp any any -> any any (sid:1; rev:1;)", "drop", "udp", "unlnown", 1, 1,
+       "undefined", true},
       // The first sid followed by digits counts; leading zeros are read away.
       {"alert ip any any -> any any (msg:\"x\"; sid:abc; sid:7; rev:007;)",
        "alert ip any any -> any any (msg:\"x\"; sid:abc; sid:7; rev:007;)", "alert", "ip",

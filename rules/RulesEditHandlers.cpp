@@ -69,16 +69,33 @@ void sendValidation(ResponseWriter& response, Code code, bool success,
   reply::sendText(response, code, outcome.toStyledString());
 }
 
+// The body's "content" for toggle and delete; nothing after answering 400
+// for a body that is not JSON or a text that names no rule.
+std::optional<std::string> ruleTextOrReply(const Request& request, ResponseWriter& response) {
+  Json::Value body;
+  if (!parseBodyOrReply(request, response, body)) return std::nullopt;
+  std::string rule = memberText(body, "content");
+  if (namesNoRule(rule)) {
+    reply::sendText(response, Code::Bad_Request, kMissingRule);
+    return std::nullopt;
+  }
+  return rule;
+}
+
+// 200 with `done` when the edit found its rule, otherwise 404 with `missing`.
+void sendEditOutcome(ResponseWriter& response, bool found, const char* done,
+                     const char* missing) {
+  reply::sendText(response, found ? Code::Ok : Code::Not_Found, found ? done : missing);
+}
+
 }  // namespace
 
 void Rules::toggle_rule(const Request& request, ResponseWriter response) {
   addCORSHeaders(response);
   try {
-    Json::Value body;
-    if (!parseBodyOrReply(request, response, body)) return;
-    const std::string rule = memberText(body, "content");
-    if (namesNoRule(rule)) return reply::sendText(response, Code::Bad_Request, kMissingRule);
-    toggleRule(config::readString(config::kRulesFile), rule);
+    const std::optional<std::string> rule = ruleTextOrReply(request, response);
+    if (!rule) return;
+    toggleRule(config::readString(config::kRulesFile), *rule);
     reply::sendText(response, Code::Ok, "Rule status toggled successfully");
   } catch (const std::exception& e) {
     rule_replies::sendError(response, e);
@@ -126,15 +143,10 @@ void Rules::handleValidateRuleRequest(const Request& request, ResponseWriter res
 void Rules::handleDeleteRuleRequest(const Request& request, ResponseWriter response) {
   addCORSHeaders(response);
   try {
-    Json::Value body;
-    if (!parseBodyOrReply(request, response, body)) return;
-    const std::string rule = memberText(body, "content");
-    if (namesNoRule(rule)) return reply::sendText(response, Code::Bad_Request, kMissingRule);
-    if (deleteRule(config::readString(config::kRulesFile), rule)) {
-      reply::sendText(response, Code::Ok, "Rule deleted successfully");
-    } else {
-      reply::sendText(response, Code::Not_Found, "Rule not found");
-    }
+    const std::optional<std::string> rule = ruleTextOrReply(request, response);
+    if (!rule) return;
+    sendEditOutcome(response, deleteRule(config::readString(config::kRulesFile), *rule),
+                    "Rule deleted successfully", "Rule not found");
   } catch (const std::exception& e) {
     reply::sendError(response, e.what());
   }
@@ -150,11 +162,8 @@ void Rules::handleUpdateRuleRequest(const Request& request, ResponseWriter respo
     if (namesNoRule(oldRule) || namesNoRule(newRule)) {
       return reply::sendText(response, Code::Bad_Request, kMissingRule);
     }
-    if (updateRule(config::readString(config::kRulesFile), oldRule, newRule)) {
-      reply::sendText(response, Code::Ok, "Rule updated successfully");
-    } else {
-      reply::sendText(response, Code::Not_Found, "Old rule not found");
-    }
+    const bool found = updateRule(config::readString(config::kRulesFile), oldRule, newRule);
+    sendEditOutcome(response, found, "Rule updated successfully", "Old rule not found");
   } catch (const std::exception& e) {
     reply::sendError(response, e.what());
   }

@@ -48,7 +48,8 @@ TEST_F(RulesQueriesTest, RuleObjectsAreWrittenWithTabsAndSortedMembers) {
   EXPECT_EQ(page.status, 200);
   EXPECT_EQ(page.body,
             "[\n\t{\n\t\t\"action\" : \"alert\",\n\t\t\"classtype\" : \"unlnown\",\n"
-            "\t\t\"content\" : \"alert udp any any -> any any (msg:\\\"n2 x\\\"; sid:2; rev:1;)\",\n"
+            "\t\t\"content\" : "
+            "\"alert udp any any -> any any (msg:\\\"n2 x\\\"; sid:2; rev:1;)\",\n"
             "\t\t\"enabled\" : true,\n\t\t\"msg\" : \"\\\"n2 x\\\"\",\n"
             "\t\t\"protocol\" : \"udp\",\n\t\t\"rev\" : 1,\n\t\t\"sid\" : 2\n\t}\n]");
   const HttpReply one = get("/rules/0003");
