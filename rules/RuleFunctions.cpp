@@ -1,7 +1,6 @@
 // Tokenizing and field extraction for rule lines, and the sid lookup.
 #include "rules/RuleFunctions.h"
 
-
 #include "common/Configuration.h"
 #include "rules/RuleFiles.h"
 
@@ -17,14 +16,26 @@ constexpr std::string_view kUnknown = "unknown";
 constexpr std::string_view kUnlnown = "unlnown";  // the stored fallback, spelled so
 constexpr std::string_view kUndefined = "undefined";
 
-Tokens cut(std::string_view line, std::string_view delimiters) {
+// Membership table of a delimiter set, built once per set.
+struct DelimiterSet {
+  explicit constexpr DelimiterSet(std::string_view characters) : is{} {
+    for (const char c : characters) is[static_cast<unsigned char>(c)] = true;
+  }
+  bool is[256];
+};
+
+constexpr DelimiterSet kGeneral(kGeneralDelimiters);
+constexpr DelimiterSet kMessage(kMessageDelimiters);
+
+Tokens cut(std::string_view line, const DelimiterSet& delimiters) {
   Tokens tokens;
-  size_t begin = line.find_first_not_of(delimiters);
-  while (begin != std::string_view::npos) {
-    const size_t end = line.find_first_of(delimiters, begin);
-    tokens.push_back(line.substr(begin, end - begin));
-    if (end == std::string_view::npos) break;
-    begin = line.find_first_not_of(delimiters, end);
+  const size_t size = line.size();
+  size_t i = 0;
+  while (i < size) {
+    while (i < size && delimiters.is[static_cast<unsigned char>(line[i])]) ++i;
+    const size_t begin = i;
+    while (i < size && !delimiters.is[static_cast<unsigned char>(line[i])]) ++i;
+    if (i > begin) tokens.push_back(line.substr(begin, i - begin));
   }
   return tokens;
 }
@@ -52,8 +63,8 @@ std::vector<std::string> toStrings(const Tokens& views) {
 
 }  // namespace
 
-Tokens generalTokens(std::string_view line) { return cut(line, kGeneralDelimiters); }
-Tokens messageTokens(std::string_view line) { return cut(line, kMessageDelimiters); }
+Tokens generalTokens(std::string_view line) { return cut(line, kGeneral); }
+Tokens messageTokens(std::string_view line) { return cut(line, kMessage); }
 
 std::string_view actionOf(const Tokens& general) {
   return general.empty() ? kUnknown : general[0];
