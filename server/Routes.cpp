@@ -3,6 +3,7 @@
 
 #include "events/Events.h"
 #include "net/Net.h"
+#include "rules/Rules.h"
 #include "server/Preflight.h"
 #include "stats/Stats.h"
 
@@ -23,13 +24,37 @@ const std::vector<RouteEntry>& routeTable() {
       {Method::Get, "/events/alertssignatures", &Events::HandlegetAlertsSignatures},
       {Method::Get, "/events/alertsbyhours", &Events::HandlegetAlertsByHours},
       {Method::Get, "/events/anomaliesbyhours", &Events::HandlegetAnomaliesByHours},
+      {Method::Get, "/rules", &Rules::HandlegetRules},
+      {Method::Get, "/rules/:sid", &Rules::HandlegetRuleBySid},
+      {Method::Get, "/rules/action/:action", &Rules::HandlegetRulesByAction},
+      {Method::Get, "/rules/status/:status", &Rules::HandlegetRulesByStatus},
+      {Method::Get, "/rules/protocol/:proto", &Rules::HandlegetRulesByProtocol},
+      {Method::Get, "/rules/search", &Rules::search_rules},
+      {Method::Post, "/rules/toggle/", &Rules::toggle_rule},
       {Method::Options, "/rules/toggle", &handlePreflightRequest},
+      {Method::Post, "/rules/add/", &Rules::add_rule},
       {Method::Options, "/rules/add/", &handlePreflightRequest},
+      {Method::Post, "/rules/validate/", &Rules::handleValidateRuleRequest},
       {Method::Options, "/rules/validate/", &handlePreflightRequest},
+      {Method::Post, "/rules/delete/", &Rules::handleDeleteRuleRequest},
       {Method::Options, "/rules/delete/", &handlePreflightRequest},
+      {Method::Post, "/rules/update/", &Rules::handleUpdateRuleRequest},
       {Method::Options, "/rules/update/", &handlePreflightRequest},
+      {Method::Get, "/rules/additional/status/", &Rules::handleGetAdditionalRulesStatus},
+      {Method::Post, "/rules/additional/update/", &Rules::handleUpdateAdditionalRulesFile},
       {Method::Options, "/rules/additional/update/", &handlePreflightRequest},
+      {Method::Post, "/validate_rule_endpoint", &Rules::handleValidateRuleRequest},
       {Method::Options, "/validate_rule_endpoint", &handlePreflightRequest},
+      {Method::Get, "/suricata/reload/", &Rules::handlereloadSuricata},
+      {Method::Get, "/rules/reload/blocking", &Rules::reloadRulesBlocking},
+      {Method::Get, "/rules/reload/nonblocking", &Rules::reloadRulesNonBlocking},
+      {Method::Get, "/rules/duplicated/:sid", &Rules::HandlegetDuplicatedRulesBySid},
+      {Method::Get, "/suricata/start/", &Rules::handlestartSuricata},
+      {Method::Get, "/suricata/stop/", &Rules::handlestopSuricata},
+      {Method::Get, "/suricata/update/", &Rules::handleupdateSuricataRules},
+      {Method::Get, "/rules/signature/:signature", &Rules::HandlegetRulesBySignature},
+      {Method::Get, "/daemon/start/", &Rules::handlestartDaemon},
+      {Method::Get, "/daemon/stop/", &Rules::handlestopDaemon},
       {Method::Options, "/ioc/toggle/", &handlePreflightRequest},
       {Method::Options, "/ioc/rules/modify/", &handlePreflightRequest},
       {Method::Get, "/stats/", &Stats::handlegetStats},

@@ -1,0 +1,201 @@
+// HTTP handlers of the rule edits, the validation and the additional rule
+// categories: parse the JSON body, call the operation, send one reply.
+#include "rules/Rules.h"
+
+#include <cstring>
+#include <memory>
+
+#include <json/reader.h>
+
+#include "common/Configuration.h"
+#include "rules/RuleFunctions.h"
+#include "rules/RuleReplies.h"
+#include "server/Reply.h"
+
+using Pistache::Http::Code;
+using Pistache::Http::ResponseWriter;
+using Pistache::Rest::Request;
+
+namespace {
+
+constexpr char kInvalidJson[] = "Invalid JSON";
+constexpr char kMissingRule[] = "Missing rule content";
+
+// Parses a request body; false when it is not JSON (nesting too deep for the
+// reader included).
+bool parseBody(const std::string& body, Json::Value& parsed) {
+  static const Json::CharReaderBuilder kBuilder;
+  const std::unique_ptr<Json::CharReader> reader(kBuilder.newCharReader());
+  try {
+    return reader->parse(body.data(), body.data() + body.size(), &parsed, nullptr);
+  } catch (const Json::Exception&) {
+    return false;
+  }
+}
+
+// Parses the body into `body`, or answers 400 "Invalid JSON" and returns false.
+bool parseBodyOrReply(const Request& request, ResponseWriter& response, Json::Value& body) {
+  if (parseBody(request.body(), body)) return true;
+  reply::sendText(response, Code::Bad_Request, kInvalidJson);
+  return false;
+}
+
+// The member `key` of `object`; null when it is missing or `object` is not an object.
+const Json::Value& member(const Json::Value& object, const char* key) {
+  static const Json::Value kNull;
+  if (!object.isObject()) return kNull;
+  const Json::Value* found = object.find(key, key + std::strlen(key));
+  return found ? *found : kNull;
+}
+
+// The text of member `key` ("" when missing); the JSON library's error for
+// an array or object.
+std::string memberText(const Json::Value& object, const char* key) {
+  return member(object, key).asString();
+}
+
+// A rule text that is empty, or only white space behind an optional "#",
+// names no rule: the edits would match every blank or commented line.
+bool namesNoRule(const std::string& rule) {
+  return RuleFunctions::removeComment(rule).empty();
+}
+
+// The validation object {"error", "success"} as styled JSON text.
+void sendValidation(ResponseWriter& response, Code code, bool success,
+                    const std::string& error) {
+  Json::Value outcome(Json::objectValue);
+  outcome["success"] = success;
+  outcome["error"] = error;
+  reply::sendText(response, code, outcome.toStyledString());
+}
+
+// The body's "content" for toggle and delete; nothing after answering 400
+// for a body that is not JSON or a text that names no rule.
+std::optional<std::string> ruleTextOrReply(const Request& request, ResponseWriter& response) {
+  Json::Value body;
+  if (!parseBodyOrReply(request, response, body)) return std::nullopt;
+  std::string rule = memberText(body, "content");
+  if (namesNoRule(rule)) {
+    reply::sendText(response, Code::Bad_Request, kMissingRule);
+    return std::nullopt;
+  }
+  return rule;
+}
+
+// 200 with `done` when the edit found its rule, otherwise 404 with `missing`.
+void sendEditOutcome(ResponseWriter& response, bool found, const char* done,
+                     const char* missing) {
+  reply::sendText(response, found ? Code::Ok : Code::Not_Found, found ? done : missing);
+}
+
+}  // namespace
+
+void Rules::toggle_rule(const Request& request, ResponseWriter response) {
+  addCORSHeaders(response);
+  try {
+    const std::optional<std::string> rule = ruleTextOrReply(request, response);
+    if (!rule) return;
+    toggleRule(config::readString(config::kRulesFile), *rule);
+    reply::sendText(response, Code::Ok, "Rule status toggled successfully");
+  } catch (const std::exception& e) {
+    rule_replies::sendError(response, e);
+  }
+}
+
+void Rules::add_rule(const Request& request, ResponseWriter response) {
+  addCORSHeaders(response);
+  try {
+    Json::Value body;
+    if (!parseBodyOrReply(request, response, body)) return;
+    const std::string rule = memberText(body, "content");
+    if (namesNoRule(rule)) return sendValidation(response, Code::Bad_Request, false, kMissingRule);
+    const auto [valid, message] = validate_rule(rule);
+    if (!valid) return sendValidation(response, Code::Bad_Request, false, message);
+    switch (addRule(config::readString(config::kRulesFile), rule)) {
+      case AddResult::kSidInUse:
+        return reply::sendText(response, Code::Conflict, "SID already in use");
+      case AddResult::kAlreadyExists:
+        return reply::sendText(response, Code::Conflict, "Rule already exists");
+      case AddResult::kAdded:
+        return reply::sendText(response, Code::Ok, "Rule added successfully");
+    }
+  } catch (const std::exception& e) {
+    reply::sendError(response, e.what());
+  }
+}
+
+void Rules::handleValidateRuleRequest(const Request& request, ResponseWriter response) {
+  addCORSHeaders(response);
+  try {
+    Json::Value body;
+    if (!parseBody(request.body(), body)) {
+      return sendValidation(response, Code::Bad_Request, false, kInvalidJson);
+    }
+    const std::string rule = memberText(body, "content");
+    if (namesNoRule(rule)) return sendValidation(response, Code::Bad_Request, false, kMissingRule);
+    const auto [valid, message] = validate_rule(rule);
+    sendValidation(response, valid ? Code::Ok : Code::Bad_Request, valid, message);
+  } catch (const std::exception& e) {
+    sendValidation(response, Code::Internal_Server_Error, false, e.what());
+  }
+}
+
+void Rules::handleDeleteRuleRequest(const Request& request, ResponseWriter response) {
+  addCORSHeaders(response);
+  try {
+    const std::optional<std::string> rule = ruleTextOrReply(request, response);
+    if (!rule) return;
+    sendEditOutcome(response, deleteRule(config::readString(config::kRulesFile), *rule),
+                    "Rule deleted successfully", "Rule not found");
+  } catch (const std::exception& e) {
+    reply::sendError(response, e.what());
+  }
+}
+
+void Rules::handleUpdateRuleRequest(const Request& request, ResponseWriter response) {
+  addCORSHeaders(response);
+  try {
+    Json::Value body;
+    if (!parseBodyOrReply(request, response, body)) return;
+    const std::string oldRule = memberText(member(body, "rule"), "content");
+    const std::string newRule = memberText(member(body, "new_rule"), "content");
+    if (namesNoRule(oldRule) || namesNoRule(newRule)) {
+      return reply::sendText(response, Code::Bad_Request, kMissingRule);
+    }
+    const bool found = updateRule(config::readString(config::kRulesFile), oldRule, newRule);
+    sendEditOutcome(response, found, "Rule updated successfully", "Old rule not found");
+  } catch (const std::exception& e) {
+    reply::sendError(response, e.what());
+  }
+}
+
+void Rules::handleGetAdditionalRulesStatus(const Request&, ResponseWriter response) {
+  addCORSHeaders(response);
+  try {
+    reply::sendText(response, Code::Ok, getAdditionalRuleStatus());
+  } catch (const std::exception& e) {
+    reply::sendError(response, e.what());
+  }
+}
+
+void Rules::handleUpdateAdditionalRulesFile(const Request& request, ResponseWriter response) {
+  addCORSHeaders(response);
+  try {
+    Json::Value body;
+    if (!parseBodyOrReply(request, response, body)) return;
+    const Json::Value& flags = body;  // a missing member reads as null, so false
+    RuleUpdateData data;
+    data.universal = flags["universal"].asBool();
+    data.fakenews = flags["fakenews"].asBool();
+    data.porno = flags["porno"].asBool();
+    data.gambling = flags["gambling"].asBool();
+    data.social = flags["social"].asBool();
+    if (updateAdditionalRulesFile(data)) {
+      reply::sendText(response, Code::Ok, "Rules successfully updated");
+    } else {
+      reply::sendError(response, "Error updating rules");
+    }
+  } catch (const std::exception& e) {
+    reply::sendError(response, e.what());
+  }
+}

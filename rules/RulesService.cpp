@@ -1,0 +1,158 @@
+// Control of the Suricata and ferryd services and of Suricata's rule
+// reloads, through fixed shell commands (nothing from a request goes into
+// them), and the command runner of the rule validation.
+#include "rules/Rules.h"
+
+#include <syslog.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+
+#include "server/Reply.h"
+
+using Pistache::Http::Code;
+using Pistache::Http::ResponseWriter;
+using Pistache::Rest::Request;
+
+namespace {
+
+// Runs `command` through the shell and waits: true when it exited with 0.
+bool succeeds(const char* command) { return std::system(command) == 0; }
+
+// Runs `command`; logs `done` when it exits with 0, else throws `failure`.
+void runOrThrow(const char* command, const char* done, const char* failure) {
+  if (!succeeds(command)) throw RulesException(failure);
+  syslog(LOG_ALERT, "%s", done);
+}
+
+void print(const char* line) { std::cout << line << std::endl; }
+
+// Starts `unit` unless systemd reports it active.
+void startUnlessActive(const char* isActive, const char* alreadyRunning, const char* starting,
+                       const char* start, const char* done, const char* failure) {
+  if (succeeds(isActive)) throw RulesException(alreadyRunning);
+  print(starting);
+  runOrThrow(start, done, failure);
+}
+
+// The reply of a service handler: `success` after `operation` returns, else
+// 500 with `prefix` and the error's text.
+void answerService(ResponseWriter& response, void (*operation)(), const char* success,
+                   const char* prefix) {
+  Rules::addCORSHeaders(response);
+  try {
+    operation();
+    reply::sendText(response, Code::Ok, success);
+  } catch (const std::exception& e) {
+    reply::sendError(response, std::string(prefix) + e.what());
+  }
+}
+
+void answerReload(ResponseWriter& response, const char* command, const char* success) {
+  Rules::addCORSHeaders(response);
+  if (succeeds(command)) {
+    reply::sendText(response, Code::Ok, success);
+  } else {
+    reply::sendError(response, "Error reloading rules");
+  }
+}
+
+}  // namespace
+
+// ---- Operations ------------------------------------------------------------
+
+void Rules::reloadSuricata() {
+  syslog(LOG_ALERT, "Reloading Suricata...");
+  runOrThrow("systemctl restart suricata", "Suricata restarted successfully.",
+             "Failed to restart Suricata.");
+}
+
+void Rules::stopSuricata() {
+  runOrThrow("systemctl stop suricata", "Suricata stopped successfully.",
+             "Failed to stop Suricata.");
+}
+
+void Rules::startSuricata() {
+  startUnlessActive("systemctl is-active --quiet suricata", "Suricata is already running.",
+                    "Suricata is not running, starting now...", "systemctl start suricata",
+                    "Suricata started successfully.", "Failed to start Suricata.");
+}
+
+void Rules::updateSuricataRules() {
+  print("Reloading Suricata...");
+  runOrThrow("sudo suricata-update", "Suricata rules updated successfully.",
+             "Failed to update rules for Suricata.");
+}
+
+void Rules::startDaemon() {
+  startUnlessActive("systemctl is-active --quiet ferryd", "Daemon is already running.",
+                    "Ferryd is not running, starting now...", "systemctl start ferryd",
+                    "Ferryd started successfully.", "Failed to start Ferryd.");
+}
+
+void Rules::stopDaemon() {
+  print("Stopping ferryd...");
+  runOrThrow("systemctl stop ferryd", "Ferryd stopped successfully.", "Failed to stop Ferryd.");
+}
+
+std::string Rules::exec(const char* command) {
+  std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(command, "r"), pclose);
+  if (!pipe) throw std::runtime_error("popen() failed!");
+  std::array<char, 128> buffer;
+  std::string output;
+  size_t read = 0;
+  while ((read = std::fread(buffer.data(), 1, buffer.size() - 1, pipe.get())) > 0) {
+    output.append(buffer.data(), read);
+  }
+  return output;
+}
+
+// ---- Handlers ----------------------------------------------------------------
+
+void Rules::handlereloadSuricata(const Request&, ResponseWriter response) {
+  answerService(response, &reloadSuricata, "Suricata restartedd successfully",
+                "Cannot restart Suricata: ");
+}
+
+void Rules::handlestartSuricata(const Request&, ResponseWriter response) {
+  answerService(response, &startSuricata, "Suricata started successfully",
+                "Cannot start Suricata: ");
+}
+
+void Rules::handlestopSuricata(const Request&, ResponseWriter response) {
+  answerService(response, &stopSuricata, "Suricata stopped successfully",
+                "Cannot stop Suricata: ");
+}
+
+void Rules::handleupdateSuricataRules(const Request&, ResponseWriter response) {
+  addCORSHeaders(response);
+  try {
+    updateSuricataRules();
+    reply::sendText(response, Code::Ok, "Suricata rules updated successfully");
+  } catch (const RulesException& e) {
+    reply::sendError(response, std::string("Cannot update Suricata rules: ") + e.what());
+  } catch (const std::exception& e) {
+    reply::sendError(response, std::string("Cannot update Suricata: ") + e.what());
+  }
+}
+
+void Rules::handlestartDaemon(const Request&, ResponseWriter response) {
+  answerService(response, &startDaemon, "Ferryd started successfully", "Cannot start Ferryd: ");
+}
+
+void Rules::handlestopDaemon(const Request&, ResponseWriter response) {
+  answerService(response, &stopDaemon, "Ferryd stopped successfully", "Cannot stop Ferryd: ");
+}
+
+void Rules::reloadRulesBlocking(const Request&, ResponseWriter response) {
+  answerReload(response, "suricatasc -c reload-rules", "Rules reloaded successfully (blocking)");
+}
+
+void Rules::reloadRulesNonBlocking(const Request&, ResponseWriter response) {
+  answerReload(response, "suricatasc -c ruleset-reload-nonblocking",
+               "Rules reloaded successfully (nonblocking)");
+}

@@ -1,0 +1,40 @@
+// Checking a rule with Suricata's test mode before it is accepted.
+#include "rules/Rules.h"
+
+#include <fstream>
+#include <mutex>
+
+#include "common/Configuration.h"
+
+namespace {
+
+// Every validation writes the same scratch file and runs the test on it, so
+// only one runs at a time: each run checks the rule it wrote.
+std::mutex g_validationMutex;
+
+void writeScratchFile(const std::string& path, const std::string& rule) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << rule;
+  out.close();
+  if (!out) throw RulesException("Unable to write the temporary rule file " + path);
+}
+
+}  // namespace
+
+std::pair<bool, std::string> Rules::validate_rule(const std::string& rule) {
+  std::lock_guard<std::mutex> guard(g_validationMutex);
+  try {
+    libconfig::Config cfg;
+    config::load(cfg);
+    const std::string scratchFile = config::getString(cfg, config::kTmpRuleFile);
+    const std::string suricataConf = config::getString(cfg, config::kSuricataConf);
+    writeScratchFile(scratchFile, rule);
+    const std::string command =
+        "suricata -T -c " + suricataConf + " -S " + scratchFile + " 2>&1";
+    std::string output = exec(command.c_str());
+    if (output.find("E: ") != std::string::npos) return {false, std::move(output)};
+    return {true, ""};
+  } catch (const std::exception& e) {
+    return {false, e.what()};
+  }
+}
