@@ -3,6 +3,7 @@
 
 #include "events/Events.h"
 #include "server/Preflight.h"
+#include "threats/Threats.h"
 
 using Pistache::Http::Method;
 
@@ -21,7 +22,17 @@ const std::vector<RouteEntry>& routeTable() {
       {Method::Options, "/rules/update/", &handlePreflightRequest},
       {Method::Options, "/rules/additional/update/", &handlePreflightRequest},
       {Method::Options, "/validate_rule_endpoint", &handlePreflightRequest},
+      {Method::Get, "/ioc/download/", &Threats::handleDownloadRequest},
+      {Method::Get, "/ioc/filter/:n_days", &Threats::getRecentThreats},
+      {Method::Get, "/ioc/", &Threats::handleGetThreats},
+      {Method::Get, "/ioc/ioc_type/:ioc_type", &Threats::handleFindThreatsByIocType},
+      {Method::Get, "/ioc/ioc_id/:id", &Threats::handleFindThreatsById},
+      {Method::Get, "/ioc/ioc_status/:status", &Threats::handleFindThreatsByStatus},
+      {Method::Post, "/ioc/toggle/", &Threats::handleToggleThreatStatus},
       {Method::Options, "/ioc/toggle/", &handlePreflightRequest},
+      {Method::Get, "/ioc/fetch/", &Threats::handleFetchIocs},
+      {Method::Get, "/ioc/rules/status/", &Threats::handlegetThreatsRuleFilesStatus},
+      {Method::Post, "/ioc/rules/modify/", &Threats::handlemodifyRuleFilesStatus},
       {Method::Options, "/ioc/rules/modify/", &handlePreflightRequest},
   };
   return kTable;
