@@ -70,11 +70,12 @@ bool isPlainAddress(const std::string& address) {
 
 // The port as a canonical number, or "" when it is none from 1 to 65535.
 std::string portNumber(const std::string& port) {
-  if (port.empty() || port.size() > 5) return "";
+  if (port.empty()) return "";
   long value = 0;
   for (char c : port) {
     if (!std::isdigit(static_cast<unsigned char>(c))) return "";
     value = value * 10 + (c - '0');
+    if (value > 65535) return "";
   }
   return value >= 1 && value <= 65535 ? std::to_string(value) : "";
 }
