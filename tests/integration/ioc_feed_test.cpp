@@ -152,7 +152,7 @@ TEST_F(IocFeedTest, DeadFeedTimesOutWithinTheTransferLimit) {
   EXPECT_EQ(readFile(feedFile_), "previous content\n");
 }
 
-TEST_F(IocFeedTest, FilterKeepsRecentIndicatorsOfRuleTypesInFeedOrder) {
+TEST_F(IocFeedTest, FilterKeepsRecentIndicatorsInFeedOrderWhateverTheLocalTime) {
   writeFile(feedFile_,
             "# " + feedLine(utcHoursAgo(1), "0", "c.example", "domain") + "\n" +
                 feedLine(utcHoursAgo(1), "1", "192.0.2.1:80", "ip:port") + "\n" +
