@@ -5,6 +5,7 @@
 #include <syslog.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <fstream>
@@ -24,6 +25,7 @@ constexpr char kFeedFileName[] = "full.csv";
 constexpr long kConnectTimeoutSeconds = 10;
 constexpr long kTransferTimeoutSeconds = 15;
 constexpr zip_uint64_t kReadChunk = 64 * 1024;
+constexpr zip_uint64_t kMaxReserve = 256 * 1024 * 1024;
 
 using CurlPtr = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
 using ZipSourcePtr = std::unique_ptr<zip_source_t, decltype(&zip_source_free)>;
@@ -54,7 +56,8 @@ std::string readEntry(zip_t* archive, zip_uint64_t index) {
   ZipFilePtr entry(zip_fopen_index(archive, index, 0), zip_fclose);
   if (!entry) throw ThreatsException("Error opening zip file");
   std::string content;
-  if (info.valid & ZIP_STAT_SIZE) content.reserve(info.size);
+  // The size is the archive's own claim: trusted for a reservation only up to a bound.
+  if (info.valid & ZIP_STAT_SIZE) content.reserve(std::min<zip_uint64_t>(info.size, kMaxReserve));
   char buffer[kReadChunk];
   zip_int64_t got = 0;
   while ((got = zip_fread(entry.get(), buffer, sizeof buffer)) > 0) {
