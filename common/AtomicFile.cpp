@@ -82,7 +82,9 @@ void replaceFileAtomically(const std::string& path, const std::string& content) 
   const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
 
-  std::string pattern = folder + (folder == "." ? "/." : ".") + base + ".XXXXXX";
+  // A short prefix of the name keeps the temporary name within the file
+  // system's limit even for the longest file names.
+  std::string pattern = folder + (folder == "." ? "/." : ".") + base.substr(0, 64) + ".XXXXXX";
   TempFile temp(std::move(pattern));
   if (!temp.created()) fail("Cannot create a temporary file for", target, errno);
 

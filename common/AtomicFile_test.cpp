@@ -94,6 +94,12 @@ TEST_F(AtomicFileTest, ReplacesTheTargetOfALinkAndKeepsTheLink) {
   EXPECT_EQ(read(target), "new");
 }
 
+TEST_F(AtomicFileTest, LongFileNameStillGetsAShortEnoughTemporaryName) {
+  const std::string path = dir_ + "/" + std::string(250, 'x');
+  replaceFileAtomically(path, "content");
+  EXPECT_EQ(read(path), "content");
+}
+
 TEST_F(AtomicFileTest, FailureNamesThePathAndLeavesNoTrace) {
   const std::string path = dir_ + "/missing-folder/rules";
   try {

@@ -6,6 +6,7 @@
 #include "rules/Rules.h"
 #include "server/Preflight.h"
 #include "stats/Stats.h"
+#include "threats/Threats.h"
 
 using Pistache::Http::Method;
 
@@ -55,7 +56,17 @@ const std::vector<RouteEntry>& routeTable() {
       {Method::Get, "/rules/signature/:signature", &Rules::HandlegetRulesBySignature},
       {Method::Get, "/daemon/start/", &Rules::handlestartDaemon},
       {Method::Get, "/daemon/stop/", &Rules::handlestopDaemon},
+      {Method::Get, "/ioc/download/", &Threats::handleDownloadRequest},
+      {Method::Get, "/ioc/filter/:n_days", &Threats::getRecentThreats},
+      {Method::Get, "/ioc/", &Threats::handleGetThreats},
+      {Method::Get, "/ioc/ioc_type/:ioc_type", &Threats::handleFindThreatsByIocType},
+      {Method::Get, "/ioc/ioc_id/:id", &Threats::handleFindThreatsById},
+      {Method::Get, "/ioc/ioc_status/:status", &Threats::handleFindThreatsByStatus},
+      {Method::Post, "/ioc/toggle/", &Threats::handleToggleThreatStatus},
       {Method::Options, "/ioc/toggle/", &handlePreflightRequest},
+      {Method::Get, "/ioc/fetch/", &Threats::handleFetchIocs},
+      {Method::Get, "/ioc/rules/status/", &Threats::handlegetThreatsRuleFilesStatus},
+      {Method::Post, "/ioc/rules/modify/", &Threats::handlemodifyRuleFilesStatus},
       {Method::Options, "/ioc/rules/modify/", &handlePreflightRequest},
       {Method::Get, "/stats/", &Stats::handlegetStats},
       {Method::Get, "/stats/pkts/", &Stats::handlegetStatsPkts},

@@ -1,0 +1,233 @@
+// The threat feed: download and unpacking of the archive from a feed server on
+// loopback, and the rebuild of the indicator store from the feed file.
+#include <chrono>
+#include <ctime>
+#include <optional>
+
+#include <unistd.h>
+
+#include <json/reader.h>
+
+#include "support/FeedServer.h"
+#include "support/Harness.h"
+
+namespace {
+
+using harness::FeedServer;
+using harness::get;
+using harness::HttpReply;
+using harness::makeZip;
+using harness::readFile;
+using harness::writeFile;
+
+// The feed's form of the UTC time `hoursAgo` hours before now.
+std::string utcHoursAgo(double hoursAgo) {
+  const time_t when = time(nullptr) - static_cast<time_t>(hoursAgo * 3600);
+  std::tm parts{};
+  gmtime_r(&when, &parts);
+  char text[32];
+  strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
+  return text;
+}
+
+// One feed line of 14 fields.
+std::string feedLine(const std::string& firstSeen, const std::string& id,
+                     const std::string& value, const std::string& type) {
+  return firstSeen + "," + id + "," + value + "," + type +
+         ",botnet_cc,win.x,,X,,75,,tag,0,reporter";
+}
+
+void expectThreatsHeaders(const HttpReply& reply) {
+  EXPECT_EQ(reply.header("Access-Control-Allow-Origin").value_or(""), "*");
+  EXPECT_EQ(reply.header("Access-Control-Allow-Methods").value_or(""),
+            "GET, POST, PUT, DELETE, OPTIONS");
+  EXPECT_EQ(reply.header("Access-Control-Allow-Headers").value_or(""),
+            "Origin, X-Requested-With, Content-Type, Accept, Authorization");
+}
+
+// The ids and statuses of the whole store, as the listing route gives them.
+std::vector<std::pair<std::string, bool>> listedIds() {
+  const HttpReply reply = get("/ioc/?page_size=1000");
+  EXPECT_EQ(reply.status, 200) << reply.body;
+  Json::Value records;
+  Json::Reader().parse(reply.body, records);
+  std::vector<std::pair<std::string, bool>> ids;
+  for (const Json::Value& record : records) {
+    ids.emplace_back(record["id"].asString(), record["status"].asBool());
+  }
+  return ids;
+}
+
+class IocFeedTest : public harness::IntegrationTest {
+ protected:
+  void SetUp() override {
+    harness::IntegrationTest::SetUp();
+    config_.setString("ioc_full_link", FeedServer::url("/full.zip")).write();
+    feedFile_ = config_.path("ioc_full_file_name");
+    storeFile_ = config_.path("ioc_local_file_name");
+    unlink(feedFile_.c_str());
+    unlink(storeFile_.c_str());
+  }
+
+  FeedServer feed_;
+  std::string feedFile_;
+  std::string storeFile_;
+};
+
+TEST_F(IocFeedTest, DownloadWritesTheArchivesEntryAsTheFeedFile) {
+  const std::string csv = "# feed\n" + feedLine("2024-01-01 00:00:00", "1", "a.example", "domain");
+  feed_.setArchive(makeZip({{"full.csv", csv}}));
+  HttpReply reply = get("/ioc/download/");
+  EXPECT_EQ(reply.status, 200);
+  EXPECT_EQ(reply.body, "ZIP downloading and unzipping");
+  EXPECT_EQ(reply.headerCount("Content-Type"), 0u);
+  expectThreatsHeaders(reply);
+  EXPECT_EQ(readFile(feedFile_), csv);
+
+  // Entry names are not used: with two entries the second one's bytes remain.
+  feed_.setArchive(makeZip({{"first.csv", "first\n"}, {"other-name.txt", "second\n"}}));
+  reply = get("/ioc/download/");
+  EXPECT_EQ(reply.status, 200);
+  EXPECT_EQ(readFile(feedFile_), "second\n");
+}
+
+TEST_F(IocFeedTest, FailedDownloadOrUnpackLeavesTheFeedFileAsItWas) {
+  struct Case {
+    const char* what;
+    const char* link;             // "" keeps the feed's archive route
+    std::optional<std::string> archive;  // bytes at "/full.zip"; none: a valid archive
+    const char* removedKey;       // "" removes nothing
+    const char* extractionDir;    // "" keeps the configured folder
+    const char* body;
+  };
+  const std::string emptyArchive = std::string("PK\x05\x06", 4) + std::string(18, '\0');
+  const Case cases[] = {
+      {"error page", "/error", "", "", "", "Error in unzipFile"},
+      {"bytes that are no archive", "", "PK not really", "", "", "Error in unzipFile"},
+      {"archive without entries", "", emptyArchive, "", "", "Error in unzipFile"},
+      {"empty body", "", "", "", "", "Error in unzipFile"},
+      {"extraction folder missing", "", std::nullopt, "", "/files/nowhere", "Error in unzipFile"},
+      {"nobody listening", "http://127.0.0.1:1/full.zip", std::nullopt, "", "",
+       "Error downloading file"},
+      {"location key missing", "", std::nullopt, "ioc_full_link", "", "Error downloading file"},
+      {"folder key missing", "", std::nullopt, "ioc_full_file_path", "", "SettingNotFoundException"},
+  };
+  const std::string valid = makeZip({{"full.csv", "new content\n"}});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    writeFile(feedFile_, "previous content\n");
+    feed_.setArchive(c.archive.value_or(valid));
+    harness::TestConfig config = config_;
+    const std::string link = c.link;
+    if (!link.empty()) {
+      config.setString("ioc_full_link", link[0] == '/' ? FeedServer::url(link) : link);
+    }
+    if (*c.extractionDir != '\0') {
+      config.setString("ioc_full_file_path", harness::workDir() + c.extractionDir);
+    }
+    if (*c.removedKey != '\0') config.remove(c.removedKey);
+    config.write();
+
+    const HttpReply reply = get("/ioc/download/");
+    EXPECT_EQ(reply.status, 500);
+    EXPECT_EQ(reply.body, c.body);
+    expectThreatsHeaders(reply);
+    EXPECT_EQ(readFile(feedFile_), "previous content\n");
+  }
+}
+
+// A feed server that accepts the connection and never answers must not hold
+// a worker for longer than the transfer limit of 15 seconds.
+TEST_F(IocFeedTest, DeadFeedTimesOutWithinTheTransferLimit) {
+  writeFile(feedFile_, "previous content\n");
+  config_.setString("ioc_full_link", FeedServer::url("/hang")).write();
+  const auto start = std::chrono::steady_clock::now();
+  const HttpReply reply = harness::http("GET", "/ioc/download/", "", std::chrono::seconds(40));
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(reply.status, 500);
+  EXPECT_EQ(reply.body, "Error downloading file");
+  EXPECT_GE(waited, std::chrono::seconds(14));
+  EXPECT_LT(waited, std::chrono::seconds(25));
+  EXPECT_EQ(feed_.requests(), 1);
+  EXPECT_EQ(readFile(feedFile_), "previous content\n");
+}
+
+TEST_F(IocFeedTest, FilterKeepsRecentIndicatorsInFeedOrderWhateverTheLocalTime) {
+  writeFile(feedFile_,
+            "# " + feedLine(utcHoursAgo(1), "0", "c.example", "domain") + "\n" +
+                feedLine(utcHoursAgo(1), "1", "192.0.2.1:80", "ip:port") + "\n" +
+                feedLine("\"" + utcHoursAgo(48) + "\"", "2", "\"b.example\"", "domain") + "\r\n" +
+                feedLine(utcHoursAgo(6 * 24), "3", "http://u.example/x", "url") + "\n" +
+                feedLine(utcHoursAgo(8 * 24), "4", "old.example", "domain") + "\n" +
+                feedLine(utcHoursAgo(1), "5", "0123456789abcdef", "md5_hash") + "\n" +
+                "\n" + feedLine("not a date", "6", "d.example", "domain") + "\n" +
+                utcHoursAgo(1) + ",8,e.example,domain,t,m,a,p,l,50,r,tags,0,\n" +
+                feedLine(utcHoursAgo(-3), "7", "http://future.example/", "url") + "\n");
+  HttpReply reply = get("/ioc/filter/7");
+  EXPECT_EQ(reply.status, 200);
+  EXPECT_EQ(reply.body, "Threats processed successfully");
+  EXPECT_EQ(reply.headerCount("Content-Type"), 0u);
+  expectThreatsHeaders(reply);
+  using Ids = std::vector<std::pair<std::string, bool>>;
+  EXPECT_EQ(listedIds(), (Ids{{"1", true}, {"2", true}, {"3", true}, {"7", true}}));
+  EXPECT_EQ(readFile(storeFile_).substr(0, 4), "[\n\t{");
+
+  // A rebuild switches every indicator on again.
+  const HttpReply page = get("/ioc/ioc_id/2");
+  Json::Value records;
+  Json::Reader().parse(page.body, records);
+  const HttpReply toggled =
+      harness::post("/ioc/toggle/", "{\"content\":\"" + records[0]["uniq_id"].asString() + "\"}");
+  ASSERT_EQ(toggled.status, 200) << toggled.body;
+  EXPECT_EQ(listedIds()[1], (std::pair<std::string, bool>{"2", false}));
+  EXPECT_EQ(get("/ioc/filter/7").status, 200);
+  EXPECT_EQ(listedIds()[1], (std::pair<std::string, bool>{"2", true}));
+
+  // With 0 days only what was first seen less than an hour ago (or later) stays.
+  writeFile(feedFile_, feedLine(utcHoursAgo(0.5), "10", "n.example", "domain") + "\n" +
+                           feedLine(utcHoursAgo(1.5), "11", "o.example", "domain") + "\n");
+  EXPECT_EQ(get("/ioc/filter/0").status, 200);
+  EXPECT_EQ(listedIds(), (Ids{{"10", true}}));
+}
+
+TEST_F(IocFeedTest, FilterWithNothingQualifyingStoresNull) {
+  writeFile(feedFile_, "# only a comment\n" +
+                           feedLine("2001-01-01 00:00:00", "1", "a.example", "domain") + "\n");
+  EXPECT_EQ(get("/ioc/filter/30").status, 200);
+  EXPECT_EQ(readFile(storeFile_), "null");
+  const HttpReply reply = get("/ioc/");
+  EXPECT_EQ(reply.status, 200);
+  EXPECT_EQ(reply.body, "null\n");
+}
+
+TEST_F(IocFeedTest, FilterFailuresAnswer500WithTheirHeaders) {
+  struct Case {
+    const char* what;
+    const char* path;
+    bool feedPresent;
+    const char* storeKeyValue;  // "" keeps the configured store
+    const char* body;
+  };
+  const Case cases[] = {
+      {"feed file missing", "/ioc/filter/7", false, "", "Error processing data"},
+      {"store folder missing", "/ioc/filter/7", true, "/files/nowhere/threats.json",
+       "Error processing data"},
+      {"days that are no number", "/ioc/filter/abc", true, "", "Bad lexical cast"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    unlink(feedFile_.c_str());
+    if (c.feedPresent) writeFile(feedFile_, feedLine(utcHoursAgo(1), "1", "a.example", "domain"));
+    harness::TestConfig config = config_;
+    if (*c.storeKeyValue != '\0') {
+      config.setString("ioc_local_file_name", harness::workDir() + c.storeKeyValue);
+    }
+    config.write();
+    const HttpReply reply = get(c.path);
+    EXPECT_EQ(reply.status, 500);
+    EXPECT_EQ(reply.body, c.body);
+    expectThreatsHeaders(reply);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,193 @@
+// HTTP handlers of the "/ioc/" routes: add the Threats cross-origin set, read
+// the request, call the data operation, send one reply.
+#include "threats/Threats.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <future>
+#include <limits>
+
+#include "server/Cors.h"
+#include "server/Reply.h"
+#include "threats/ThreatsSupport.h"
+
+using Pistache::Http::Code;
+using Pistache::Http::ResponseWriter;
+using Pistache::Rest::Request;
+
+namespace {
+
+// A page key rejected with its 400 text.
+class BadPageParameter : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The query key `key` read as a decimal int (leading blanks and a sign
+// allowed, trailing characters ignored), `fallback` when absent or below 1.
+int32_t pageKey(const Request& request, const char* key, int32_t fallback,
+                const char* errorText) {
+  const auto text = request.query().get(key);
+  if (!text) return fallback;
+  errno = 0;
+  char* end = nullptr;
+  const long value = std::strtol(text->c_str(), &end, 10);
+  if (end == text->c_str() || errno == ERANGE || value < std::numeric_limits<int32_t>::min() ||
+      value > std::numeric_limits<int32_t>::max()) {
+    throw BadPageParameter(errorText);
+  }
+  return value < 1 ? fallback : static_cast<int32_t>(value);
+}
+
+// Reads the page keys, runs `find` and sends the styled array (or "null").
+template <typename Find>
+void sendPage(const Request& request, ResponseWriter& response, Find find) {
+  try {
+    const int32_t page = pageKey(request, "page", 1, "Invalid 'page' parameter");
+    const int32_t page_size = pageKey(request, "page_size", 10, "Invalid 'page_size' parameter");
+    Json::Value records;
+    for (const ThreatItem& item : find(page, page_size)) records.append(item.toJson());
+    response.send(Code::Ok, records.toStyledString(), MIME(Application, Json));
+  } catch (const BadPageParameter& e) {
+    reply::sendText(response, Code::Bad_Request, e.what());
+  } catch (const std::exception& e) {
+    reply::sendError(response, e.what());
+  }
+}
+
+// The switch's reply: a styled {"message", "status"} object, no content type.
+void sendToggleReply(ResponseWriter& response, Code code, const std::string& status,
+                     const std::string& message) {
+  Json::Value body;
+  body["message"] = message;
+  body["status"] = status;
+  reply::sendText(response, code, body.toStyledString());
+}
+
+// The "content" of a switch request as text: "" when missing, null or of no
+// scalar type; a number gives its decimal text.
+std::string contentOf(const Json::Value& body) {
+  if (!body.isObject()) return "";
+  const Json::Value& content = body["content"];
+  if (content.isNull() || content.isArray() || content.isObject()) return "";
+  return content.asString();
+}
+
+}  // namespace
+
+void Threats::addCORSHeaders(ResponseWriter& response) { cors::addRulesSet(response); }
+
+void Threats::handleDownloadRequest(const Request&, ResponseWriter response) {
+  addCORSHeaders(response);
+  try {
+    downloadAndUnzipAsync();
+    reply::sendText(response, Code::Ok, "ZIP downloading and unzipping");
+  } catch (const std::exception& e) {
+    reply::sendError(response, e.what());
+  }
+}
+
+void Threats::getRecentThreats(const Request& request, ResponseWriter response) {
+  addCORSHeaders(response);
+  int32_t n_days = 0;
+  try {
+    n_days = request.param(":n_days").as<int32_t>();
+  } catch (const std::exception& e) {
+    reply::sendError(response, e.what());  // "Bad lexical cast"
+    return;
+  }
+  try {
+    std::future<bool> rebuild = std::async(std::launch::async, &Threats::processThreats, n_days);
+    if (rebuild.get()) {
+      reply::sendText(response, Code::Ok, "Threats processed successfully");
+    } else {
+      reply::sendError(response, "Error processing data");
+    }
+  } catch (const std::exception&) {
+    reply::sendError(response, "Internal server error");
+  }
+}
+
+void Threats::handleGetThreats(const Request& request, ResponseWriter response) {
+  addCORSHeaders(response);
+  sendPage(request, response, &Threats::getThreats);
+}
+
+void Threats::handleFindThreatsById(const Request& request, ResponseWriter response) {
+  addCORSHeaders(response);
+  sendPage(request, response, [&](int32_t page, int32_t page_size) {
+    return findThreatsById(reply::pathParam(request, ":id"), page, page_size);
+  });
+}
+
+void Threats::handleFindThreatsByIocType(const Request& request, ResponseWriter response) {
+  addCORSHeaders(response);
+  sendPage(request, response, [&](int32_t page, int32_t page_size) {
+    return findThreatsByIocType(reply::pathParam(request, ":ioc_type"), page, page_size);
+  });
+}
+
+void Threats::handleFindThreatsByStatus(const Request& request, ResponseWriter response) {
+  addCORSHeaders(response);
+  sendPage(request, response, [&](int32_t page, int32_t page_size) {
+    return findThreatsByStatus(reply::pathParam(request, ":status"), page, page_size);
+  });
+}
+
+void Threats::handleToggleThreatStatus(const Request& request, ResponseWriter response) {
+  addCORSHeaders(response);
+  try {
+    Json::Value body;
+    std::string error;
+    if (!threats_support::parseJson(request.body(), body, error)) {
+      sendToggleReply(response, Code::Bad_Request, "error", "Invalid JSON format");
+      return;
+    }
+    const std::string content = contentOf(body);
+    if (content.empty()) {
+      sendToggleReply(response, Code::Bad_Request, "error", "Content ID is missing");
+      return;
+    }
+    // Leading blanks skipped, reading stops at the first non-digit; no digits gives 0.
+    const uint64_t uid = std::strtoull(content.c_str(), nullptr, 10);
+    ToggleThreatStatus(uid);
+    sendToggleReply(response, Code::Ok, "success", "Threat status was changed.");
+  } catch (const std::exception& e) {
+    sendToggleReply(response, Code::Internal_Server_Error, "error", e.what());
+  }
+}
+
+void Threats::handleFetchIocs(const Request&, ResponseWriter response) {
+  addCORSHeaders(response);
+  try {
+    fetch_iocs();
+    reply::sendText(response, Code::Ok, "Action was success!");
+  } catch (const std::exception& e) {
+    reply::sendText(response, Code::Bad_Request, e.what());
+  }
+}
+
+void Threats::handlegetThreatsRuleFilesStatus(const Request&, ResponseWriter response) {
+  addCORSHeaders(response);
+  try {
+    reply::sendText(response, Code::Ok, getThreatsRuleFilesStatus());
+  } catch (const std::exception& e) {
+    reply::sendError(response, e.what());
+  }
+}
+
+void Threats::handlemodifyRuleFilesStatus(const Request& request, ResponseWriter response) {
+  addCORSHeaders(response);
+  try {
+    Json::Value body;
+    std::string error;
+    if (!threats_support::parseJson(request.body(), body, error)) {
+      reply::sendText(response, Code::Bad_Request, "Invalid JSON");
+      return;
+    }
+    modifyRuleFilesStatus(body);
+    reply::sendText(response, Code::Ok, "Suricata config modyfied.");
+  } catch (const std::exception& e) {
+    reply::sendError(response, e.what());
+  }
+}

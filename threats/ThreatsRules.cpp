@@ -1,0 +1,135 @@
+// Rule generation: the domain list and the three rule files made from the
+// enabled indicators of the store.
+#include "threats/Threats.h"
+
+#include <openssl/bio.h>
+#include <openssl/buffer.h>
+#include <openssl/evp.h>
+#include <sys/wait.h>
+#include <syslog.h>
+
+#include <memory>
+#include <mutex>
+
+#include "common/AtomicFile.h"
+#include "common/Configuration.h"
+#include "threats/IocRules.h"
+#include "threats/ThreatsSupport.h"
+
+namespace {
+
+using BioPtr = std::unique_ptr<BIO, decltype(&BIO_free_all)>;
+
+// Two runs at the same time would interleave their four files.
+std::mutex& fetchMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+// `text` in single quotes for the shell, any single quote inside closed,
+// escaped and reopened.
+std::string shellQuote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "'";
+}
+
+// Gives the domain list to Suricata's user so that Suricata may load it.
+void chownForSuricata(const std::string& path) {
+  const std::string command = "chown suricata:suricata " + shellQuote(path);
+  const int status = std::system(command.c_str());
+  if (status == -1) {
+    syslog(LOG_ERR, "system() call failed");
+    throw ThreatsException("system() call failed");
+  }
+  if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
+    syslog(LOG_ERR, "Command failed with status %d", WEXITSTATUS(status));
+    throw ThreatsException("system() command failed");
+  }
+}
+
+bool isEnabledOfType(const Json::Value& object, const char* type) {
+  return ThreatItem::textMember(object, "ioc_type") == type && ThreatItem::statusMember(object);
+}
+
+// One line per enabled indicator of `type` that makes a rule; sids from `sid` on.
+template <typename MakeRule>
+std::string ruleLines(const Json::Value& store, const char* type, int64_t& sid,
+                      MakeRule makeRule) {
+  std::string lines;
+  for (const Json::Value& object : store) {
+    if (!isEnabledOfType(object, type)) continue;
+    const ThreatItem item = ThreatItem::parsejson(object);
+    const ioc_rules::Rule rule = makeRule(item, sid);
+    if (rule.text.empty()) {
+      syslog(LOG_WARNING, "Skipping indicator %s (%s): %s", item.uniq_id.c_str(), type,
+             rule.skipped.c_str());
+      continue;
+    }
+    lines += rule.text;
+    lines += '\n';
+    ++sid;
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::string Threats::base64_encode(const std::string& text) {
+  BioPtr chain(BIO_new(BIO_f_base64()), BIO_free_all);
+  BIO* memory = BIO_new(BIO_s_mem());
+  if (!chain || !memory) {
+    BIO_free(memory);
+    throw ThreatsException("Cannot create the Base64 encoder");
+  }
+  BIO_set_flags(chain.get(), BIO_FLAGS_BASE64_NO_NL);
+  BIO_push(chain.get(), memory);  // the chain now owns the memory BIO
+  if (!text.empty() &&
+      BIO_write(chain.get(), text.data(), static_cast<int>(text.size())) != static_cast<int>(text.size())) {
+    throw ThreatsException("Base64 encoding failed");
+  }
+  if (BIO_flush(chain.get()) != 1) throw ThreatsException("Base64 encoding failed");
+  BUF_MEM* buffer = nullptr;
+  BIO_get_mem_ptr(memory, &buffer);
+  return std::string(buffer->data, buffer->length);
+}
+
+bool Threats::extract_ip_and_port(const std::string& value, std::string& ip, std::string& port) {
+  const size_t colon = value.find(':');
+  if (colon == std::string::npos) return false;
+  ip = value.substr(0, colon);
+  port = value.substr(colon + 1);
+  return true;
+}
+
+void Threats::fetch_iocs() {
+  const auto paths = threats_support::readSettings(
+      {config::kIocLocalFileName, config::kIocDomainRules, config::kIocUrlRules,
+       config::kIocIpRules, config::kIocDomainsLst});
+  const std::string& urlRulesPath = paths[2];
+  const std::string& ipRulesPath = paths[3];
+  const std::string& domainListPath = paths[4];
+
+  const Json::Value store = threats_support::readStore(paths[0], "Unable to open file:%s");
+  const std::lock_guard<std::mutex> lock(fetchMutex());
+
+  std::string domainList;
+  for (const Json::Value& object : store) {
+    if (!isEnabledOfType(object, "domain")) continue;
+    domainList += base64_encode(ThreatItem::textMember(object, "ioc_value"));
+    domainList += '\n';
+  }
+  replaceFileAtomically(domainListPath, domainList);
+  chownForSuricata(domainListPath);
+  replaceFileAtomically(paths[1], ioc_rules::domainRule(domainListPath));
+
+  int64_t sid = ioc_rules::kFirstSid;
+  replaceFileAtomically(ipRulesPath, ruleLines(store, "ip:port", sid, ioc_rules::ipPortRule));
+  replaceFileAtomically(urlRulesPath, ruleLines(store, "url", sid, ioc_rules::urlRule));
+}

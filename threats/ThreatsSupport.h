@@ -1,0 +1,54 @@
+// Pieces shared by the threat operations: configuration reads with the
+// subsystem's failure texts, the store's JSON reading and writing, and the
+// lock that serialises the store's writers.
+#ifndef THREATS_THREATSSUPPORT_H_
+#define THREATS_THREATSSUPPORT_H_
+
+#include <initializer_list>
+#include <iosfwd>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <json/value.h>
+
+namespace threats_support {
+
+// Log formats for a missing key; the operations differ in one blank.
+inline constexpr char kNotFoundLog[] = "Config setting not found:%s";
+inline constexpr char kNotFoundLogSpaced[] = "Config setting not found: %s";
+
+// The string settings at `keys`, in order, from one read of the configuration
+// file. An unreadable or invalid file is logged at alert priority as "Error
+// reading config file:%s" and thrown as ThreatsException `readErrorText`; a
+// missing or non-text key is logged with `notFoundLog` and thrown as
+// ThreatsException "Config setting not found".
+std::vector<std::string> readSettings(std::initializer_list<const char*> keys,
+                                      const char* readErrorText = "Error reading config file",
+                                      const char* notFoundLog = kNotFoundLog);
+
+// Parses all of `in` as one JSON document. Returns false with the JSON
+// library's error text in `error` when it is not valid JSON.
+bool parseJson(std::istream& in, Json::Value& root, std::string& error);
+
+// Parses a JSON text (a request body).
+bool parseJson(const std::string& text, Json::Value& root, std::string& error);
+
+// The store's document at `path`: an array, or null for a store without
+// records. A store that cannot be opened is logged at alert priority with
+// `openLog` and the path, and thrown as ThreatsException "Unable to open IOC
+// file"; one that is not JSON is thrown with the JSON library's text, one that
+// holds no list with a text naming the path.
+Json::Value readStore(const std::string& path, const char* openLog);
+
+// `value` with the library's default writer settings: one member per line,
+// tab indentation, no newline at the end. The store's and the status's form.
+std::string writeJson(const Json::Value& value);
+
+// Held by every writer of the local indicator store for its whole
+// read-modify-write, so that no switch or rebuild is lost.
+std::mutex& storeMutex();
+
+}  // namespace threats_support
+
+#endif  // THREATS_THREATSSUPPORT_H_
