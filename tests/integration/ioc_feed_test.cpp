@@ -37,14 +37,6 @@ std::string feedLine(const std::string& firstSeen, const std::string& id,
          ",botnet_cc,win.x,,X,,75,,tag,0,reporter";
 }
 
-void expectThreatsHeaders(const HttpReply& reply) {
-  EXPECT_EQ(reply.header("Access-Control-Allow-Origin").value_or(""), "*");
-  EXPECT_EQ(reply.header("Access-Control-Allow-Methods").value_or(""),
-            "GET, POST, PUT, DELETE, OPTIONS");
-  EXPECT_EQ(reply.header("Access-Control-Allow-Headers").value_or(""),
-            "Origin, X-Requested-With, Content-Type, Accept, Authorization");
-}
-
 // The ids and statuses of the whole store, as the listing route gives them.
 std::vector<std::pair<std::string, bool>> listedIds() {
   const HttpReply reply = get("/ioc/?page_size=1000");
@@ -81,7 +73,7 @@ TEST_F(IocFeedTest, DownloadWritesTheArchivesEntryAsTheFeedFile) {
   EXPECT_EQ(reply.status, 200);
   EXPECT_EQ(reply.body, "ZIP downloading and unzipping");
   EXPECT_EQ(reply.headerCount("Content-Type"), 0u);
-  expectThreatsHeaders(reply);
+  harness::expectRulesCorsHeaders(reply);
   EXPECT_EQ(readFile(feedFile_), csv);
 
   // Entry names are not used: with two entries the second one's bytes remain.
@@ -131,7 +123,7 @@ TEST_F(IocFeedTest, FailedDownloadOrUnpackLeavesTheFeedFileAsItWas) {
     const HttpReply reply = get("/ioc/download/");
     EXPECT_EQ(reply.status, 500);
     EXPECT_EQ(reply.body, c.body);
-    expectThreatsHeaders(reply);
+    harness::expectRulesCorsHeaders(reply);
     EXPECT_EQ(readFile(feedFile_), "previous content\n");
   }
 }
@@ -167,7 +159,7 @@ TEST_F(IocFeedTest, FilterKeepsRecentIndicatorsInFeedOrderWhateverTheLocalTime) 
   EXPECT_EQ(reply.status, 200);
   EXPECT_EQ(reply.body, "Threats processed successfully");
   EXPECT_EQ(reply.headerCount("Content-Type"), 0u);
-  expectThreatsHeaders(reply);
+  harness::expectRulesCorsHeaders(reply);
   using Ids = std::vector<std::pair<std::string, bool>>;
   EXPECT_EQ(listedIds(), (Ids{{"1", true}, {"2", true}, {"3", true}, {"7", true}}));
   EXPECT_EQ(readFile(storeFile_).substr(0, 4), "[\n\t{");
@@ -226,7 +218,7 @@ TEST_F(IocFeedTest, FilterFailuresAnswer500WithTheirHeaders) {
     const HttpReply reply = get(c.path);
     EXPECT_EQ(reply.status, 500);
     EXPECT_EQ(reply.body, c.body);
-    expectThreatsHeaders(reply);
+    harness::expectRulesCorsHeaders(reply);
   }
 }
 

@@ -182,6 +182,15 @@ HttpReply http(const std::string& method, const std::string& path, const std::st
   return reply;
 }
 
+void expectRulesCorsHeaders(const HttpReply& reply) {
+  EXPECT_EQ(reply.headerCount("Access-Control-Allow-Origin"), 1u);
+  EXPECT_EQ(reply.header("Access-Control-Allow-Origin").value_or(""), "*");
+  EXPECT_EQ(reply.header("Access-Control-Allow-Methods").value_or(""),
+            "GET, POST, PUT, DELETE, OPTIONS");
+  EXPECT_EQ(reply.header("Access-Control-Allow-Headers").value_or(""),
+            "Origin, X-Requested-With, Content-Type, Accept, Authorization");
+}
+
 // ---- Redis ------------------------------------------------------------------
 
 void TestRedis::start() {

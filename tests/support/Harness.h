@@ -54,6 +54,10 @@ inline HttpReply post(const std::string& path, const std::string& body) {
   return http("POST", path, body);
 }
 
+// The header set of the Rules and Threats classes and of every preflight reply:
+// origin "*", the five methods and the five request headers, each once.
+void expectRulesCorsHeaders(const HttpReply& reply);
+
 // ---- The tests' own Redis ----------------------------------------------------
 
 class TestRedis {

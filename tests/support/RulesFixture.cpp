@@ -26,14 +26,7 @@ void RulesTest::SetUp() {
 
 void RulesTest::TearDown() { removeExtraStandInFiles(); }
 
-void RulesTest::expectRulesHeaders(const HttpReply& reply) {
-  EXPECT_EQ(reply.headerCount("Access-Control-Allow-Origin"), 1u);
-  EXPECT_EQ(reply.header("Access-Control-Allow-Origin").value_or(""), "*");
-  EXPECT_EQ(reply.header("Access-Control-Allow-Methods").value_or(""),
-            "GET, POST, PUT, DELETE, OPTIONS");
-  EXPECT_EQ(reply.header("Access-Control-Allow-Headers").value_or(""),
-            "Origin, X-Requested-With, Content-Type, Accept, Authorization");
-}
+void RulesTest::expectRulesHeaders(const HttpReply& reply) { expectRulesCorsHeaders(reply); }
 
 void RulesTest::expectText(const HttpReply& reply, long status, const std::string& body) {
   EXPECT_EQ(reply.status, status);
