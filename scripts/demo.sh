@@ -39,6 +39,13 @@ if [ -f scripts/demo_feed.sh ]; then
   bash scripts/demo_feed.sh "$demo/feed" 8099
 fi
 
+# Suricata's own account, which a sensor has from its package: the server
+# hands the generated domain list to it.
+if ! id suricata >/dev/null 2>&1; then
+  echo "Creating the system account suricata"
+  useradd --system --no-create-home --shell /usr/sbin/nologin suricata
+fi
+
 if [ ! -e "$config" ]; then
   mkdir -p "$(dirname "$config")"
   cp config/config++.conf.example "$config"

@@ -105,7 +105,7 @@ def stats(minutes_ago, index):
         "uptime": 86400 - minutes_ago * 60,
         "capture": {"kernel_packets": packets, "kernel_drops": index % 7},
         "decoder": {"pkts": packets, "bytes": packets * 600, "ipv4": packets - 900, "ipv6": 900,
-                    "tcp": packets // 2, "udp": packets // 3, "icmpv4": 120, "icmpv6": 40},
+                    "tcp": packets // 2, "udp": packets // 3, "icmp4": 120, "icmp6": 40},
         "detect": {"alert": 400 - index},
         "app_layer": {"flow": {"http": 5000 - index * 10, "tls": 9000 - index * 20, "memuse": 1048576}},
     }}
