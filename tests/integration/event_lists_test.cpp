@@ -113,6 +113,17 @@ TEST_F(EventListsTest, FlowSearchScansEveryListAndSkipsBadElements) {
   EXPECT_EQ(none.body, "null");
 }
 
+// A Redis that refuses KEYS (renamed away on hardened servers, or denied by
+// an access rule) made the flow search answer null, "no such flow".
+TEST_F(EventListsTest, FlowSearchFailsWhenRedisRefusesToListTheKeys) {
+  TestRedis::rpush("flow", {event(4, "42")});
+  struct AccessRestorer {
+    ~AccessRestorer() { TestRedis::command({"ACL", "SETUSER", "default", "+@all"}); }
+  } restore;
+  ASSERT_EQ(std::string(TestRedis::command({"ACL", "SETUSER", "default", "-keys"})->str), "OK");
+  expectError(get("/events/search/42"), "Events: Redis command error while retrieving keys");
+}
+
 TEST_F(EventListsTest, BadElementFailsEveryPageThatHoldsIt) {
   TestRedis::rpush("alert", {event(1, "5"), "{broken", event(3, "7")});
   const HttpReply reply = get("/events/alert");
