@@ -21,7 +21,14 @@ std::unique_ptr<Json::CharReader> makeLenientReader() {
 bool parse(Json::CharReader& reader, const char* begin, const char* end, Json::Value& out,
            std::string& error) {
   error.clear();
-  return reader.parse(begin, end, &out, &error);
+  try {
+    return reader.parse(begin, end, &out, &error);
+  } catch (const Json::Exception& e) {
+    // Arrays or objects nested past the reader's depth limit make it throw
+    // rather than fail; such an element is as unreadable as any other.
+    error = e.what();
+    return false;
+  }
 }
 
 bool ElementReader::parse(const redisReply& element) {

@@ -23,7 +23,8 @@ std::unique_ptr<Json::CharReader> makeReader();
 std::unique_ptr<Json::CharReader> makeLenientReader();
 
 // Parses [begin, end) into `out`. Returns false and sets `error` to the
-// reader's text when the bytes are not JSON.
+// reader's text when the bytes are not JSON, nesting past the reader's depth
+// limit included. Never throws for bad input.
 bool parse(Json::CharReader& reader, const char* begin, const char* end, Json::Value& out,
            std::string& error);
 

@@ -92,7 +92,8 @@ class Events {
 
   // Scans every list key for the first event whose "flow_id" text equals
   // `flow_id`; elements that are not JSON are logged and skipped. Returns JSON
-  // null when nothing matches.
+  // null when nothing matches. Throws EventsException "Events: Redis command
+  // error while retrieving keys" when "KEYS *" gives no list of keys.
   static Json::Value searchEventByFlowId(const std::string& flow_id);
 
   // "DEL type": true when deleted. Throws EventsException

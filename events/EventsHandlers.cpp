@@ -28,7 +28,7 @@ std::optional<std::string> filterOf(const Request& request, const char* key) {
 }
 
 // Replies 200 with the JSON value that `produce` returns, or 500 with the text
-// of what it throws. The handlers of the filter, map and aggregate routes.
+// of what it throws. The handlers of every JSON route but the time window.
 template <typename Produce>
 void sendJsonFrom(ResponseWriter& response, const Produce& produce) {
   try {
@@ -44,12 +44,10 @@ void Events::addCORSHeaders(ResponseWriter& response) { cors::addOriginOnly(resp
 
 void Events::HandlegetEventsByType(const Request& request, ResponseWriter response) {
   addCORSHeaders(response);
-  try {
-    const std::string type = reply::pathParam(request, ":event_type");
-    reply::sendJson(response, getEventsByType(type, offsetOf(request), limitOf(request)));
-  } catch (const std::exception& e) {
-    reply::sendError(response, e.what());
-  }
+  sendJsonFrom(response, [&] {
+    return getEventsByType(reply::pathParam(request, ":event_type"), offsetOf(request),
+                           limitOf(request));
+  });
 }
 
 void Events::HandlegetEventsCountByType(const Request& request, ResponseWriter response) {
@@ -64,22 +62,16 @@ void Events::HandlegetEventsCountByType(const Request& request, ResponseWriter r
 
 void Events::HandlegetEventById(const Request& request, ResponseWriter response) {
   addCORSHeaders(response);
-  try {
-    const std::string type = reply::pathParam(request, ":event_type");
-    const std::string id = reply::pathParam(request, ":event_id");
-    reply::sendJson(response, getEventById(type, id));
-  } catch (const std::exception& e) {
-    reply::sendError(response, e.what());
-  }
+  sendJsonFrom(response, [&] {
+    return getEventById(reply::pathParam(request, ":event_type"),
+                        reply::pathParam(request, ":event_id"));
+  });
 }
 
 void Events::HandlesearchEventByFlowId(const Request& request, ResponseWriter response) {
   addCORSHeaders(response);
-  try {
-    reply::sendJson(response, searchEventByFlowId(reply::pathParam(request, ":flow_id")));
-  } catch (const std::exception& e) {
-    reply::sendError(response, e.what());
-  }
+  sendJsonFrom(response,
+               [&] { return searchEventByFlowId(reply::pathParam(request, ":flow_id")); });
 }
 
 void Events::HandledeleteEvents(const Request& request, ResponseWriter response) {

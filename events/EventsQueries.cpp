@@ -85,7 +85,9 @@ Json::Value Events::getEventById(const std::string& type, const std::string& id)
 
 Json::Value Events::searchEventByFlowId(const std::string& flow_id) {
   RedisReplyPtr keys = runWithLock("KEYS *");
-  if (!keys) {
+  // A refused listing (KEYS renamed away, as hardened servers do, or denied to
+  // this client) must not read as "no event of that flow".
+  if (!keys || keys->type != redis_type::kArray) {
     syslog(LOG_ALERT, "Events: Redis command error while retrieving keys");
     throw EventsException("Events: Redis command error while retrieving keys");
   }
@@ -93,7 +95,7 @@ Json::Value Events::searchEventByFlowId(const std::string& flow_id) {
   auto reader = event_json::makeReader();
   std::string error;
   Json::Value event;
-  for (size_t k = 0; keys->type == redis_type::kArray && k < keys->elements; ++k) {
+  for (size_t k = 0; k < keys->elements; ++k) {
     const char* key = keys->element[k]->str;
     if (key == nullptr) continue;
     RedisReplyPtr type = runWithLock("TYPE %s", key);

@@ -58,8 +58,13 @@ void addSourceIpv4(Json::CharReader& reader, const char* begin, const char* end,
                    std::set<std::string>& addresses) {
   Json::Value event;
   std::string errors;
-  if (!reader.parse(begin, end, &event, &errors)) {
-    std::cerr << "Error parsing JSON: " << errors << std::endl;
+  try {
+    if (!reader.parse(begin, end, &event, &errors)) {
+      std::cerr << "Error parsing JSON: " << errors << std::endl;
+      return;
+    }
+  } catch (const Json::Exception& e) {  // nesting past the reader's depth limit
+    std::cerr << "Error processing event: " << e.what() << std::endl;
     return;
   }
   if (!event.isObject()) return;

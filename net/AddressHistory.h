@@ -22,8 +22,10 @@ std::vector<std::string> readStatisticalEvents(const std::string& path);
 
 // Adds the "src_ip" of one stored event to `addresses` when it is a dotted
 // IPv4 address. An entry that is not JSON gives "Error parsing JSON: " and
-// the reader's errors on standard error; other values of "src_ip" (IPv6,
-// numbers, objects, empty) and events without it add nothing.
+// the reader's errors on standard error, one the reader gives up on (nested
+// too deeply) "Error processing event: " and its text; other values of
+// "src_ip" (IPv6, numbers, objects, empty) and events without it add nothing.
+// Never throws for bad input.
 void addSourceIpv4(Json::CharReader& reader, const char* begin, const char* end,
                    std::set<std::string>& addresses);
 

@@ -120,4 +120,17 @@ TEST(SourceAddressTest, EntryThatIsNotJsonIsReportedAndSkipped) {
   EXPECT_EQ(addresses, std::set<std::string>{"10.0.0.1"});
 }
 
+// The reader throws on arrays nested past its depth limit; the exception left
+// the history, and the route answered 500 for one bad entry.
+TEST(SourceAddressTest, EntryNestedTooDeeplyIsReportedAndSkipped) {
+  const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
+  std::set<std::string> addresses{"10.0.0.1"};
+  const std::string text = std::string(5000, '[') + std::string(5000, ']');
+  testing::internal::CaptureStderr();
+  EXPECT_NO_THROW(addSourceIpv4(*reader, text.data(), text.data() + text.size(), addresses));
+  const std::string errors = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(errors.rfind("Error processing event: ", 0), 0u) << errors;
+  EXPECT_EQ(addresses, std::set<std::string>{"10.0.0.1"});
+}
+
 }  // namespace

@@ -115,9 +115,7 @@ TEST_F(EventFiltersTest, TimeWindowErrorReplies) {
 }
 
 TEST_F(EventFiltersTest, TimeWindowWithRedisStoppedGivesTheGeneralError) {
-  struct Restarter {
-    ~Restarter() { TestRedis::start(); }
-  } restart;
+  harness::RedisRestarter restart;
   TestRedis::stop();
   expectEventsText(get("/events/check/alert"), 500,
                    "An error occurred while processing the request");

@@ -113,6 +113,17 @@ TEST_F(EventListsTest, FlowSearchScansEveryListAndSkipsBadElements) {
   EXPECT_EQ(none.body, "null");
 }
 
+// A Redis that refuses KEYS (renamed away on hardened servers, or denied by
+// an access rule) made the flow search answer null, "no such flow".
+TEST_F(EventListsTest, FlowSearchFailsWhenRedisRefusesToListTheKeys) {
+  TestRedis::rpush("flow", {event(4, "42")});
+  struct AccessRestorer {
+    ~AccessRestorer() { TestRedis::command({"ACL", "SETUSER", "default", "+@all"}); }
+  } restore;
+  ASSERT_EQ(std::string(TestRedis::command({"ACL", "SETUSER", "default", "-keys"})->str), "OK");
+  expectError(get("/events/search/42"), "Events: Redis command error while retrieving keys");
+}
+
 TEST_F(EventListsTest, BadElementFailsEveryPageThatHoldsIt) {
   TestRedis::rpush("alert", {event(1, "5"), "{broken", event(3, "7")});
   const HttpReply reply = get("/events/alert");
@@ -122,6 +133,30 @@ TEST_F(EventListsTest, BadElementFailsEveryPageThatHoldsIt) {
   // Pages without it, and the server itself, keep working.
   EXPECT_EQ(get("/events/alert?offset=2&limit=2").status, 200);
   EXPECT_EQ(get("/events/alert/0").status, 200);
+}
+
+// An element nested past the JSON reader's depth limit made the reader throw:
+// routes that skip unreadable elements failed as a whole instead.
+TEST_F(EventListsTest, DeeplyNestedElementIsSkippedLikeAnyUnreadableOne) {
+  const std::string deep = std::string(5000, '[') + std::string(5000, ']');
+  const std::string stamp = harness::localStamp(-60);
+  TestRedis::rpush("alert", {deep, R"({"flow_id":77,"timestamp":")" + stamp +
+                                       R"(","alert":{"signature_id":5}})"});
+
+  EXPECT_EQ(parse(get("/events/search/77").body)["flow_id"].asInt(), 77);
+  const Json::Value recent = parse(get("/events/check/alert").body);
+  ASSERT_EQ(recent.size(), 1u);
+  EXPECT_EQ(recent[0]["flow_id"].asInt(), 77);
+  const Json::Value signatures = parse(get("/events/alertssignatures").body);
+  ASSERT_EQ(signatures.size(), 1u);
+  EXPECT_EQ(signatures[0]["total"].asInt(), 1);
+  const HttpReply hours = get("/events/alertsbyhours");
+  expectEventsReply(hours);
+  EXPECT_EQ(parse(hours.body)[harness::localText(time(nullptr) - 60, "%Y-%m-%dT%H")], 1);
+  // The plain page still fails, as for any element that is not JSON.
+  const HttpReply page = get("/events/alert");
+  EXPECT_EQ(page.status, 500);
+  EXPECT_EQ(page.body.rfind("Events: JSON parsing error: ", 0), 0u) << page.body;
 }
 
 TEST_F(EventListsTest, DeleteRemovesTheListOnce) {

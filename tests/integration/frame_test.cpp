@@ -70,13 +70,8 @@ TEST_F(FrameTest, EventRequestWaitsForTheDaemonsLock) {
   EXPECT_EQ(pending.get().status, 200);
 }
 
-// Starts the test Redis again when a test that stopped it ends, pass or fail.
-struct RedisRestarter {
-  ~RedisRestarter() { TestRedis::start(); }
-};
-
 TEST_F(FrameTest, RedisStoppedFailsAtOnceWithTheConnectionError) {
-  RedisRestarter restart;
+  harness::RedisRestarter restart;
   TestRedis::stop();
   const char* paths[] = {"/events/alert", "/events/count/alert", "/events/alert/0",
                          "/events/search/1"};
@@ -94,7 +89,7 @@ TEST_F(FrameTest, RedisStoppedFailsAtOnceWithTheConnectionError) {
 }
 
 TEST_F(FrameTest, RedisLostDuringTheLockWaitFailsInsteadOfHanging) {
-  RedisRestarter restart;
+  harness::RedisRestarter restart;
   TestRedis::command({"SET", "lock:ferryd", "1"});
   auto pending = std::async(std::launch::async, [] { return get("/events/count/alert"); });
   ASSERT_EQ(pending.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);

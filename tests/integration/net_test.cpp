@@ -139,13 +139,8 @@ TEST_F(NetTest, HistoryWaitsForTheDaemonsLock) {
   EXPECT_EQ(pending.get().body, "{\n    \"unique_ips\" : \n    [\n        \"10.0.0.5\"\n    ]\n}");
 }
 
-// Starts the test Redis again when a test that stopped it ends, pass or fail.
-struct RedisRestarter {
-  ~RedisRestarter() { TestRedis::start(); }
-};
-
 TEST_F(NetTest, HistoryWithRedisStoppedFailsButTheMapStillAnswers) {
-  RedisRestarter restart;
+  harness::RedisRestarter restart;
   TestRedis::stop();
   const HttpReply history = get("/net/historicalmap/");
   EXPECT_EQ(history.status, 500);

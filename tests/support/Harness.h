@@ -74,6 +74,11 @@ class TestRedis {
   static void rpush(const std::string& key, const std::vector<std::string>& values);
 };
 
+// Starts the tests' Redis again when a test that stops it ends, pass or fail.
+struct RedisRestarter {
+  ~RedisRestarter() { TestRedis::start(); }
+};
+
 // ---- The server under test -----------------------------------------------------
 
 class TestServer {
