@@ -34,7 +34,9 @@ inline constexpr int kStatus = REDIS_REPLY_STATUS;    // 5
 inline constexpr int kError = REDIS_REPLY_ERROR;      // 6
 }  // namespace redis_type
 
-// Opens a blocking connection to 127.0.0.1 on the Redis port, with no time-out.
+// Opens a blocking connection to 127.0.0.1 on the Redis port. Connecting and
+// every reply are bounded by build_settings::kRedisTimeoutSeconds; past it the
+// command returns no reply and the context reports the error.
 // Throws std::runtime_error "Can't allocate redis context", or
 // "Redis connection error: " and hiredis's text when the server cannot be reached.
 // Used by RedisWrapper and by the statistics snapshot, which does not wait for the lock.

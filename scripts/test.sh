@@ -15,7 +15,8 @@ run_suite() {
   shift 3
   cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug \
     -DPAVORA_CONFIG_PATH="$PWD/$dir/test-root/config++.conf" \
-    -DPAVORA_HTTP_PORT="$http" -DPAVORA_REDIS_PORT="$redis" -DPAVORA_REVERSE_DNS=OFF "$@"
+    -DPAVORA_HTTP_PORT="$http" -DPAVORA_REDIS_PORT="$redis" -DPAVORA_REVERSE_DNS=OFF \
+    -DPAVORA_REDIS_TIMEOUT=3 "$@"
   cmake --build "$dir" -j"$jobs"
   (cd "$dir" && ctest --output-on-failure --timeout 900)
 }

@@ -70,6 +70,21 @@ TEST_F(FrameTest, EventRequestWaitsForTheDaemonsLock) {
   EXPECT_EQ(pending.get().status, 200);
 }
 
+// A Redis that accepts connections but stops answering used to hold the
+// worker thread forever: the connection had no time-out.
+TEST_F(FrameTest, RedisThatStopsAnsweringFailsTheRequestInsteadOfHanging) {
+  struct Resume {
+    ~Resume() { TestRedis::resume(); }
+  } resume;
+  TestRedis::pause();
+  const auto started = std::chrono::steady_clock::now();
+  const HttpReply reply = http("GET", "/events/count/alert", "", std::chrono::seconds(30));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(15));
+  EXPECT_EQ(reply.status, 500);
+  EXPECT_EQ(reply.body.rfind("Redis connection error: ", 0), 0u) << reply.body;
+  EXPECT_EQ(reply.header("Access-Control-Allow-Origin").value_or(""), "*");
+}
+
 TEST_F(FrameTest, RedisStoppedFailsAtOnceWithTheConnectionError) {
   harness::RedisRestarter restart;
   TestRedis::stop();

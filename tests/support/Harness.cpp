@@ -211,6 +211,8 @@ void TestRedis::start() {
 }
 
 void TestRedis::stop() { stopProcess(g_redis); }
+void TestRedis::pause() { kill(g_redis, SIGSTOP); }
+void TestRedis::resume() { kill(g_redis, SIGCONT); }
 bool TestRedis::running() { return alive(g_redis); }
 
 RedisReplyPtr TestRedis::command(const std::vector<std::string>& args) {

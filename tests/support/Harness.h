@@ -67,6 +67,10 @@ class TestRedis {
   static void start();
   static void stop();
   static bool running();
+  // Freezes the server (SIGSTOP) and lets it go on (SIGCONT): it still
+  // accepts connections but answers nothing meanwhile.
+  static void pause();
+  static void resume();
 
   // One command on a fresh connection, without the lock wait.
   static RedisReplyPtr command(const std::vector<std::string>& args);
