@@ -23,6 +23,10 @@ constexpr char kNew[] = "alert icmp any any -> any any (msg:\"new\"; sid:3; rev:
 std::string contentBody(const std::string& text) {
   std::string escaped;
   for (char c : text) {
+    if (c == '\n') {
+      escaped += "\\n";
+      continue;
+    }
     if (c == '"' || c == '\\') escaped += '\\';
     escaped += c;
   }
@@ -184,6 +188,26 @@ TEST_F(RulesEditingTest, BadBodiesAndBlankRulesChangeNothing) {
   }
   EXPECT_EQ(readFile(rulesFile()), before);
   EXPECT_TRUE(StandIns::calls().empty()) << "a test run was started";
+}
+
+TEST_F(RulesEditingTest, AddAndUpdateRefuseARuleTextSpanningLines) {
+  // An added rule text ending in newlines left blank lines behind it: every
+  // listing then failed on them, and no edit could name a blank line to
+  // remove it again.
+  writeFile(rulesFile(), base_);
+  const std::string spanning[] = {std::string(kNew) + "\n\n", std::string(kNew) + "\n" + kNew,
+                                  "\n" + std::string(kNew)};
+  for (const std::string& rule : spanning) {
+    SCOPED_TRACE(rule);
+    expectText(post("/rules/add/", contentBody(rule)), 400,
+               validation(false, "Rule content must be a single line"));
+    expectText(post("/rules/update/", R"({"rule":{"content":"drop udp"},"new_rule":)" +
+                                          contentBody(rule) + "}"),
+               400, "Rule content must be a single line");
+  }
+  EXPECT_EQ(readFile(rulesFile()), base_);
+  EXPECT_TRUE(StandIns::calls().empty()) << "a test run was started";
+  EXPECT_EQ(harness::get("/rules").status, 200);
 }
 
 TEST_F(RulesEditingTest, ConfigurationFailures) {
