@@ -215,17 +215,18 @@ TEST_F(RulesEditingTest, ConfigurationFailures) {
   harness::TestConfig::erase();
   expectText(post("/rules/toggle/", contentBody(kA)), 500, "File I/O error");
   expectText(post("/rules/delete/", contentBody(kA)), 500, "FileIOException");
+  const std::string update = R"({"rule":{"content":"drop udp"},"new_rule":{"content":"x"}})";
+  expectText(post("/rules/update/", update), 500, "FileIOException");
   expectText(post("/rules/add/", contentBody(kNew)), 400, validation(false, "FileIOException"));
   expectText(post("/rules/validate/", contentBody(kNew)), 400,
              validation(false, "FileIOException"));
   harness::TestConfig::writeRaw("application = ;\n");
   expectText(post("/rules/toggle/", contentBody(kA)), 500, "Config parse error");
   config_.write();
-  writeFile(rulesFile() + ".unused", "");
   unlink(rulesFile().c_str());
   expectText(post("/rules/toggle/", contentBody(kA)), 500, "Unable to open rules file");
   expectText(post("/rules/delete/", contentBody(kA)), 404, "Rule not found");
-  unlink((rulesFile() + ".unused").c_str());
+  expectText(post("/rules/update/", update), 404, "Old rule not found");
 }
 
 TEST_F(RulesEditingTest, ConcurrentTogglesAllTakeEffect) {
