@@ -2,12 +2,12 @@
 // categories: parse the JSON body, call the operation, send one reply.
 #include "rules/Rules.h"
 
-#include <cstring>
 #include <memory>
 
 #include <json/reader.h>
 
 #include "common/Configuration.h"
+#include "events/EventJson.h"
 #include "rules/RuleFunctions.h"
 #include "rules/RuleReplies.h"
 #include "server/Reply.h"
@@ -41,18 +41,10 @@ bool parseBodyOrReply(const Request& request, ResponseWriter& response, Json::Va
   return false;
 }
 
-// The member `key` of `object`; null when it is missing or `object` is not an object.
-const Json::Value& member(const Json::Value& object, const char* key) {
-  static const Json::Value kNull;
-  if (!object.isObject()) return kNull;
-  const Json::Value* found = object.find(key, key + std::strlen(key));
-  return found ? *found : kNull;
-}
-
-// The text of member `key` ("" when missing); the JSON library's error for
-// an array or object.
+// The text of member `key` ("" when missing, or when `object` is not an
+// object); the JSON library's error for an array or object.
 std::string memberText(const Json::Value& object, const char* key) {
-  return member(object, key).asString();
+  return event_json::member(object, key).asString();
 }
 
 // A rule text that is empty, or only white space behind an optional "#",
@@ -169,8 +161,8 @@ void Rules::handleUpdateRuleRequest(const Request& request, ResponseWriter respo
   try {
     Json::Value body;
     if (!parseBodyOrReply(request, response, body)) return;
-    const std::string oldRule = memberText(member(body, "rule"), "content");
-    const std::string newRule = memberText(member(body, "new_rule"), "content");
+    const std::string oldRule = memberText(event_json::member(body, "rule"), "content");
+    const std::string newRule = memberText(event_json::member(body, "new_rule"), "content");
     if (namesNoRule(oldRule)) return reply::sendText(response, Code::Bad_Request, kMissingRule);
     if (const char* refusal = refusalOfNewRule(newRule)) {
       return reply::sendText(response, Code::Bad_Request, refusal);
