@@ -65,7 +65,10 @@ class Rules {
 
   // ---- Editing handlers (POST, JSON body) -------------------------------------
   // A body that is not JSON is 400 "Invalid JSON"; a missing or blank rule
-  // text is 400 and changes nothing. Success and not-found replies are below.
+  // text is 400 "Missing rule content", and a text to be written into the
+  // file (added, or the new text of an update) that holds a newline is 400
+  // "Rule content must be a single line" (for add, as the validation object);
+  // neither changes anything. Success and not-found replies are below.
 
   // "/rules/toggle/", {"content"}: 200 "Rule status toggled successfully",
   // also when nothing matched; errors as for the queries.

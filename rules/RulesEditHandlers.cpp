@@ -2,12 +2,12 @@
 // categories: parse the JSON body, call the operation, send one reply.
 #include "rules/Rules.h"
 
-#include <cstring>
 #include <memory>
 
 #include <json/reader.h>
 
 #include "common/Configuration.h"
+#include "events/EventJson.h"
 #include "rules/RuleFunctions.h"
 #include "rules/RuleReplies.h"
 #include "server/Reply.h"
@@ -20,6 +20,7 @@ namespace {
 
 constexpr char kInvalidJson[] = "Invalid JSON";
 constexpr char kMissingRule[] = "Missing rule content";
+constexpr char kMultiLineRule[] = "Rule content must be a single line";
 
 // Parses a request body; false when it is not JSON (nesting too deep for the
 // reader included).
@@ -40,24 +41,25 @@ bool parseBodyOrReply(const Request& request, ResponseWriter& response, Json::Va
   return false;
 }
 
-// The member `key` of `object`; null when it is missing or `object` is not an object.
-const Json::Value& member(const Json::Value& object, const char* key) {
-  static const Json::Value kNull;
-  if (!object.isObject()) return kNull;
-  const Json::Value* found = object.find(key, key + std::strlen(key));
-  return found ? *found : kNull;
-}
-
-// The text of member `key` ("" when missing); the JSON library's error for
-// an array or object.
+// The text of member `key` ("" when missing, or when `object` is not an
+// object); the JSON library's error for an array or object.
 std::string memberText(const Json::Value& object, const char* key) {
-  return member(object, key).asString();
+  return event_json::member(object, key).asString();
 }
 
 // A rule text that is empty, or only white space behind an optional "#",
 // names no rule: the edits would match every blank or commented line.
 bool namesNoRule(const std::string& rule) {
   return RuleFunctions::removeComment(rule).empty();
+}
+
+// Why a rule text cannot be written into the rules file, or nullptr. A text
+// holding a newline would add lines of its own: a blank one fails every
+// listing, and no edit can name a blank line to remove it again.
+const char* refusalOfNewRule(const std::string& rule) {
+  if (namesNoRule(rule)) return kMissingRule;
+  if (rule.find('\n') != std::string::npos) return kMultiLineRule;
+  return nullptr;
 }
 
 // The validation object {"error", "success"} as styled JSON text.
@@ -108,7 +110,9 @@ void Rules::add_rule(const Request& request, ResponseWriter response) {
     Json::Value body;
     if (!parseBodyOrReply(request, response, body)) return;
     const std::string rule = memberText(body, "content");
-    if (namesNoRule(rule)) return sendValidation(response, Code::Bad_Request, false, kMissingRule);
+    if (const char* refusal = refusalOfNewRule(rule)) {
+      return sendValidation(response, Code::Bad_Request, false, refusal);
+    }
     const auto [valid, message] = validate_rule(rule);
     if (!valid) return sendValidation(response, Code::Bad_Request, false, message);
     switch (addRule(config::readString(config::kRulesFile), rule)) {
@@ -157,10 +161,11 @@ void Rules::handleUpdateRuleRequest(const Request& request, ResponseWriter respo
   try {
     Json::Value body;
     if (!parseBodyOrReply(request, response, body)) return;
-    const std::string oldRule = memberText(member(body, "rule"), "content");
-    const std::string newRule = memberText(member(body, "new_rule"), "content");
-    if (namesNoRule(oldRule) || namesNoRule(newRule)) {
-      return reply::sendText(response, Code::Bad_Request, kMissingRule);
+    const std::string oldRule = memberText(event_json::member(body, "rule"), "content");
+    const std::string newRule = memberText(event_json::member(body, "new_rule"), "content");
+    if (namesNoRule(oldRule)) return reply::sendText(response, Code::Bad_Request, kMissingRule);
+    if (const char* refusal = refusalOfNewRule(newRule)) {
+      return reply::sendText(response, Code::Bad_Request, refusal);
     }
     const bool found = updateRule(config::readString(config::kRulesFile), oldRule, newRule);
     sendEditOutcome(response, found, "Rule updated successfully", "Old rule not found");

@@ -31,7 +31,8 @@ void runOrThrow(const char* command, const char* done, const char* failure) {
 
 void print(const char* line) { std::cout << line << std::endl; }
 
-// Starts `unit` unless systemd reports it active.
+// Runs `start` unless `isActive` exits with 0 (systemd reports the unit
+// active), which fails with `alreadyRunning` instead.
 void startUnlessActive(const char* isActive, const char* alreadyRunning, const char* starting,
                        const char* start, const char* done, const char* failure) {
   if (succeeds(isActive)) throw RulesException(alreadyRunning);

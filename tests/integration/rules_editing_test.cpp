@@ -23,6 +23,10 @@ constexpr char kNew[] = "alert icmp any any -> any any (msg:\"new\"; sid:3; rev:
 std::string contentBody(const std::string& text) {
   std::string escaped;
   for (char c : text) {
+    if (c == '\n') {
+      escaped += "\\n";
+      continue;
+    }
     if (c == '"' || c == '\\') escaped += '\\';
     escaped += c;
   }
@@ -186,22 +190,43 @@ TEST_F(RulesEditingTest, BadBodiesAndBlankRulesChangeNothing) {
   EXPECT_TRUE(StandIns::calls().empty()) << "a test run was started";
 }
 
+TEST_F(RulesEditingTest, AddAndUpdateRefuseARuleTextSpanningLines) {
+  // An added rule text ending in newlines left blank lines behind it: every
+  // listing then failed on them, and no edit could name a blank line to
+  // remove it again.
+  writeFile(rulesFile(), base_);
+  const std::string spanning[] = {std::string(kNew) + "\n\n", std::string(kNew) + "\n" + kNew,
+                                  "\n" + std::string(kNew)};
+  for (const std::string& rule : spanning) {
+    SCOPED_TRACE(rule);
+    expectText(post("/rules/add/", contentBody(rule)), 400,
+               validation(false, "Rule content must be a single line"));
+    expectText(post("/rules/update/", R"({"rule":{"content":"drop udp"},"new_rule":)" +
+                                          contentBody(rule) + "}"),
+               400, "Rule content must be a single line");
+  }
+  EXPECT_EQ(readFile(rulesFile()), base_);
+  EXPECT_TRUE(StandIns::calls().empty()) << "a test run was started";
+  EXPECT_EQ(harness::get("/rules").status, 200);
+}
+
 TEST_F(RulesEditingTest, ConfigurationFailures) {
   writeFile(rulesFile(), base_);
   harness::TestConfig::erase();
   expectText(post("/rules/toggle/", contentBody(kA)), 500, "File I/O error");
   expectText(post("/rules/delete/", contentBody(kA)), 500, "FileIOException");
+  const std::string update = R"({"rule":{"content":"drop udp"},"new_rule":{"content":"x"}})";
+  expectText(post("/rules/update/", update), 500, "FileIOException");
   expectText(post("/rules/add/", contentBody(kNew)), 400, validation(false, "FileIOException"));
   expectText(post("/rules/validate/", contentBody(kNew)), 400,
              validation(false, "FileIOException"));
   harness::TestConfig::writeRaw("application = ;\n");
   expectText(post("/rules/toggle/", contentBody(kA)), 500, "Config parse error");
   config_.write();
-  writeFile(rulesFile() + ".unused", "");
   unlink(rulesFile().c_str());
   expectText(post("/rules/toggle/", contentBody(kA)), 500, "Unable to open rules file");
   expectText(post("/rules/delete/", contentBody(kA)), 404, "Rule not found");
-  unlink((rulesFile() + ".unused").c_str());
+  expectText(post("/rules/update/", update), 404, "Old rule not found");
 }
 
 TEST_F(RulesEditingTest, ConcurrentTogglesAllTakeEffect) {

@@ -26,13 +26,11 @@ void RulesTest::SetUp() {
 
 void RulesTest::TearDown() { removeExtraStandInFiles(); }
 
-void RulesTest::expectRulesHeaders(const HttpReply& reply) { expectRulesCorsHeaders(reply); }
-
 void RulesTest::expectText(const HttpReply& reply, long status, const std::string& body) {
   EXPECT_EQ(reply.status, status);
   EXPECT_EQ(reply.body, body);
   EXPECT_EQ(reply.headerCount("Content-Type"), 0u);
-  expectRulesHeaders(reply);
+  expectRulesCorsHeaders(reply);
 }
 
 void RulesTest::rejectRulesContaining(const std::string& text) {

@@ -19,8 +19,6 @@ class RulesTest : public IntegrationTest {
   std::string additionalFile() const { return config_.path("additional_rules"); }
   std::string scratchFile() const { return config_.path("tmp_rule_file"); }
 
-  // The Rules header set, with every header present once.
-  static void expectRulesHeaders(const HttpReply& reply);
   // A plain-text reply: status, body, no content type, the Rules headers.
   static void expectText(const HttpReply& reply, long status, const std::string& body);
 
