@@ -9,6 +9,8 @@
 
 #include <json/reader.h>
 
+#include "events/EventJson.h"
+
 namespace {
 
 // The time now as local time in the form "%Y-%m-%d %X" (HH:MM:SS for %X in
@@ -59,11 +61,7 @@ StatsItem StatsItem::parse(const std::string& text) {
 
 StatsItem StatsItem::parse(const char* begin, const char* end) {
   // One reader per worker thread: the series parse every entry of "stats".
-  thread_local const std::unique_ptr<Json::CharReader> reader = [] {
-    Json::CharReaderBuilder builder;
-    builder["collectComments"] = true;
-    return std::unique_ptr<Json::CharReader>(builder.newCharReader());
-  }();
+  thread_local const std::unique_ptr<Json::CharReader> reader = event_json::makeLenientReader();
   Json::Value root;
   std::string errors;
   if (!reader->parse(begin, end, &root, &errors)) {

@@ -16,6 +16,7 @@
 #include <json/reader.h>
 
 #include "common/RedisWrapper.h"
+#include "events/EventJson.h"
 #include "stats/StatsItem.h"
 
 namespace {
@@ -151,9 +152,7 @@ DataSeries Stats::get_resource_stats_as_DataPoints(const std::string& type) {
   const RedisReplyPtr range = readWholeList("stats_report");
   if (!range) return DataSeries();
 
-  Json::CharReaderBuilder builder;
-  builder["collectComments"] = false;
-  const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  const std::unique_ptr<Json::CharReader> reader = event_json::makeReader();
   Json::Value entry;
   std::string errors;
   DataSeries series;

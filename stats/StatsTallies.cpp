@@ -9,6 +9,7 @@
 
 #include <json/reader.h>
 
+#include "events/EventJson.h"
 #include "stats/DirectRedis.h"
 #include "stats/ProcStat.h"
 
@@ -31,9 +32,7 @@ void tallyByType(const char* who, const char* key, const char* group, const char
     throw StatsException("Couldn't get key valuest ");
   }
 
-  Json::CharReaderBuilder builder;
-  builder["collectComments"] = false;
-  const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  const std::unique_ptr<Json::CharReader> reader = event_json::makeReader();
   Json::Value entry;
   const size_t walked = std::min(range->elements, static_cast<size_t>(std::max(*length, 0)));
   for (size_t i = 0; i < walked; ++i) {

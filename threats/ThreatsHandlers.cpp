@@ -2,6 +2,7 @@
 // the request, call the data operation, send one reply.
 #include "threats/Threats.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <future>
@@ -71,6 +72,18 @@ std::string contentOf(const Json::Value& body) {
   const Json::Value& content = body["content"];
   if (content.isNull() || content.isArray() || content.isObject()) return "";
   return content.asString();
+}
+
+// The uid at the start of `content`: leading white space skipped, then the
+// digits up to the first other character. A text that does not start with a
+// digit (a sign included) gives 0, which matches no record in practice; a
+// number past 2^64 - 1 reads as that largest value.
+uint64_t leadingUid(const std::string& content) {
+  const size_t start = content.find_first_not_of(" \t\n\v\f\r");
+  if (start == std::string::npos || !std::isdigit(static_cast<unsigned char>(content[start]))) {
+    return 0;
+  }
+  return std::strtoull(content.c_str() + start, nullptr, 10);
 }
 
 }  // namespace
@@ -148,9 +161,7 @@ void Threats::handleToggleThreatStatus(const Request& request, ResponseWriter re
       sendToggleReply(response, Code::Bad_Request, "error", "Content ID is missing");
       return;
     }
-    // Leading blanks skipped, reading stops at the first non-digit; no digits gives 0.
-    const uint64_t uid = std::strtoull(content.c_str(), nullptr, 10);
-    ToggleThreatStatus(uid);
+    ToggleThreatStatus(leadingUid(content));
     sendToggleReply(response, Code::Ok, "success", "Threat status was changed.");
   } catch (const std::exception& e) {
     sendToggleReply(response, Code::Internal_Server_Error, "error", e.what());

@@ -116,8 +116,10 @@ void Threats::fetch_iocs() {
   const std::string& ipRulesPath = paths[3];
   const std::string& domainListPath = paths[4];
 
-  const Json::Value store = threats_support::readStore(paths[0], "Unable to open file:%s");
+  // The store is read under the lock too: a run that read an older store must
+  // not write its files after a run that read a newer one.
   const std::lock_guard<std::mutex> lock(fetchMutex());
+  const Json::Value store = threats_support::readStore(paths[0], "Unable to open file:%s");
 
   std::string domainList;
   for (const Json::Value& object : store) {

@@ -232,6 +232,23 @@ TEST_F(IocStoreTest, ToggleRejectionsAnswerTheirJsonAndLeaveTheStore) {
   EXPECT_EQ(parse(reply.body)["message"].asString(), "Unable to open file: " + store_);
 }
 
+// A sign before the digits used to reach the unsigned conversion, which
+// negates: "-N" switched the record whose uid is 2^64 - N.
+TEST_F(IocStoreTest, ToggleWithASignedUidMatchesNoRecord) {
+  const uint64_t uid = std::stoull(uniqIdOf("4"));
+  const std::string before = readFile(store_);
+  const HttpReply reply =
+      post("/ioc/toggle/", "{\"content\":\"-" + std::to_string(0 - uid) + "\"}");
+  EXPECT_EQ(reply.status, 500);
+  EXPECT_EQ(parse(reply.body)["message"].asString(), "Threat with given UID not found");
+  EXPECT_EQ(readFile(store_), before);
+
+  // Blanks before the digits are skipped.
+  EXPECT_EQ(post("/ioc/toggle/", "{\"content\":\" \\t" + std::to_string(uid) + "\"}").status,
+            200);
+  EXPECT_EQ(idsOf(get("/ioc/ioc_status/disabled")), (std::vector<std::string>{"3", "4"}));
+}
+
 // Two workers each read, switch and rewrite the whole store; without
 // serialisation one of two concurrent switches was lost.
 TEST_F(IocStoreTest, TwentyTogglesTwoAtATimeLeaveAllTwentySwitched) {

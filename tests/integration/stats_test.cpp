@@ -379,6 +379,10 @@ TEST_F(StatsTest, ProbeFindsAProcessNamedSuricataMain) {
   expectText(get("/suricata/running/"), "Suricata is not running\n");
   {
     harness::NamedProcess suricata("Suricata-Main");
+    // The script bears its name only once its exec has run, a moment after the fork.
+    EXPECT_TRUE(harness::waitFor(
+        [] { return get("/suricata/running/").body == "Suricata is running\n"; },
+        std::chrono::milliseconds(5000)));
     expectText(get("/suricata/running/"), "Suricata is running\n");
   }
   expectText(get("/suricata/running/"), "Suricata is not running\n");
