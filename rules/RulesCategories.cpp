@@ -4,10 +4,9 @@
 
 #include <syslog.h>
 
-#include <json/writer.h>
-
 #include "common/AtomicFile.h"
 #include "common/Configuration.h"
+#include "common/JsonText.h"
 #include "rules/BlockingStatus.h"
 #include "rules/RuleFiles.h"
 
@@ -75,8 +74,7 @@ std::string Rules::getAdditionalRuleStatus() {
   try {
     const std::string path = config::readString(config::kAdditionalRules);
     const std::string text = rule_files::readIfOpenable(path).value_or("");
-    static const Json::StreamWriterBuilder kDefaultWriter;
-    return Json::writeString(kDefaultWriter, additionalRuleStatusOf(text));
+    return json_text::write(additionalRuleStatusOf(text));
   } catch (const std::exception& e) {
     syslog(LOG_ALERT, "Unable to read the additional rules: %s", e.what());
     return "Unable to read rule file";

@@ -1,7 +1,7 @@
 // Reply helpers shared by the handlers of every subsystem.
 #include "server/Reply.h"
 
-#include <json/writer.h>
+#include "common/JsonText.h"
 
 namespace reply {
 
@@ -14,10 +14,7 @@ std::string queryOr(const Pistache::Rest::Request& request, const char* key,
   return request.query().get(key).value_or(fallback);
 }
 
-std::string toJsonText(const Json::Value& value) {
-  static const Json::StreamWriterBuilder kDefaultWriter;
-  return Json::writeString(kDefaultWriter, value);
-}
+std::string toJsonText(const Json::Value& value) { return json_text::write(value); }
 
 void sendJson(Pistache::Http::ResponseWriter& response, const Json::Value& value) {
   response.send(Pistache::Http::Code::Ok, toJsonText(value), MIME(Application, Json));

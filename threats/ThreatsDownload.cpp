@@ -17,6 +17,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/Configuration.h"
+#include "common/JsonText.h"
 #include "threats/ThreatsSupport.h"
 
 namespace {
@@ -184,7 +185,7 @@ bool Threats::processThreats(int32_t n_days) {
 
   try {
     const std::lock_guard<std::mutex> lock(threats_support::storeMutex());
-    replaceFileAtomically(storePath, threats_support::writeJson(store));
+    replaceFileAtomically(storePath, json_text::write(store));
   } catch (const std::runtime_error& e) {
     syslog(LOG_ALERT, "Cannot open output file: %s", e.what());
     return false;

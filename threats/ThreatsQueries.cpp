@@ -8,6 +8,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/Configuration.h"
+#include "common/JsonText.h"
 #include "threats/ThreatsSupport.h"
 
 namespace {
@@ -103,5 +104,5 @@ void Threats::ToggleThreatStatus(uint64_t uid) {
     records.append(item.toJson());
   }
   if (!found) throw std::runtime_error("Threat with given UID not found");
-  replaceFileAtomically(path, threats_support::writeJson(records));
+  replaceFileAtomically(path, json_text::write(records));
 }

@@ -9,6 +9,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/Configuration.h"
+#include "common/JsonText.h"
 #include "threats/ThreatsSupport.h"
 
 namespace {
@@ -66,7 +67,7 @@ std::string Threats::getThreatsRuleFilesStatus() {
       break;
     }
   }
-  return threats_support::writeJson(status);
+  return json_text::write(status);
 }
 
 void Threats::modifyRuleFilesStatus(const Json::Value& body) {

@@ -66,11 +66,6 @@ Json::Value readStore(const std::string& path, const char* openLog) {
   return store;
 }
 
-std::string writeJson(const Json::Value& value) {
-  static const Json::StreamWriterBuilder kDefaultWriter;
-  return Json::writeString(kDefaultWriter, value);
-}
-
 std::mutex& storeMutex() {
   static std::mutex mutex;
   return mutex;

@@ -41,9 +41,6 @@ bool parseJson(const std::string& text, Json::Value& root, std::string& error);
 // holds no list with a text naming the path.
 Json::Value readStore(const std::string& path, const char* openLog);
 
-// `value` with the library's default writer settings: one member per line,
-// tab indentation, no newline at the end. The store's and the status's form.
-std::string writeJson(const Json::Value& value);
 
 // Held by every writer of the local indicator store for its whole
 // read-modify-write, so that no switch or rebuild is lost.

@@ -351,13 +351,8 @@ TEST_F(StatsTest, HistogramFailsOnAKeyThatHoldsNoList) {
 
 // ---- Redis stopped ---------------------------------------------------------------
 
-// Starts the test Redis again when a test that stopped it ends, pass or fail.
-struct RedisRestarter {
-  ~RedisRestarter() { TestRedis::start(); }
-};
-
 TEST_F(StatsTest, RedisStoppedGivesTheConnectionErrors) {
-  RedisRestarter restart;
+  harness::RedisRestarter restart;
   TestRedis::stop();
   const std::pair<const char*, const char*> cases[] = {
       {"/stats/", "Stats Error: Redis connection error."},
