@@ -78,15 +78,21 @@ class Threats {
   // The body fetched from "application.settings.ioc_full_link": connect
   // time-out 10 s, whole transfer 15 s, no redirects, HTTP status not looked
   // at. Throws ThreatsException "Error downloading file" on any failure,
-  // configuration included (logged with its cause).
+  // configuration included (logged with its cause), and when the body grows
+  // past kMaxFeedBytes.
   static std::string downloadFile();
+
+  // Bound on the downloaded archive and on the unpacked feed file, both held
+  // in memory: a hostile or broken feed must not exhaust the sensor's memory.
+  static constexpr uint64_t kMaxFeedBytes = uint64_t{1} << 30;
 
   // Writes the archive's last entry as `directory` + "/full.csv", replacing the
   // old file whole. Throws ThreatsException "Error in unzipFile" (logged with
   // its cause) when the bytes are no zip archive, the archive holds no entry,
-  // an entry cannot be opened or read, or the file cannot be written; the old
-  // file is then left as it was.
-  static void unzipFile(const std::string& archive, const std::string& directory);
+  // an entry cannot be opened or read, the entry unpacks to more than
+  // `maxBytes`, or the file cannot be written; the old file is then left as it was.
+  static void unzipFile(const std::string& archive, const std::string& directory,
+                        uint64_t maxBytes = kMaxFeedBytes);
 
   // Downloads and unpacks into "application.settings.ioc_full_file_path", on
   // the calling thread. Throws std::runtime_error with the text of the failure.

@@ -38,8 +38,11 @@ struct ZipDiscard {
 };
 using ZipPtr = std::unique_ptr<zip_t, ZipDiscard>;
 
+// Collects the body; a chunk past the bound stops the transfer.
 size_t appendChunk(char* data, size_t size, size_t count, void* body) {
-  static_cast<std::string*>(body)->append(data, size * count);
+  auto& text = *static_cast<std::string*>(body);
+  if (text.size() + size * count > Threats::kMaxFeedBytes) return 0;
+  text.append(data, size * count);
   return size * count;
 }
 
@@ -49,8 +52,8 @@ std::string zipErrorText(zip_error_t* error) {
   return text;
 }
 
-// The whole content of entry `index`.
-std::string readEntry(zip_t* archive, zip_uint64_t index) {
+// The whole content of entry `index`, at most `maxBytes` of it.
+std::string readEntry(zip_t* archive, zip_uint64_t index, uint64_t maxBytes) {
   zip_stat_t info;
   zip_stat_init(&info);
   zip_stat_index(archive, index, 0, &info);
@@ -62,6 +65,10 @@ std::string readEntry(zip_t* archive, zip_uint64_t index) {
   char buffer[kReadChunk];
   zip_int64_t got = 0;
   while ((got = zip_fread(entry.get(), buffer, sizeof buffer)) > 0) {
+    if (content.size() + static_cast<uint64_t>(got) > maxBytes) {
+      throw ThreatsException("the feed file unpacks to more than " + std::to_string(maxBytes) +
+                             " bytes");
+    }
     content.append(buffer, static_cast<size_t>(got));
   }
   if (got < 0) {
@@ -72,7 +79,7 @@ std::string readEntry(zip_t* archive, zip_uint64_t index) {
 }
 
 // Unpacks without reporting: every failure is thrown with its cause.
-void unpack(const std::string& archive, const std::string& directory) {
+void unpack(const std::string& archive, const std::string& directory, uint64_t maxBytes) {
   zip_error_t error;
   zip_error_init(&error);
   ZipSourcePtr source(zip_source_buffer_create(archive.data(), archive.size(), 0, &error),
@@ -91,7 +98,8 @@ void unpack(const std::string& archive, const std::string& directory) {
     ZipFilePtr entry(zip_fopen_index(zip.get(), static_cast<zip_uint64_t>(i), 0), zip_fclose);
     if (!entry) throw ThreatsException("Error opening zip file");
   }
-  const std::string content = readEntry(zip.get(), static_cast<zip_uint64_t>(entries - 1));
+  const std::string content =
+      readEntry(zip.get(), static_cast<zip_uint64_t>(entries - 1), maxBytes);
   replaceFileAtomically(directory + "/" + kFeedFileName, content);
 }
 
@@ -130,9 +138,10 @@ std::string Threats::downloadFile() {
   }
 }
 
-void Threats::unzipFile(const std::string& archive, const std::string& directory) {
+void Threats::unzipFile(const std::string& archive, const std::string& directory,
+                        uint64_t maxBytes) {
   try {
-    unpack(archive, directory);
+    unpack(archive, directory, maxBytes);
   } catch (const std::exception& e) {
     std::cerr << "Error in unzipFile: " << e.what() << std::endl;
     syslog(LOG_ALERT, "Error in unzipFile:%s", e.what());

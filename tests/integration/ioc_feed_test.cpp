@@ -10,6 +10,7 @@
 
 #include "support/FeedServer.h"
 #include "support/Harness.h"
+#include "threats/Threats.h"
 
 namespace {
 
@@ -220,6 +221,23 @@ TEST_F(IocFeedTest, FilterFailuresAnswer500WithTheirHeaders) {
     EXPECT_EQ(reply.body, c.body);
     harness::expectRulesCorsHeaders(reply);
   }
+}
+
+// A feed archive is outside data: a small archive can unpack to gigabytes,
+// and the unpacked file is held in memory before it is written.
+TEST(FeedUnpackTest, EntryPastTheBoundIsRefusedAndTheOldFeedKept) {
+  const std::string folder = harness::workDir() + "/files/unpack-bound";
+  writeFile(folder + "/full.csv", "old feed\n");
+  const std::string archive = makeZip({{"full.csv", std::string(5000, 'a')}});
+  try {
+    Threats::unzipFile(archive, folder, 4999);
+    FAIL() << "an entry past the bound was unpacked";
+  } catch (const ThreatsException& e) {
+    EXPECT_STREQ(e.what(), "Error in unzipFile");
+  }
+  EXPECT_EQ(readFile(folder + "/full.csv"), "old feed\n");
+  Threats::unzipFile(archive, folder, 5000);
+  EXPECT_EQ(readFile(folder + "/full.csv"), std::string(5000, 'a'));
 }
 
 }  // namespace
