@@ -15,9 +15,13 @@ void Server::setupRoutes() {
     router_.addRoute(route.method, route.path, Pistache::Rest::Routes::bind(route.handler));
   }
   // ReuseAddr lets a restarted service bind again at once instead of failing
-  // while the previous process's connections linger in TIME_WAIT.
-  auto options = Pistache::Http::Endpoint::options().threads(2).flags(
-      Pistache::Tcp::Options::ReuseAddr);
+  // while the previous process's connections linger in TIME_WAIT. The
+  // library's 4 KiB request limit (headers included) would refuse a browser's
+  // update of a long rule, so requests may carry up to kMaxRequestBytes.
+  auto options = Pistache::Http::Endpoint::options()
+                     .threads(2)
+                     .flags(Pistache::Tcp::Options::ReuseAddr)
+                     .maxRequestSize(kMaxRequestBytes);
   endpoint_.init(options);
   endpoint_.setHandler(router_.handler());
 }

@@ -8,6 +8,9 @@
 
 class Server {
  public:
+  // Largest request accepted, headers and body together.
+  static constexpr size_t kMaxRequestBytes = 256 * 1024;
+
   // Builds the endpoint on `address` and an empty router; nothing listens yet.
   explicit Server(Pistache::Address address);
 

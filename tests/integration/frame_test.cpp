@@ -2,6 +2,10 @@
 // daemon's lock, and replies with Redis stopped.
 #include <future>
 
+#include <json/value.h>
+
+#include "common/JsonText.h"
+
 #include "support/Harness.h"
 
 namespace {
@@ -26,6 +30,17 @@ TEST_F(FrameTest, EveryPreflightRouteAnswersWithTheRulesHeaders) {
     EXPECT_EQ(reply.headerCount("Content-Type"), 0u);
     harness::expectRulesCorsHeaders(reply);
   }
+}
+
+// The library's default limit of 4 KiB per request, headers included, refused
+// a browser's update of a rule of a few kilobytes (413, without our headers).
+TEST_F(FrameTest, RequestOfSeveralKilobytesReachesItsHandler) {
+  Json::Value body;
+  body["content"] =
+      "alert tcp any any -> any any (msg:\"" + std::string(20000, 'x') + "\"; sid:1; rev:1;)";
+  const HttpReply reply = http("POST", "/rules/validate/", json_text::write(body));
+  EXPECT_EQ(reply.status, 200) << reply.body;
+  harness::expectRulesCorsHeaders(reply);
 }
 
 TEST_F(FrameTest, UnmatchedMethodOrPathGetsTheRoutersReplyWithoutHeaders) {
