@@ -5,7 +5,6 @@
 #include <json/value.h>
 
 #include "common/JsonText.h"
-
 #include "support/Harness.h"
 
 namespace {
