@@ -1,11 +1,10 @@
 // Flattening of one event's JSON text.
 #include "events/EventItem.h"
 
-#include <syslog.h>
-
 #include <utility>
 
-#include "events/EventJson.h"
+#include "common/EventJson.h"
+#include "common/Log.h"
 #include "events/EventsException.h"
 
 EventItem& EventItem::parse(const std::string& text) {
@@ -14,7 +13,7 @@ EventItem& EventItem::parse(const std::string& text) {
   if (!event_json::parse(*event_json::makeLenientReader(), text.data(), text.data() + text.size(),
                          root, error) ||
       !root.isObject()) {
-    syslog(LOG_ALERT, "Error parsing the string");
+    logging::alert("Error parsing the string");
     throw EventsException("Error parsing the string");
   }
   fill(root);

@@ -21,9 +21,6 @@
 
 class Events {
  public:
-  // Adds the Events cross-origin header; the first step of every Events handler.
-  static void addCORSHeaders(Pistache::Http::ResponseWriter& response);
-
   // ---- Handlers -----------------------------------------------------------
 
   // GET "/events/:event_type", query "offset" (default "0") and "limit"

@@ -2,13 +2,11 @@
 // counts of alerts and anomalies per local hour over the last 24 hours.
 #include "events/Events.h"
 
-#include <syslog.h>
-
-#include <iostream>
 #include <string>
 #include <unordered_map>
 
-#include "events/EventJson.h"
+#include "common/EventJson.h"
+#include "common/Log.h"
 #include "common/RedisWrapper.h"
 
 namespace {
@@ -42,7 +40,7 @@ Alert toAlert(const Json::Value& event) {
 std::vector<Alert> Events::fetchAlertsFromRedis() {
   RedisReplyPtr reply = runWithLock("LRANGE alert 0 -1");
   if (!reply) {
-    syslog(LOG_ALERT, "Events: Redis command error");
+    logging::alert("Events: Redis command error");
     throw EventsException("Events: Redis LRANGE command error");
   }
   if (reply->type != redis_type::kArray) throw EventsException("Events: Invalid Redis response");
@@ -52,7 +50,7 @@ std::vector<Alert> Events::fetchAlertsFromRedis() {
   event_json::ElementReader elements(event_json::makeLenientReader());
   for (size_t i = 0; i < reply->elements; ++i) {
     if (!elements.parse(*reply->element[i])) {
-      std::cerr << "JSON parse error: " + elements.error() + "\n";
+      logging::errorLine("JSON parse error: " + elements.error());
       continue;
     }
     alerts.push_back(toAlert(elements.event()));

@@ -2,24 +2,22 @@
 // located through the city database or the site's own configured location.
 #include "events/Events.h"
 
-#include <syslog.h>
-
 #include <cstring>
-#include <iostream>
 #include <sstream>
 #include <string>
 
 #include <maxminddb.h>
 
 #include "common/Configuration.h"
-#include "events/EventJson.h"
+#include "common/EventJson.h"
+#include "common/Log.h"
 #include "common/RedisWrapper.h"
 
 namespace {
 
 // Diagnostic lines on standard output, one write each so that the two worker
 // threads do not interleave within a line.
-void diagnose(const std::string& line) { std::cout << line + "\n"; }
+void diagnose(const std::string& line) { logging::printLine(line); }
 
 std::string coordinates(const GeoPoint& point) {
   std::ostringstream text;
@@ -29,7 +27,7 @@ std::string coordinates(const GeoPoint& point) {
 
 // An alert element that cannot be shown is logged and left out.
 void logSkipped(const std::string& reason, const char* text) {
-  syslog(LOG_ALERT, "Failed to process event from Redis: %s. Data: %s", reason.c_str(), text);
+  logging::alert("Failed to process event from Redis: %s. Data: %s", reason.c_str(), text);
 }
 
 GeoPoint readGeoPoint(const libconfig::Config& cfg) {
@@ -85,7 +83,7 @@ void readValue(MMDB_entry_s& entry, const char* const* path, uint32_t type, Json
 Json::Value Events::getAlertsShortEvents(const std::string& limit) {
   RedisReplyPtr reply = runWithLock("LRANGE alert 0 %s", limit.c_str());
   if (!reply) {
-    syslog(LOG_ALERT, "Events: Redis command error");
+    logging::alert("Events: Redis command error");
     throw EventsException("Events: Redis command error");
   }
   if (reply->type != redis_type::kArray) throw EventsException("Events: Invalid Redis response");
@@ -113,7 +111,7 @@ Json::Value Events::getAlertsShortEvents(const std::string& limit) {
   for (size_t i = 0; i < reply->elements; ++i) {
     const Json::Value& event = elements.event();
     if (!elements.parse(*reply->element[i])) {
-      syslog(LOG_ALERT, "JSON parsing error: %s. Data: %s", elements.error().c_str(),
+      logging::alert("JSON parsing error: %s. Data: %s", elements.error().c_str(),
              elements.text());
       logSkipped("Events: JSON parsing error: " + elements.error(), elements.text());
       continue;

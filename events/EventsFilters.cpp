@@ -2,14 +2,13 @@
 // time window ending now. Both filter the page only, never beyond it.
 #include "events/Events.h"
 
-#include <syslog.h>
-
 #include <cstdint>
 #include <string>
 
-#include "events/EventItem.h"
-#include "events/EventJson.h"
+#include "common/EventJson.h"
+#include "common/Log.h"
 #include "common/RedisWrapper.h"
+#include "events/EventItem.h"
 
 namespace {
 
@@ -29,11 +28,11 @@ Json::Value Events::getEventsByParameters(const std::string& type, const std::st
   RedisReplyPtr reply =
       runWithLock("LRANGE %s %s %s", type.c_str(), offset.c_str(), limit.c_str());
   if (!reply) {
-    syslog(LOG_ALERT, "Events: Redis search command error for event type: %s", type.c_str());
+    logging::alert("Events: Redis search command error for event type: %s", type.c_str());
     throw EventsException("Events: Redis search command error");
   }
   if (reply->type != redis_type::kArray) {
-    syslog(LOG_ALERT, "Events: Invalid Redis response for event type: %s", type.c_str());
+    logging::alert("Events: Invalid Redis response for event type: %s", type.c_str());
     throw EventsException("Events: Invalid Redis response");
   }
 
@@ -42,7 +41,7 @@ Json::Value Events::getEventsByParameters(const std::string& type, const std::st
   EventItem item;
   for (size_t i = 0; i < reply->elements; ++i) {
     if (!elements.parse(*reply->element[i])) {
-      syslog(LOG_ALERT, "JSON parsing error: %s", elements.error().c_str());
+      logging::alert("JSON parsing error: %s", elements.error().c_str());
       throw EventsException("Events: JSON parsing error: " + elements.error());
     }
     item.fill(elements.event());
@@ -63,11 +62,11 @@ Json::Value Events::getEventsByTime(const std::string& type, const std::string& 
   RedisReplyPtr reply =
       runWithLock("LRANGE %s %s %s", type.c_str(), offset.c_str(), limit.c_str());
   if (!reply) {
-    syslog(LOG_ALERT, "Events: Redis command error for event type: %s", type.c_str());
+    logging::alert("Events: Redis command error for event type: %s", type.c_str());
     throw EventsException("Error processing request");
   }
   if (reply->type != redis_type::kArray) {
-    syslog(LOG_ALERT, "Events: Invalid Redis response type for event type: %s", type.c_str());
+    logging::alert("Events: Invalid Redis response type for event type: %s", type.c_str());
     throw EventsException("Invalid Redis response");
   }
 
@@ -75,7 +74,7 @@ Json::Value Events::getEventsByTime(const std::string& type, const std::string& 
   event_json::ElementReader elements(event_json::makeReader());
   for (size_t i = 0; i < reply->elements; ++i) {
     if (!elements.parse(*reply->element[i])) {
-      syslog(LOG_ALERT, "Events: JSON parsing error in event_type %s: %s", type.c_str(),
+      logging::alert("Events: JSON parsing error in event_type %s: %s", type.c_str(),
              elements.error().c_str());
       continue;
     }

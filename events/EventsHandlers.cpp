@@ -1,15 +1,14 @@
 // HTTP handlers of the event routes: read the request, call the data
-// operation, send one reply. Any exception becomes 500 with its text, except
+// operation, return one reply. Any exception becomes 500 with its text, except
 // where a handler says otherwise.
 #include "events/Events.h"
-
-#include <syslog.h>
 
 #include <optional>
 #include <string>
 
-#include "server/Cors.h"
-#include "server/Reply.h"
+#include "common/Log.h"
+#include "http/Frame.h"
+#include "http/Request.h"
 
 using Pistache::Http::Code;
 using Pistache::Http::ResponseWriter;
@@ -17,131 +16,106 @@ using Pistache::Rest::Request;
 
 namespace {
 
+constexpr http::Cors kCors = http::Cors::kOriginOnly;
+
 // Page bounds of the list routes: "offset" (default "0") and "limit" (default
 // "100"), Redis LRANGE start and inclusive stop.
-std::string offsetOf(const Request& request) { return reply::queryOr(request, "offset", "0"); }
-std::string limitOf(const Request& request) { return reply::queryOr(request, "limit", "100"); }
+std::string offsetOf(const Request& request) { return http::queryOr(request, "offset", "0"); }
+std::string limitOf(const Request& request) { return http::queryOr(request, "limit", "100"); }
 
-// An optional filter key: absent, or present with its text (possibly empty).
-std::optional<std::string> filterOf(const Request& request, const char* key) {
-  return request.query().get(key);
+std::string typeOf(const Request& request) { return http::pathParam(request, ":event_type"); }
+
+// The time window's mapping: its own failures keep their text, anything else
+// is logged and answered with a general text.
+http::Reply timeWindowError(const std::exception& error) {
+  if (dynamic_cast<const EventsException*>(&error) != nullptr) return http::error(error.what());
+  logging::alert("Events: Exception in getEventsByTimeshift: %s", error.what());
+  return http::error("An error occurred while processing the request");
 }
 
-// Replies 200 with the JSON value that `produce` returns, or 500 with the text
-// of what it throws. The handlers of every JSON route but the time window.
-template <typename Produce>
-void sendJsonFrom(ResponseWriter& response, const Produce& produce) {
+// The "timeshift" key as whole hours (default "1"); 400 when it is no int.
+int timeshiftOf(const Request& request) {
+  const std::string timeshift = http::queryOr(request, "timeshift", "1");
   try {
-    reply::sendJson(response, produce());
-  } catch (const std::exception& e) {
-    reply::sendError(response, e.what());
+    return std::stoi(timeshift);
+  } catch (const std::logic_error& e) {  // invalid_argument or out_of_range
+    logging::alert("Events: Invalid timeshift value: %s, error: %s", timeshift.c_str(), e.what());
+    throw http::Refusal(Code::Bad_Request, "Invalid timeshift parameter");
   }
 }
 
 }  // namespace
 
-void Events::addCORSHeaders(ResponseWriter& response) { cors::addOriginOnly(response); }
-
 void Events::HandlegetEventsByType(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  sendJsonFrom(response, [&] {
-    return getEventsByType(reply::pathParam(request, ":event_type"), offsetOf(request),
-                           limitOf(request));
+  http::serve(kCors, request, response, [](const Request& r) {
+    return http::json(getEventsByType(typeOf(r), offsetOf(r), limitOf(r)));
   });
 }
 
 void Events::HandlegetEventsCountByType(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  try {
-    const int64_t count = getEventsCountByType(reply::pathParam(request, ":event_type"));
-    reply::sendText(response, Code::Ok, std::to_string(count));
-  } catch (const std::exception& e) {
-    reply::sendError(response, e.what());
-  }
+  http::serve(kCors, request, response, [](const Request& r) {
+    return http::text(std::to_string(getEventsCountByType(typeOf(r))));
+  });
 }
 
 void Events::HandlegetEventById(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  sendJsonFrom(response, [&] {
-    return getEventById(reply::pathParam(request, ":event_type"),
-                        reply::pathParam(request, ":event_id"));
+  http::serve(kCors, request, response, [](const Request& r) {
+    return http::json(getEventById(typeOf(r), http::pathParam(r, ":event_id")));
   });
 }
 
 void Events::HandlesearchEventByFlowId(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  sendJsonFrom(response,
-               [&] { return searchEventByFlowId(reply::pathParam(request, ":flow_id")); });
+  http::serve(kCors, request, response, [](const Request& r) {
+    return http::json(searchEventByFlowId(http::pathParam(r, ":flow_id")));
+  });
 }
 
 void Events::HandledeleteEvents(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  try {
-    deleteEvents(reply::pathParam(request, ":event_type"));
-    response.send(Code::Ok, "Events deleted successfuly", MIME(Text, Html));
-  } catch (const std::exception& e) {
-    reply::sendError(response, e.what());
-  }
+  http::serve(kCors, request, response, [](const Request& r) {
+    deleteEvents(typeOf(r));
+    return http::Reply{Code::Ok, "Events deleted successfuly", MIME(Text, Html)};
+  });
 }
 
 void Events::HandlegetEventsByParameters(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  sendJsonFrom(response, [&] {
-    return getEventsByParameters(reply::pathParam(request, ":event_type"), offsetOf(request),
-                                 limitOf(request), filterOf(request, "src_ip"),
-                                 filterOf(request, "src_port"), filterOf(request, "des_ip"),
-                                 filterOf(request, "des_port"), filterOf(request, "proto"));
+  http::serve(kCors, request, response, [](const Request& r) {
+    return http::json(getEventsByParameters(
+        typeOf(r), offsetOf(r), limitOf(r), http::query(r, "src_ip"), http::query(r, "src_port"),
+        http::query(r, "des_ip"), http::query(r, "des_port"), http::query(r, "proto")));
   });
 }
 
 void Events::getEventsByTimeshift(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  try {
-    const std::string type = reply::pathParam(request, ":event_type");
-    const std::string timeshift = reply::queryOr(request, "timeshift", "1");
-    int hours = 0;
-    try {
-      hours = std::stoi(timeshift);
-    } catch (const std::logic_error& e) {  // invalid_argument or out_of_range
-      syslog(LOG_ALERT, "Events: Invalid timeshift value: %s, error: %s", timeshift.c_str(),
-             e.what());
-      reply::sendText(response, Code::Bad_Request, "Invalid timeshift parameter");
-      return;
-    }
-    reply::sendJson(response, getEventsByTime(type, offsetOf(request), limitOf(request), hours));
-  } catch (const EventsException& e) {
-    reply::sendError(response, e.what());
-  } catch (const std::exception& e) {
-    syslog(LOG_ALERT, "Events: Exception in getEventsByTimeshift: %s", e.what());
-    reply::sendError(response, "An error occurred while processing the request");
-  }
+  http::serve(
+      kCors, request, response,
+      [](const Request& r) {
+        const std::string type = typeOf(r);
+        const int hours = timeshiftOf(r);
+        return http::json(getEventsByTime(type, offsetOf(r), limitOf(r), hours));
+      },
+      &timeWindowError);
 }
 
-void Events::handleFastLogRequest(const Request& /*request*/, ResponseWriter response) {
-  addCORSHeaders(response);
-  try {
-    reply::sendText(response, Code::Ok, readFastLog());
-  } catch (const std::exception& e) {
-    reply::sendError(response, e.what());
-  }
+void Events::handleFastLogRequest(const Request& request, ResponseWriter response) {
+  http::serve(kCors, request, response, [](const Request&) { return http::text(readFastLog()); });
 }
 
 void Events::HandlegetAlertsShortEvents(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  sendJsonFrom(response, [&] { return getAlertsShortEvents(limitOf(request)); });
+  http::serve(kCors, request, response,
+              [](const Request& r) { return http::json(getAlertsShortEvents(limitOf(r))); });
 }
 
 void Events::HandlegetAlertsSignatures(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  sendJsonFrom(response, [&] { return getAlertsSignatures(limitOf(request)); });
+  http::serve(kCors, request, response,
+              [](const Request& r) { return http::json(getAlertsSignatures(limitOf(r))); });
 }
 
-void Events::HandlegetAlertsByHours(const Request& /*request*/, ResponseWriter response) {
-  addCORSHeaders(response);
-  sendJsonFrom(response, [] { return getHourlyAlertCountLast24h(); });
+void Events::HandlegetAlertsByHours(const Request& request, ResponseWriter response) {
+  http::serve(kCors, request, response,
+              [](const Request&) { return http::json(getHourlyAlertCountLast24h()); });
 }
 
-void Events::HandlegetAnomaliesByHours(const Request& /*request*/, ResponseWriter response) {
-  addCORSHeaders(response);
-  sendJsonFrom(response, [] { return getHourlyAnomalyCountLast24h(); });
+void Events::HandlegetAnomaliesByHours(const Request& request, ResponseWriter response) {
+  http::serve(kCors, request, response,
+              [](const Request&) { return http::json(getHourlyAnomalyCountLast24h()); });
 }

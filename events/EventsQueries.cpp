@@ -2,27 +2,25 @@
 // all read straight from the Redis lists.
 #include "events/Events.h"
 
-#include <syslog.h>
-
 #include <cstring>
 #include <string>
 
-#include "events/EventJson.h"
+#include "common/EventJson.h"
+#include "common/Log.h"
 #include "common/RedisWrapper.h"
-
 
 Json::Value Events::getEventsByType(const std::string& type, const std::string& offset,
                                     const std::string& limit) {
-  syslog(LOG_INFO, "Events: Requesting LRANGE %s %s %s", type.c_str(), offset.c_str(),
+  logging::info("Events: Requesting LRANGE %s %s %s", type.c_str(), offset.c_str(),
          limit.c_str());
   RedisReplyPtr reply =
       runWithLock("LRANGE %s %s %s", type.c_str(), offset.c_str(), limit.c_str());
   if (!reply) {
-    syslog(LOG_ALERT, "Events: Redis command error (nullptr reply)");
+    logging::alert("Events: Redis command error (nullptr reply)");
     throw EventsException("Events: Redis command error");
   }
   if (reply->type != redis_type::kArray) {
-    syslog(LOG_ALERT, "Events: Invalid Redis response type. Expected ARRAY, got: %d",
+    logging::alert("Events: Invalid Redis response type. Expected ARRAY, got: %d",
            reply->type);
     throw EventsException("Events: Invalid Redis response");
   }
@@ -33,33 +31,33 @@ Json::Value Events::getEventsByType(const std::string& type, const std::string& 
   for (size_t i = 0; i < reply->elements; ++i) {
     const redisReply* element = reply->element[i];
     if (element->str == nullptr) {
-      syslog(LOG_ALERT, "Events: Null string in Redis reply element %zu", i);
+      logging::alert("Events: Null string in Redis reply element %zu", i);
       throw EventsException("Events: Null string in Redis element");
     }
     Json::Value& event = events.append(Json::Value());
     if (!event_json::parse(*reader, element->str, element->str + element->len, event, error)) {
-      syslog(LOG_ALERT, "Events: JSON parsing error at element %zu: %s", i, error.c_str());
+      logging::alert("Events: JSON parsing error at element %zu: %s", i, error.c_str());
       throw EventsException("Events: JSON parsing error: " + error);
     }
   }
-  syslog(LOG_INFO, "Events: Successfully parsed %zu events from Redis",
+  logging::info("Events: Successfully parsed %zu events from Redis",
          static_cast<size_t>(reply->elements));
   return events;
 }
 
 int64_t Events::getEventsCountByType(const std::string& type) {
-  syslog(LOG_INFO, "Events: Requesting LLEN for key: %s", type.c_str());
+  logging::info("Events: Requesting LLEN for key: %s", type.c_str());
   RedisReplyPtr reply = runWithLock("LLEN %s", type.c_str());
   if (!reply) {
-    syslog(LOG_ALERT, "Events: Redis command returned null reply for key: %s", type.c_str());
+    logging::alert("Events: Redis command returned null reply for key: %s", type.c_str());
     throw EventsException("Events: Redis command error");
   }
   if (reply->type != redis_type::kInteger) {
-    syslog(LOG_ALERT, "Events: Invalid Redis reply type for key: %s. Expected INTEGER, got: %d",
+    logging::alert("Events: Invalid Redis reply type for key: %s. Expected INTEGER, got: %d",
            type.c_str(), reply->type);
     throw EventsException("Events: Invalid Redis response");
   }
-  syslog(LOG_INFO, "Events: LLEN for key: %s returned count: %lld", type.c_str(),
+  logging::info("Events: LLEN for key: %s returned count: %lld", type.c_str(),
          static_cast<long long>(reply->integer));
   return reply->integer;
 }
@@ -68,7 +66,7 @@ Json::Value Events::getEventById(const std::string& type, const std::string& id)
   const long long index = std::stoll(id);
   RedisReplyPtr reply = runWithLock("LINDEX %s %lld", type.c_str(), index);
   if (!reply) {
-    syslog(LOG_ALERT, "Events: Redis command error");
+    logging::alert("Events: Redis command error");
     throw EventsException("Events: Redis command error");
   }
   if (reply->type == redis_type::kNil) throw EventsException("Events: Event not found");
@@ -88,7 +86,7 @@ Json::Value Events::searchEventByFlowId(const std::string& flow_id) {
   // A refused listing (KEYS renamed away, as hardened servers do, or denied to
   // this client) must not read as "no event of that flow".
   if (!keys || keys->type != redis_type::kArray) {
-    syslog(LOG_ALERT, "Events: Redis command error while retrieving keys");
+    logging::alert("Events: Redis command error while retrieving keys");
     throw EventsException("Events: Redis command error while retrieving keys");
   }
 
@@ -108,7 +106,7 @@ Json::Value Events::searchEventByFlowId(const std::string& flow_id) {
       const char* text = list->element[i]->str;
       if (text == nullptr) continue;
       if (!event_json::parse(*reader, text, text + std::strlen(text), event, error)) {
-        syslog(LOG_ALERT, "Events: JSON parsing error in key: %s", key);
+        logging::alert("Events: JSON parsing error in key: %s", key);
         continue;
       }
       if (event.isObject() && event_json::textForm(event["flow_id"]) == flow_id) return event;
@@ -121,21 +119,21 @@ bool Events::deleteEvents(const std::string& type) {
   try {
     RedisReplyPtr reply = runWithLock("DEL %s", type.c_str());
     if (!reply) {
-      syslog(LOG_ALERT, "Events: Redis command returned null reply for key: %s", type.c_str());
+      logging::alert("Events: Redis command returned null reply for key: %s", type.c_str());
       throw EventsException("Events: Redis command returned null reply");
     }
     if (reply->type != redis_type::kInteger) {
-      syslog(LOG_ALERT, "Events: Unexpected Redis reply type %d for key: %s", reply->type,
+      logging::alert("Events: Unexpected Redis reply type %d for key: %s", reply->type,
              type.c_str());
       throw EventsException("Events: Unexpected Redis reply type");
     }
     if (reply->integer <= 0) {
-      syslog(LOG_ALERT, "Events: Key not found or not deleted for key: %s", type.c_str());
+      logging::alert("Events: Key not found or not deleted for key: %s", type.c_str());
       throw EventsException("Events: Key not found or not deleted");
     }
     return true;
   } catch (const std::exception& e) {
-    syslog(LOG_ALERT, "Events: Exception during deleteEvents for key %s: %s", type.c_str(),
+    logging::alert("Events: Exception during deleteEvents for key %s: %s", type.c_str(),
            e.what());
     throw;
   }

@@ -3,13 +3,14 @@
 #include "events/Geolocation.h"
 
 #include <sys/stat.h>
-#include <syslog.h>
 
 #include <mutex>
 #include <stdexcept>
 #include <utility>
 
 #include <maxminddb.h>
+
+#include "common/Log.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ std::shared_ptr<const GeoDatabase> GeoDatabase::acquire(const std::string& path)
   auto opening = std::make_unique<MMDB_s>();
   const int status = MMDB_open(path.c_str(), MMDB_MODE_MMAP, opening.get());
   if (status != MMDB_SUCCESS) {
-    syslog(LOG_ALERT, "Cannot open GeoLite2 database: %s", MMDB_strerror(status));
+    logging::alert("Cannot open GeoLite2 database: %s", MMDB_strerror(status));
     throw std::runtime_error("Cannot open GeoLite2");
   }
   std::unique_ptr<MMDB_s, Closer> handle(opening.release());

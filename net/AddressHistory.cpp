@@ -4,7 +4,6 @@
 
 #include <arpa/inet.h>
 
-#include <iostream>
 #include <memory>
 
 #include <json/reader.h>
@@ -13,6 +12,7 @@
 #include <libconfig.h++>
 
 #include "common/Configuration.h"
+#include "common/Log.h"
 #include "common/RedisWrapper.h"
 
 namespace {
@@ -42,14 +42,14 @@ std::vector<std::string> readStatisticalEvents(const std::string& path) {
       keys.push_back(events[i].operator std::string());
     }
   } catch (const libconfig::FileIOException&) {
-    std::cerr << "I/O error while reading file." << std::endl;
+    logging::errorLine("I/O error while reading file.");
   } catch (const libconfig::ParseException& e) {
-    std::cerr << "Parse error at " << (e.getFile() != nullptr ? e.getFile() : path) << ":"
-              << e.getLine() << " - " << e.getError() << std::endl;
+    logging::errorLine("Parse error at " + std::string(e.getFile() != nullptr ? e.getFile() : path) +
+                       ":" + std::to_string(e.getLine()) + " - " + e.getError());
   } catch (const libconfig::SettingNotFoundException& e) {
-    std::cerr << "Setting not found: " << e.getPath() << std::endl;
+    logging::errorLine(std::string("Setting not found: ") + e.getPath());
   } catch (const std::exception& e) {
-    std::cerr << "Error: " << e.what() << std::endl;
+    logging::errorLine(std::string("Error: ") + e.what());
   }
   return keys;
 }
@@ -60,11 +60,11 @@ void addSourceIpv4(Json::CharReader& reader, const char* begin, const char* end,
   std::string errors;
   try {
     if (!reader.parse(begin, end, &event, &errors)) {
-      std::cerr << "Error parsing JSON: " << errors << std::endl;
+      logging::errorLine("Error parsing JSON: " + errors);
       return;
     }
   } catch (const Json::Exception& e) {  // nesting past the reader's depth limit
-    std::cerr << "Error processing event: " << e.what() << std::endl;
+    logging::errorLine(std::string("Error processing event: ") + e.what());
     return;
   }
   if (!event.isObject()) return;
@@ -84,7 +84,7 @@ std::set<std::string> get_unique_ipv4(RedisWrapper& redis, const std::vector<std
       return static_cast<redisReply*>(redisCommand(context, "LRANGE %s 0 -1", key.c_str()));
     });
     if (!reply || reply->type != redis_type::kArray) {
-      std::cerr << "Error executing LRANGE for key: " << key << std::endl;
+      logging::errorLine("Error executing LRANGE for key: " + key);
       continue;
     }
     for (size_t i = 0; i < reply->elements; ++i) {

@@ -14,9 +14,6 @@
 
 class Net {
  public:
-  // Adds the Net cross-origin header; the first step of every Net handler.
-  static void addCORSHeaders(Pistache::Http::ResponseWriter& response);
-
   // ---- Handlers -----------------------------------------------------------
 
   // GET "/net/map/": the map text of getNetworkMap.

@@ -7,20 +7,19 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <syslog.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <future>
-#include <iostream>
 #include <memory>
 #include <sstream>
 #include <system_error>
 #include <thread>
 
 #include "common/BuildSettings.h"
+#include "common/Log.h"
 
 namespace {
 
@@ -141,7 +140,7 @@ std::vector<InterfaceInfo> interfacesFromAddresses(const ifaddrs* list) {
     char netmask[NI_MAXHOST];
     if (!numericHost(entry->ifa_addr, address) || !numericHost(entry->ifa_netmask, netmask)) {
       perror("getnameinfo");
-      syslog(LOG_ALERT, "getNetworkInterfaces:Error getting device name");
+      logging::alert("getNetworkInterfaces:Error getting device name");
       continue;
     }
     interfaces.push_back(InterfaceInfo{entry->ifa_name, address, netmask, {}});
@@ -153,7 +152,7 @@ std::vector<InterfaceInfo> getNetworkInterfaces() {
   ifaddrs* raw = nullptr;
   if (getifaddrs(&raw) == -1) {
     perror("getifaddrs");
-    syslog(LOG_ALERT, "Error getting net interfaces");
+    logging::alert("Error getting net interfaces");
     return {};
   }
   std::unique_ptr<ifaddrs, IfaddrsDeleter> list(raw);
@@ -174,7 +173,7 @@ std::optional<std::string> resultWithin(std::function<std::string()> task,
       }
     }).detach();
   } catch (const std::system_error& e) {
-    syslog(LOG_ALERT, "Cannot start a lookup thread: %s", e.what());
+    logging::alert("Cannot start a lookup thread: %s", e.what());
     return std::nullopt;
   }
   if (result.wait_until(deadline) != std::future_status::ready) return std::nullopt;
@@ -206,7 +205,7 @@ ArpTable parseARPTable(const std::string& text, const HostNameLookup& lookup) {
 ArpTable getARPEntries() {
   std::ifstream file(kArpFile);
   if (!file) {
-    std::cerr << "Cannot open " << kArpFile << std::endl;
+    logging::errorLine(std::string("Cannot open ") + kArpFile);
     return {};
   }
   std::stringstream text;

@@ -1,7 +1,6 @@
 // The network data operations: the live map and the address history.
+#include "common/Log.h"
 #include "net/Net.h"
-
-#include <syslog.h>
 
 #include "common/RedisWrapper.h"
 #include "net/AddressHistory.h"
@@ -10,7 +9,7 @@
 std::string Net::getNetworkMap() {
   std::string map = get_net_map();
   if (map.empty()) {
-    syslog(LOG_ALERT, "Error getting net data");
+    logging::alert("Error getting net data");
     throw NetException("Failed to get net map.");
   }
   return map;
@@ -21,7 +20,7 @@ std::string Net::getHistoricalNetworkMap() {
     RedisWrapper redis;
     return process_events_and_output(redis);
   } catch (const std::exception&) {
-    syslog(LOG_ALERT, "Error getting net history data");
+    logging::alert("Error getting net history data");
     throw NetException("Failed to get historical net data.");
   }
 }

@@ -3,7 +3,7 @@
 
 #include <libconfig.h++>
 
-#include "server/Reply.h"
+#include "http/ReplyCompat.h"
 
 namespace rule_replies {
 

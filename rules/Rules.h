@@ -240,11 +240,6 @@ class Rules {
   static void updateSuricataRules();  // "sudo suricata-update"
   static void startDaemon();          // refuses when ferryd is active, else starts it
   static void stopDaemon();           // "systemctl stop ferryd"
-
-  // Standard output of `command` run through the shell; its exit status is
-  // not looked at. Throws std::runtime_error "popen() failed!" when the
-  // command cannot be started.
-  static std::string exec(const char* command);
 };
 
 #endif  // RULES_RULES_H_

@@ -1,8 +1,7 @@
 // The five categories of DNS blocking rules in the additional rules file:
 // their status, and switching whole categories on or off.
+#include "common/Log.h"
 #include "rules/Rules.h"
-
-#include <syslog.h>
 
 #include "common/AtomicFile.h"
 #include "common/Configuration.h"
@@ -76,7 +75,7 @@ std::string Rules::getAdditionalRuleStatus() {
     const std::string text = rule_files::readIfOpenable(path).value_or("");
     return json_text::write(additionalRuleStatusOf(text));
   } catch (const std::exception& e) {
-    syslog(LOG_ALERT, "Unable to read the additional rules: %s", e.what());
+    logging::alert("Unable to read the additional rules: %s", e.what());
     return "Unable to read rule file";
   }
 }
@@ -89,7 +88,7 @@ bool Rules::updateAdditionalRulesFile(const RuleUpdateData& data) {
     replaceFileAtomically(path, categoriesApplied(text, data));
     return true;
   } catch (const std::exception& e) {
-    syslog(LOG_ALERT, "Error updating the additional rules: %s", e.what());
+    logging::alert("Error updating the additional rules: %s", e.what());
     return false;
   }
 }

@@ -7,10 +7,10 @@
 #include <json/reader.h>
 
 #include "common/Configuration.h"
-#include "events/EventJson.h"
+#include "common/EventJson.h"
+#include "http/ReplyCompat.h"
 #include "rules/RuleFunctions.h"
 #include "rules/RuleReplies.h"
-#include "server/Reply.h"
 
 using Pistache::Http::Code;
 using Pistache::Http::ResponseWriter;

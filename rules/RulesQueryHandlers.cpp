@@ -6,10 +6,9 @@
 #include <string>
 
 #include "common/Configuration.h"
-#include "events/Url.h"
+#include "common/Url.h"
+#include "http/ReplyCompat.h"
 #include "rules/RuleReplies.h"
-#include "server/Cors.h"
-#include "server/Reply.h"
 
 using Pistache::Http::Code;
 using Pistache::Http::ResponseWriter;

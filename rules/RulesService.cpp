@@ -3,16 +3,11 @@
 // them), and the command runner of the rule validation.
 #include "rules/Rules.h"
 
-#include <syslog.h>
-
-#include <array>
-#include <cstdio>
-#include <cstdlib>
-#include <iostream>
-#include <memory>
 #include <stdexcept>
 
-#include "server/Reply.h"
+#include "common/Log.h"
+#include "common/Process.h"
+#include "http/ReplyCompat.h"
 
 using Pistache::Http::Code;
 using Pistache::Http::ResponseWriter;
@@ -20,22 +15,19 @@ using Pistache::Rest::Request;
 
 namespace {
 
-// Runs `command` through the shell and waits: true when it exited with 0.
-bool succeeds(const char* command) { return std::system(command) == 0; }
-
 // Runs `command`; logs `done` when it exits with 0, else throws `failure`.
 void runOrThrow(const char* command, const char* done, const char* failure) {
-  if (!succeeds(command)) throw RulesException(failure);
-  syslog(LOG_ALERT, "%s", done);
+  if (!process::succeeds(command)) throw RulesException(failure);
+  logging::alert("%s", done);
 }
 
-void print(const char* line) { std::cout << line << std::endl; }
+void print(const char* line) { logging::printLine(line); }
 
 // Runs `start` unless `isActive` exits with 0 (systemd reports the unit
 // active), which fails with `alreadyRunning` instead.
 void startUnlessActive(const char* isActive, const char* alreadyRunning, const char* starting,
                        const char* start, const char* done, const char* failure) {
-  if (succeeds(isActive)) throw RulesException(alreadyRunning);
+  if (process::succeeds(isActive)) throw RulesException(alreadyRunning);
   print(starting);
   runOrThrow(start, done, failure);
 }
@@ -55,7 +47,7 @@ void answerService(ResponseWriter& response, void (*operation)(), const char* su
 
 void answerReload(ResponseWriter& response, const char* command, const char* success) {
   Rules::addCORSHeaders(response);
-  if (succeeds(command)) {
+  if (process::succeeds(command)) {
     reply::sendText(response, Code::Ok, success);
   } else {
     reply::sendError(response, "Error reloading rules");
@@ -67,7 +59,7 @@ void answerReload(ResponseWriter& response, const char* command, const char* suc
 // ---- Operations ------------------------------------------------------------
 
 void Rules::reloadSuricata() {
-  syslog(LOG_ALERT, "Reloading Suricata...");
+  logging::alert("Reloading Suricata...");
   runOrThrow("systemctl restart suricata", "Suricata restarted successfully.",
              "Failed to restart Suricata.");
 }
@@ -98,18 +90,6 @@ void Rules::startDaemon() {
 void Rules::stopDaemon() {
   print("Stopping ferryd...");
   runOrThrow("systemctl stop ferryd", "Ferryd stopped successfully.", "Failed to stop Ferryd.");
-}
-
-std::string Rules::exec(const char* command) {
-  std::unique_ptr<FILE, decltype(&pclose)> pipe(popen(command, "r"), pclose);
-  if (!pipe) throw std::runtime_error("popen() failed!");
-  std::array<char, 128> buffer;
-  std::string output;
-  size_t read = 0;
-  while ((read = std::fread(buffer.data(), 1, buffer.size() - 1, pipe.get())) > 0) {
-    output.append(buffer.data(), read);
-  }
-  return output;
 }
 
 // ---- Handlers ----------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "common/Configuration.h"
+#include "common/Process.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ std::pair<bool, std::string> Rules::validate_rule(const std::string& rule) {
     writeScratchFile(scratchFile, rule);
     const std::string command =
         "suricata -T -c " + suricataConf + " -S " + scratchFile + " 2>&1";
-    std::string output = exec(command.c_str());
+    std::string output = process::exec(command);
     if (output.find("E: ") != std::string::npos) return {false, std::move(output)};
     return {true, ""};
   } catch (const std::exception& e) {

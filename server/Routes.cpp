@@ -2,9 +2,9 @@
 #include "server/Routes.h"
 
 #include "events/Events.h"
+#include "http/Preflight.h"
 #include "net/Net.h"
 #include "rules/Rules.h"
-#include "server/Preflight.h"
 #include "stats/Stats.h"
 #include "threats/Threats.h"
 

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
-#include "server/Preflight.h"
+#include "http/Preflight.h"
 
 namespace {
 

@@ -1,11 +1,10 @@
 // Direct Redis connections of the statistics snapshot.
 #include "stats/DirectRedis.h"
 
-#include <syslog.h>
-
 #include <string>
 
 #include "common/BuildSettings.h"
+#include "common/Log.h"
 #include "stats/StatsException.h"
 
 namespace direct_redis {
@@ -17,9 +16,9 @@ RedisContextPtr connect(const char* who) {
     static const std::string kErrorPrefix = "Redis connection error: ";
     const std::string message = e.what();
     if (message.compare(0, kErrorPrefix.size(), kErrorPrefix) == 0) {
-      syslog(LOG_ALERT, "%s: Error: %s", who, message.c_str() + kErrorPrefix.size());
+      logging::alert("%s: Error: %s", who, message.c_str() + kErrorPrefix.size());
     } else {
-      syslog(LOG_ALERT, "%s: Can't allocate redis context.", who);
+      logging::alert("%s: Can't allocate redis context.", who);
     }
     throw StatsException("Stats Error: Redis connection error.");
   }

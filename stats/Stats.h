@@ -23,9 +23,6 @@ using ChartData = std::map<std::string, int32_t>;
 
 class Stats {
  public:
-  // Adds the Stats cross-origin headers; the first step of every Stats handler.
-  static void addCORSHeaders(Pistache::Http::ResponseWriter& response);
-
   // ---- Handlers -----------------------------------------------------------
   // The JSON handlers answer 200 with the value's styled text (ending in a line
   // feed) and Content-Type application/json; any error is 500 with the

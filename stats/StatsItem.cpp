@@ -2,14 +2,13 @@
 // its JSON form.
 #include "stats/StatsItem.h"
 
-#include <syslog.h>
-
 #include <ctime>
 #include <memory>
 
 #include <json/reader.h>
 
-#include "events/EventJson.h"
+#include "common/EventJson.h"
+#include "common/Log.h"
 
 namespace {
 
@@ -65,7 +64,7 @@ StatsItem StatsItem::parse(const char* begin, const char* end) {
   Json::Value root;
   std::string errors;
   if (!reader->parse(begin, end, &root, &errors)) {
-    syslog(LOG_ALERT, "Error parsing the string");
+    logging::alert("Error parsing the string");
     errors.erase(errors.find_last_not_of('\n') + 1);
     throw StatsException("Error parsing the string: " + errors);
   }

@@ -3,11 +3,11 @@
 #include "stats/Stats.h"
 
 #include <sys/stat.h>
-#include <syslog.h>
 
-#include <cstdlib>
 #include <ctime>
 
+#include "common/Log.h"
+#include "common/Process.h"
 #include "common/RedisWrapper.h"
 
 namespace {
@@ -21,17 +21,16 @@ constexpr const char* kHistogramKeys[] = {
 }  // namespace
 
 Json::Value Stats::get_histogramm() {
-  syslog(LOG_INFO, "Stats: Requesting histogram data from Redis");
+  logging::info("Stats: Requesting histogram data from Redis");
   Json::Value histogram(Json::arrayValue);
   for (const char* key : kHistogramKeys) {
     const RedisReplyPtr reply = runWithLock("LLEN %s", key);
     if (!reply) {
-      syslog(LOG_ALERT, "Stats: Redis command error (nullptr reply for key '%s')", key);
+      logging::alert("Stats: Redis command error (nullptr reply for key '%s')", key);
       throw StatsException("Stats: Redis command error");
     }
     if (reply->type != redis_type::kInteger) {
-      syslog(LOG_ALERT,
-             "Stats: Invalid Redis response type for key '%s'. Expected INTEGER, got: %d", key,
+      logging::alert("Stats: Invalid Redis response type for key '%s'. Expected INTEGER, got: %d", key,
              reply->type);
       throw StatsException(std::string("Stats: Invalid Redis response type for key '") + key + "'");
     }
@@ -39,11 +38,11 @@ Json::Value Stats::get_histogramm() {
     count[key] = static_cast<int32_t>(reply->integer);
     histogram.append(std::move(count));
   }
-  syslog(LOG_INFO, "Stats: Successfully retrieved histogram data");
+  logging::info("Stats: Successfully retrieved histogram data");
   return histogram;
 }
 
-bool Stats::isSuricataRunning() { return std::system("pgrep Suricata-Main > /dev/null") == 0; }
+bool Stats::isSuricataRunning() { return process::succeeds("pgrep Suricata-Main > /dev/null"); }
 
 std::string Stats::getLastModifiedDate(const std::string& path) {
   struct stat status {};

@@ -2,8 +2,6 @@
 // packet increments, and the folding into 48 half-hour slots.
 #include "stats/Stats.h"
 
-#include <syslog.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
@@ -15,8 +13,9 @@
 
 #include <json/reader.h>
 
+#include "common/EventJson.h"
+#include "common/Log.h"
 #include "common/RedisWrapper.h"
-#include "events/EventJson.h"
 #include "stats/StatsItem.h"
 
 namespace {
@@ -32,34 +31,34 @@ constexpr int kSlots = 48;                          // half hours in the window
 RedisReplyPtr readWholeList(const char* key) {
   const RedisReplyPtr length = runWithLock("LLEN %s", key);
   if (!length) {
-    syslog(LOG_ALERT, "Stats: Redis command error (nullptr reply for LLEN)");
+    logging::alert("Stats: Redis command error (nullptr reply for LLEN)");
     throw StatsException("Stats: Redis command error");
   }
   if (length->type != redis_type::kInteger) {
-    syslog(LOG_ALERT, "Stats: Invalid Redis response type for LLEN. Expected INTEGER, got: %d",
+    logging::alert("Stats: Invalid Redis response type for LLEN. Expected INTEGER, got: %d",
            length->type);
     throw StatsException("Stats: Invalid Redis response for LLEN");
   }
   const int32_t count = static_cast<int32_t>(length->integer);
-  syslog(LOG_INFO, "Stats: Retrieved list length: %d", count);
+  logging::info("Stats: Retrieved list length: %d", count);
   if (count <= 0) {
-    syslog(LOG_INFO, "Stats: List is empty, returning an empty vector");
+    logging::info("Stats: List is empty, returning an empty vector");
     return nullptr;
   }
 
   RedisReplyPtr range = runWithLock("LRANGE %s 0 %d", key, count - 1);
   if (!range) {
-    syslog(LOG_ALERT, "Stats: Redis command error (nullptr reply for LRANGE)");
+    logging::alert("Stats: Redis command error (nullptr reply for LRANGE)");
     throw StatsException("Stats: Redis command error");
   }
   if (range->type != redis_type::kArray) {
-    syslog(LOG_ALERT, "Stats: Invalid Redis response type for LRANGE. Expected ARRAY, got: %d",
+    logging::alert("Stats: Invalid Redis response type for LRANGE. Expected ARRAY, got: %d",
            range->type);
     throw StatsException("Stats: Invalid Redis response for LRANGE");
   }
   for (size_t i = 0; i < range->elements; ++i) {
     if (range->element[i]->str == nullptr) {
-      syslog(LOG_ALERT, "Stats: Null string in Redis reply element %zu", i);
+      logging::alert("Stats: Null string in Redis reply element %zu", i);
       throw StatsException("Stats: Null string in Redis element");
     }
   }
@@ -108,7 +107,7 @@ int32_t resourceValue(const Json::Value& entry, const std::string& type, size_t 
     throw StatsException("Stats: 'alerts' of element " + std::to_string(index) +
                          " is out of range");
   }
-  syslog(LOG_ALERT, "Stats: Unknown statistics type: %s", type.c_str());
+  logging::alert("Stats: Unknown statistics type: %s", type.c_str());
   throw StatsException("Stats: Unknown statistics type: " + type);
 }
 
@@ -130,7 +129,7 @@ std::vector<std::pair<std::string, int32_t>> newestFirst(const ChartData& chart)
 }  // namespace
 
 DataSeries Stats::get_stats_as_DataPoints(const std::string& type) {
-  syslog(LOG_INFO, "Stats: Requesting statistics for key 'stats'");
+  logging::info("Stats: Requesting statistics for key 'stats'");
   const RedisReplyPtr range = readWholeList("stats");
   if (!range) return DataSeries();
 
@@ -143,12 +142,12 @@ DataSeries Stats::get_stats_as_DataPoints(const std::string& type) {
     series.push_back({parseIso8601(item.timestamp),
                       low32(packets ? item.decoder_pkts : item.detect_alert)});
   }
-  syslog(LOG_INFO, "Stats: Successfully parsed %zu data points from Redis", series.size());
+  logging::info("Stats: Successfully parsed %zu data points from Redis", series.size());
   return modifyValues(series);
 }
 
 DataSeries Stats::get_resource_stats_as_DataPoints(const std::string& type) {
-  syslog(LOG_INFO, "Stats: Requesting resource statistics for key 'stats_report'");
+  logging::info("Stats: Requesting resource statistics for key 'stats_report'");
   const RedisReplyPtr range = readWholeList("stats_report");
   if (!range) return DataSeries();
 
@@ -160,7 +159,7 @@ DataSeries Stats::get_resource_stats_as_DataPoints(const std::string& type) {
   for (size_t i = 0; i < range->elements; ++i) {
     const redisReply* element = range->element[i];
     if (!reader->parse(element->str, element->str + element->len, &entry, &errors)) {
-      syslog(LOG_ALERT, "Stats: JSON parsing error at element %zu: %s", i, errors.c_str());
+      logging::alert("Stats: JSON parsing error at element %zu: %s", i, errors.c_str());
       throw StatsException("Stats: JSON parsing error: " + errors);
     }
     if (!entry.isObject()) {
@@ -171,7 +170,7 @@ DataSeries Stats::get_resource_stats_as_DataPoints(const std::string& type) {
     const SampleTime when = parseIso8601(time.isString() ? time.asString() : std::string());
     series.push_back({when, resourceValue(entry, type, i)});
   }
-  syslog(LOG_INFO, "Stats: Successfully parsed %zu data points from Redis", series.size());
+  logging::info("Stats: Successfully parsed %zu data points from Redis", series.size());
   return series;
 }
 

@@ -2,14 +2,13 @@
 // each tally opens its own direct connection and closes it before returning.
 #include "stats/StatsItem.h"
 
-#include <syslog.h>
-
 #include <algorithm>
 #include <memory>
 
 #include <json/reader.h>
 
-#include "events/EventJson.h"
+#include "common/EventJson.h"
+#include "common/Log.h"
 #include "stats/DirectRedis.h"
 #include "stats/ProcStat.h"
 
@@ -28,7 +27,7 @@ void tallyByType(const char* who, const char* key, const char* group, const char
   const RedisReplyPtr range =
       direct_redis::command(context.get(), "LRANGE %s 0 %d", key, *length - 1);
   if (!range || range->type != redis_type::kArray) {
-    syslog(LOG_ALERT, "Couldn't get key valuest ");
+    logging::alert("Couldn't get key valuest ");
     throw StatsException("Couldn't get key valuest ");
   }
 

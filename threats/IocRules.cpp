@@ -6,7 +6,7 @@
 #include <cctype>
 #include <initializer_list>
 
-#include "events/Url.h"
+#include "common/Url.h"
 #include "threats/ThreatItem.h"
 #include "threats/Threats.h"
 

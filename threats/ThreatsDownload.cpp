@@ -2,14 +2,12 @@
 // the rebuild of the local indicator store from that file.
 #include "threats/Threats.h"
 
-#include <syslog.h>
 #include <zip.h>
 
 #include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <fstream>
-#include <iostream>
 #include <memory>
 
 #include <curl/curl.h>
@@ -18,6 +16,7 @@
 #include "common/AtomicFile.h"
 #include "common/Configuration.h"
 #include "common/JsonText.h"
+#include "common/Log.h"
 #include "threats/ThreatsSupport.h"
 
 namespace {
@@ -132,8 +131,8 @@ std::string Threats::downloadFile() {
     }
     return body;
   } catch (const std::exception& e) {
-    std::cerr << "Error downloading file: " << e.what() << std::endl;
-    syslog(LOG_ALERT, "Error downloading file:%s", e.what());
+    logging::errorLine(std::string("Error downloading file: ") + e.what());
+    logging::alert("Error downloading file:%s", e.what());
     throw ThreatsException("Error downloading file");
   }
 }
@@ -143,8 +142,8 @@ void Threats::unzipFile(const std::string& archive, const std::string& directory
   try {
     unpack(archive, directory, maxBytes);
   } catch (const std::exception& e) {
-    std::cerr << "Error in unzipFile: " << e.what() << std::endl;
-    syslog(LOG_ALERT, "Error in unzipFile:%s", e.what());
+    logging::errorLine(std::string("Error in unzipFile: ") + e.what());
+    logging::alert("Error in unzipFile:%s", e.what());
     throw ThreatsException("Error in unzipFile");
   }
 }
@@ -154,8 +153,8 @@ void Threats::downloadAndUnzipAsync() {
     const std::string directory = config::readString(config::kIocFullFilePath);
     unzipFile(downloadFile(), directory);
   } catch (const std::exception& e) {
-    std::cerr << "Error in downloadAndUnzipAsync: " << e.what() << std::endl;
-    syslog(LOG_ALERT, "Error in downloadAndUnzipAsync:%s", e.what());
+    logging::errorLine(std::string("Error in downloadAndUnzipAsync: ") + e.what());
+    logging::alert("Error in downloadAndUnzipAsync:%s", e.what());
     throw std::runtime_error(e.what());
   }
 }
@@ -175,7 +174,7 @@ bool Threats::processThreats(int32_t n_days) {
 
   std::ifstream feed(feedPath);
   if (!feed.is_open()) {
-    syslog(LOG_ALERT, "Cannot open input file: %s", feedPath.c_str());
+    logging::alert("Cannot open input file: %s", feedPath.c_str());
     return false;
   }
   Json::Value store;  // null until the first record: the store's form of "none"
@@ -188,7 +187,7 @@ bool Threats::processThreats(int32_t n_days) {
     store.append(item.toJson());
   }
   if (feed.bad()) {
-    syslog(LOG_ALERT, "Cannot read input file: %s", feedPath.c_str());
+    logging::alert("Cannot read input file: %s", feedPath.c_str());
     return false;
   }
 
@@ -196,7 +195,7 @@ bool Threats::processThreats(int32_t n_days) {
     const std::lock_guard<std::mutex> lock(threats_support::storeMutex());
     replaceFileAtomically(storePath, json_text::write(store));
   } catch (const std::runtime_error& e) {
-    syslog(LOG_ALERT, "Cannot open output file: %s", e.what());
+    logging::alert("Cannot open output file: %s", e.what());
     return false;
   }
   return true;

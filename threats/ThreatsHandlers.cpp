@@ -8,8 +8,7 @@
 #include <future>
 #include <limits>
 
-#include "server/Cors.h"
-#include "server/Reply.h"
+#include "http/ReplyCompat.h"
 #include "threats/ThreatsSupport.h"
 
 using Pistache::Http::Code;

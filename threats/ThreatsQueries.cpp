@@ -4,11 +4,11 @@
 
 #include <fstream>
 #include <functional>
-#include <iostream>
 
 #include "common/AtomicFile.h"
 #include "common/Configuration.h"
 #include "common/JsonText.h"
+#include "common/Log.h"
 #include "threats/ThreatsSupport.h"
 
 namespace {
@@ -99,7 +99,7 @@ void Threats::ToggleThreatStatus(uint64_t uid) {
     if (item.uid == uid) {
       item.status = !item.status;
       found = true;
-      std::cout << "Threat toggled: " << item.uniq_id << std::endl;
+      logging::printLine("Threat toggled: " + item.uniq_id);
     }
     records.append(item.toJson());
   }

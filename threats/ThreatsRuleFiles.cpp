@@ -2,14 +2,13 @@
 // Suricata's configuration file, read and rewritten.
 #include "threats/Threats.h"
 
-#include <syslog.h>
-
 #include <fstream>
 #include <mutex>
 
 #include "common/AtomicFile.h"
 #include "common/Configuration.h"
 #include "common/JsonText.h"
+#include "common/Log.h"
 #include "threats/ThreatsSupport.h"
 
 namespace {
@@ -55,7 +54,7 @@ std::string Threats::getThreatsRuleFilesStatus() {
   const std::string path = suricataConfPath();
   std::ifstream in(path);
   if (!in.is_open()) {
-    syslog(LOG_ALERT, "Failed to open configuration file: %s", path.c_str());
+    logging::alert("Failed to open configuration file: %s", path.c_str());
     return "";
   }
   Json::Value status;
@@ -75,7 +74,7 @@ void Threats::modifyRuleFilesStatus(const Json::Value& body) {
   const std::lock_guard<std::mutex> lock(suricataConfMutex());
   std::ifstream in(path);
   if (!in.is_open()) {
-    syslog(LOG_ALERT, "Failed to open configuration file: %s", path.c_str());
+    logging::alert("Failed to open configuration file: %s", path.c_str());
     throw ThreatsException("Failed to open configuration file: " + path);
   }
   std::string content;

@@ -6,13 +6,14 @@
 #include <openssl/buffer.h>
 #include <openssl/evp.h>
 #include <sys/wait.h>
-#include <syslog.h>
 
 #include <memory>
 #include <mutex>
 
 #include "common/AtomicFile.h"
 #include "common/Configuration.h"
+#include "common/Log.h"
+#include "common/Process.h"
 #include "threats/IocRules.h"
 #include "threats/ThreatsSupport.h"
 
@@ -43,13 +44,13 @@ std::string shellQuote(const std::string& text) {
 // Gives the domain list to Suricata's user so that Suricata may load it.
 void chownForSuricata(const std::string& path) {
   const std::string command = "chown suricata:suricata " + shellQuote(path);
-  const int status = std::system(command.c_str());
+  const int status = process::run(command);
   if (status == -1) {
-    syslog(LOG_ERR, "system() call failed");
+    logging::error("system() call failed");
     throw ThreatsException("system() call failed");
   }
   if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
-    syslog(LOG_ERR, "Command failed with status %d", WEXITSTATUS(status));
+    logging::error("Command failed with status %d", WEXITSTATUS(status));
     throw ThreatsException("system() command failed");
   }
 }
@@ -68,7 +69,7 @@ std::string ruleLines(const Json::Value& store, const char* type, int64_t& sid,
     const ThreatItem item = ThreatItem::parsejson(object);
     const ioc_rules::Rule rule = makeRule(item, sid);
     if (rule.text.empty()) {
-      syslog(LOG_WARNING, "Skipping indicator %s (%s): %s", item.uniq_id.c_str(), type,
+      logging::warning("Skipping indicator %s (%s): %s", item.uniq_id.c_str(), type,
              rule.skipped.c_str());
       continue;
     }

@@ -1,8 +1,6 @@
 // Configuration reads, JSON reading and writing, and the store lock.
 #include "threats/ThreatsSupport.h"
 
-#include <syslog.h>
-
 #include <fstream>
 #include <istream>
 #include <iterator>
@@ -13,6 +11,7 @@
 #include <libconfig.h++>
 
 #include "common/Configuration.h"
+#include "common/Log.h"
 #include "threats/ThreatsException.h"
 
 namespace threats_support {
@@ -23,10 +22,10 @@ std::vector<std::string> readSettings(std::initializer_list<const char*> keys,
   try {
     config::load(cfg);
   } catch (const libconfig::ParseException& e) {
-    syslog(LOG_ALERT, "Error reading config file:%s", e.what());
+    logging::alert("Error reading config file:%s", e.what());
     throw ThreatsException(readErrorText);
   } catch (const libconfig::FileIOException& e) {
-    syslog(LOG_ALERT, "Error reading config file:%s", e.what());
+    logging::alert("Error reading config file:%s", e.what());
     throw ThreatsException(readErrorText);
   }
   std::vector<std::string> values;
@@ -34,7 +33,7 @@ std::vector<std::string> readSettings(std::initializer_list<const char*> keys,
   try {
     for (const char* key : keys) values.push_back(config::getString(cfg, key));
   } catch (const libconfig::SettingException& e) {
-    syslog(LOG_ALERT, notFoundLog, e.getPath());
+    logging::alert(notFoundLog, e.getPath());
     throw ThreatsException("Config setting not found");
   }
   return values;
@@ -54,7 +53,7 @@ bool parseJson(std::istream& in, Json::Value& root, std::string& error) {
 Json::Value readStore(const std::string& path, const char* openLog) {
   std::ifstream in(path, std::ios::binary);
   if (!in.is_open()) {
-    syslog(LOG_ALERT, openLog, path.c_str());
+    logging::alert(openLog, path.c_str());
     throw ThreatsException("Unable to open IOC file");
   }
   Json::Value store;

@@ -1,5 +1,5 @@
 // Reading stored event texts with the readers the event operations share.
-#include "events/EventJson.h"
+#include "common/EventJson.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Reading stored event texts: the JSON reader the event operations share and
 // the text form of a member ("443" for the number 443, "" when absent).
-#ifndef EVENTS_EVENTJSON_H_
-#define EVENTS_EVENTJSON_H_
+#ifndef COMMON_EVENTJSON_H_
+#define COMMON_EVENTJSON_H_
 
 #include <memory>
 #include <string>
@@ -61,4 +61,4 @@ const Json::Value& member(const Json::Value& object, const char* name);
 
 }  // namespace event_json
 
-#endif  // EVENTS_EVENTJSON_H_
+#endif  // COMMON_EVENTJSON_H_

@@ -1,5 +1,5 @@
 // URL splitting, host and port, and percent-decoding.
-#include "events/Url.h"
+#include "common/Url.h"
 
 #include <stdexcept>
 

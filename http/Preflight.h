@@ -1,7 +1,7 @@
 // The one handler of every OPTIONS route: the browser's preflight before a
 // POST or DELETE from the front end's origin.
-#ifndef SERVER_PREFLIGHT_H_
-#define SERVER_PREFLIGHT_H_
+#ifndef HTTP_PREFLIGHT_H_
+#define HTTP_PREFLIGHT_H_
 
 #include <pistache/http.h>
 #include <pistache/router.h>
@@ -11,4 +11,4 @@
 void handlePreflightRequest(const Pistache::Rest::Request& request,
                             Pistache::Http::ResponseWriter response);
 
-#endif  // SERVER_PREFLIGHT_H_
+#endif  // HTTP_PREFLIGHT_H_

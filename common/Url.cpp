@@ -1,5 +1,5 @@
 // URL splitting and percent-decoding.
-#include "events/Url.h"
+#include "common/Url.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,5 +1,5 @@
 // Shared JSON reading of stored events.
-#include "events/EventJson.h"
+#include "common/EventJson.h"
 
 #include <cstring>
 

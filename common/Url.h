@@ -1,7 +1,7 @@
 // URL and request-value text functions shared by the rule search and the
 // generation of URL and domain rules from indicators.
-#ifndef EVENTS_URL_H_
-#define EVENTS_URL_H_
+#ifndef COMMON_URL_H_
+#define COMMON_URL_H_
 
 #include <string>
 
@@ -26,4 +26,4 @@ std::string extract_host_without_port(const std::string& host);
 // no hex digit follows a "%".
 std::string urlDecode(const std::string& text);
 
-#endif  // EVENTS_URL_H_
+#endif  // COMMON_URL_H_

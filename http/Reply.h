@@ -1,0 +1,37 @@
+// What a handler answers (status, body, content type), the helpers that build
+// the usual replies, and the one place that sends a reply.
+#ifndef HTTP_REPLY_H_
+#define HTTP_REPLY_H_
+
+#include <optional>
+#include <string>
+
+#include <json/value.h>
+#include <pistache/http.h>
+
+namespace http {
+
+struct Reply {
+  Pistache::Http::Code code = Pistache::Http::Code::Ok;
+  std::string body;
+  // Sent as Content-Type; none means the reply carries no such header.
+  std::optional<Pistache::Http::Mime::MediaType> contentType;
+};
+
+// 200 with `value` written with the JSON library's default stream-writer
+// settings (tab indentation) and content type application/json.
+Reply json(const Json::Value& value);
+// 200 with `value` as the library's styled text (ending in a line feed) and
+// content type application/json.
+Reply styledJson(const Json::Value& value);
+// `body` as is with `code` and no content type.
+Reply text(std::string body, Pistache::Http::Code code = Pistache::Http::Code::Ok);
+// 500 with `body` as plain text and no content type: most routes' error reply.
+Reply error(std::string body);
+
+// Sends `reply` on `response`, after whatever headers were added to it.
+void send(Pistache::Http::ResponseWriter& response, const Reply& reply);
+
+}  // namespace http
+
+#endif  // HTTP_REPLY_H_
