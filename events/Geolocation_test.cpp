@@ -54,8 +54,8 @@ class GeoDatabaseTest : public ::testing::Test {
 
   // Writes the test database `variant` to `name` in the scratch folder (in one rename).
   std::string write(const std::string& name, const std::string& variant) {
-    const std::string data = PAVORA_TEST_DATA_DIR;
-    const std::string script = data.substr(0, data.rfind('/')) + "/support/make_test_mmdb.pl";
+    const std::string script =
+        std::string(PAVORA_SOURCE_DIR) + "/tests/support/make_test_mmdb.pl";
     const std::string path = folder_ + "/" + name;
     EXPECT_EQ(std::system(("perl '" + script + "' '" + path + "' " + variant).c_str()), 0);
     return path;

@@ -2,9 +2,21 @@
 # Sets up and runs the whole test suite: a plain build, then the same tests
 # built with AddressSanitizer and UndefinedBehaviorSanitizer. Each build has
 # its own configuration file, HTTP port and Redis port, never the machine's.
+#
+#   scripts/test.sh           the full run that CI makes (installs packages)
+#   scripts/test.sh --quick   one plain build and its tests, for the edit-test
+#                             loop: no package install, no sanitizer build
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+
+quick=false
+case "${1:-}" in
+  "") ;;
+  --quick) quick=true ;;
+  *) echo "usage: $0 [--quick]" >&2; exit 2 ;;
+esac
+
+$quick || scripts/install-deps.sh
 
 http_port=${PAVORA_TEST_HTTP_PORT:-18080}
 redis_port=${PAVORA_TEST_REDIS_PORT:-16379}
@@ -22,4 +34,5 @@ run_suite() {
 }
 
 run_suite build-test "$http_port" "$redis_port"
+$quick && exit 0
 run_suite build-asan "$((http_port + 1))" "$((redis_port + 1))" -DPAVORA_SANITIZE=ON

@@ -10,8 +10,7 @@ namespace harness {
 
 void makeCityDatabase(const std::string& path, const std::string& variant) {
   const std::string folder = path.substr(0, path.rfind('/'));
-  const std::string tests = dataDir().substr(0, dataDir().rfind('/'));
-  const std::string script = tests + "/support/make_test_mmdb.pl";
+  const std::string script = supportDir() + "/make_test_mmdb.pl";
   const std::string command =
       "mkdir -p '" + folder + "' && perl '" + script + "' '" + path + "' '" + variant + "'";
   if (std::system(command.c_str()) != 0) {

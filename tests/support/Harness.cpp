@@ -114,7 +114,8 @@ bool sameName(const std::string& a, const std::string& b) {
 }  // namespace
 
 std::string workDir() { return PAVORA_TEST_WORK_DIR; }
-std::string dataDir() { return PAVORA_TEST_DATA_DIR; }
+std::string supportDir() { return std::string(PAVORA_SOURCE_DIR) + "/tests/support"; }
+std::string standInBinDir() { return std::string(PAVORA_SOURCE_DIR) + "/tests/bin"; }
 
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -245,7 +246,7 @@ void TestServer::start() {
                              std::to_string(build_settings::kHttpPort));
   }
   const char* path = std::getenv("PATH");
-  const std::string searchPath = std::string(PAVORA_TEST_BIN_DIR) + ":" + (path ? path : "");
+  const std::string searchPath = standInBinDir() + ":" + (path ? path : "");
   g_server = spawn({PAVORA_SERVER_BINARY}, workDir() + "/server.log",
                    {{"PATH", searchPath}, {"PAVORA_STANDIN_DIR", StandIns::dir()}});
   if (!waitFor([] { return portAnswers(build_settings::kHttpPort) || !alive(g_server); },

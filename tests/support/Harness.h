@@ -22,8 +22,11 @@ namespace harness {
 
 // Scratch folder of this test build; the configuration points into it.
 std::string workDir();
-// Source folder of the fixtures (tests/data).
-std::string dataDir();
+// The test support folder of the source tree (tests/support): fixture
+// builders such as make_test_mmdb.pl.
+std::string supportDir();
+// The stand-ins for outside commands (tests/bin), first on the server's PATH.
+std::string standInBinDir();
 // Whole content of `path` ("" when it cannot be read), and writing one.
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
