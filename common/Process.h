@@ -1,26 +1,42 @@
 // The one way the server runs an outside command (systemctl, suricata,
-// suricatasc, suricata-update, chown, pgrep): through the shell, waiting for
-// it to end. Commands are fixed texts or built from configuration values with
-// request data quoted; nothing here looks at what they mean.
+// suricatasc, suricata-update, chown, pgrep): through the shell, in a process
+// group of its own, with a time limit, and without any of the server's file
+// descriptors but standard input, output and error (a child never holds the
+// listening socket or a client's connection).
 #ifndef COMMON_PROCESS_H_
 #define COMMON_PROCESS_H_
 
+#include <stdexcept>
 #include <string>
 
 namespace process {
 
-// Runs `command` through the shell and waits for it; its output goes to the
-// server's own standard output and error. Returns the wait status (decode it
-// with WIFEXITED/WEXITSTATUS), or -1 when no shell could be started.
-int run(const std::string& command);
+// A command that ran past its limit: its whole process group was killed and
+// reaped. The text names the command and the limit.
+class TimeLimitExceeded : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
-// Whether `command` ran and exited with status 0.
-bool succeeds(const std::string& command);
+// Runs `command` through the shell and waits for it, at most `limitSeconds`;
+// its output goes to the server's own standard output and error. Returns the
+// wait status (decode it with WIFEXITED/WEXITSTATUS), or -1 when no shell
+// could be started. Throws TimeLimitExceeded past the limit.
+int run(const std::string& command, int limitSeconds);
+
+// Whether `command` ran and exited with status 0 within `limitSeconds`.
+// Throws TimeLimitExceeded past the limit.
+bool succeeds(const std::string& command, int limitSeconds);
 
 // Standard output of `command` run through the shell, read to its end; the
 // exit status is not looked at, and NUL bytes in the output are kept.
-// Throws std::runtime_error "popen() failed!" when it cannot be started.
-std::string exec(const std::string& command);
+// Throws std::runtime_error "popen() failed!" when it cannot be started, and
+// TimeLimitExceeded past the limit.
+std::string exec(const std::string& command, int limitSeconds);
+
+// Kills the process group of every command still running, for the server's
+// stop; the commands' waiters then report them as ended by a signal.
+void killAll();
 
 }  // namespace process
 

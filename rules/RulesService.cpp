@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 
+#include "common/BuildSettings.h"
 #include "common/Log.h"
 #include "common/Process.h"
 #include "http/ReplyCompat.h"
@@ -15,9 +16,11 @@ using Pistache::Rest::Request;
 
 namespace {
 
+constexpr int kSystemctlLimit = build_settings::kSystemctlLimitSeconds;
+
 // Runs `command`; logs `done` when it exits with 0, else throws `failure`.
-void runOrThrow(const char* command, const char* done, const char* failure) {
-  if (!process::succeeds(command)) throw RulesException(failure);
+void runOrThrow(const char* command, int limitSeconds, const char* done, const char* failure) {
+  if (!process::succeeds(command, limitSeconds)) throw RulesException(failure);
   logging::alert("%s", done);
 }
 
@@ -27,9 +30,9 @@ void print(const char* line) { logging::printLine(line); }
 // active), which fails with `alreadyRunning` instead.
 void startUnlessActive(const char* isActive, const char* alreadyRunning, const char* starting,
                        const char* start, const char* done, const char* failure) {
-  if (process::succeeds(isActive)) throw RulesException(alreadyRunning);
+  if (process::succeeds(isActive, kSystemctlLimit)) throw RulesException(alreadyRunning);
   print(starting);
-  runOrThrow(start, done, failure);
+  runOrThrow(start, kSystemctlLimit, done, failure);
 }
 
 // The reply of a service handler: `success` after `operation` returns, else
@@ -45,12 +48,18 @@ void answerService(ResponseWriter& response, void (*operation)(), const char* su
   }
 }
 
+// A reload's reply: `success` when suricatasc exits with 0, "Error reloading
+// rules" for any other status, the time limit's text when it hangs.
 void answerReload(ResponseWriter& response, const char* command, const char* success) {
   Rules::addCORSHeaders(response);
-  if (process::succeeds(command)) {
-    reply::sendText(response, Code::Ok, success);
-  } else {
-    reply::sendError(response, "Error reloading rules");
+  try {
+    if (process::succeeds(command, build_settings::kSuricatascLimitSeconds)) {
+      reply::sendText(response, Code::Ok, success);
+    } else {
+      reply::sendError(response, "Error reloading rules");
+    }
+  } catch (const std::exception& e) {
+    reply::sendError(response, e.what());
   }
 }
 
@@ -60,12 +69,12 @@ void answerReload(ResponseWriter& response, const char* command, const char* suc
 
 void Rules::reloadSuricata() {
   logging::alert("Reloading Suricata...");
-  runOrThrow("systemctl restart suricata", "Suricata restarted successfully.",
+  runOrThrow("systemctl restart suricata", kSystemctlLimit, "Suricata restarted successfully.",
              "Failed to restart Suricata.");
 }
 
 void Rules::stopSuricata() {
-  runOrThrow("systemctl stop suricata", "Suricata stopped successfully.",
+  runOrThrow("systemctl stop suricata", kSystemctlLimit, "Suricata stopped successfully.",
              "Failed to stop Suricata.");
 }
 
@@ -77,7 +86,7 @@ void Rules::startSuricata() {
 
 void Rules::updateSuricataRules() {
   print("Reloading Suricata...");
-  runOrThrow("sudo suricata-update", "Suricata rules updated successfully.",
+  runOrThrow("sudo suricata-update", build_settings::kSuricataUpdateLimitSeconds, "Suricata rules updated successfully.",
              "Failed to update rules for Suricata.");
 }
 
@@ -89,7 +98,7 @@ void Rules::startDaemon() {
 
 void Rules::stopDaemon() {
   print("Stopping ferryd...");
-  runOrThrow("systemctl stop ferryd", "Ferryd stopped successfully.", "Failed to stop Ferryd.");
+  runOrThrow("systemctl stop ferryd", kSystemctlLimit, "Ferryd stopped successfully.", "Failed to stop Ferryd.");
 }
 
 // ---- Handlers ----------------------------------------------------------------

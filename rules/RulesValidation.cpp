@@ -4,6 +4,7 @@
 #include <fstream>
 #include <mutex>
 
+#include "common/BuildSettings.h"
 #include "common/Configuration.h"
 #include "common/Process.h"
 
@@ -32,9 +33,11 @@ std::pair<bool, std::string> Rules::validate_rule(const std::string& rule) {
     writeScratchFile(scratchFile, rule);
     const std::string command =
         "suricata -T -c " + suricataConf + " -S " + scratchFile + " 2>&1";
-    std::string output = process::exec(command);
+    std::string output = process::exec(command, build_settings::kSuricataTestLimitSeconds);
     if (output.find("E: ") != std::string::npos) return {false, std::move(output)};
     return {true, ""};
+  } catch (const process::TimeLimitExceeded&) {
+    throw;  // the route's failure, not the rule's
   } catch (const std::exception& e) {
     return {false, e.what()};
   }

@@ -6,6 +6,7 @@
 
 #include <ctime>
 
+#include "common/BuildSettings.h"
 #include "common/Log.h"
 #include "common/Process.h"
 #include "common/RedisWrapper.h"
@@ -42,7 +43,7 @@ Json::Value Stats::get_histogramm() {
   return histogram;
 }
 
-bool Stats::isSuricataRunning() { return process::succeeds("pgrep Suricata-Main > /dev/null"); }
+bool Stats::isSuricataRunning() { return process::succeeds("pgrep Suricata-Main > /dev/null", build_settings::kCommandLimitSeconds); }
 
 std::string Stats::getLastModifiedDate(const std::string& path) {
   struct stat status {};

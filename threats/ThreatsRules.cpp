@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "common/AtomicFile.h"
+#include "common/BuildSettings.h"
 #include "common/Configuration.h"
 #include "common/Log.h"
 #include "common/Process.h"
@@ -44,7 +45,7 @@ std::string shellQuote(const std::string& text) {
 // Gives the domain list to Suricata's user so that Suricata may load it.
 void chownForSuricata(const std::string& path) {
   const std::string command = "chown suricata:suricata " + shellQuote(path);
-  const int status = process::run(command);
+  const int status = process::run(command, build_settings::kCommandLimitSeconds);
   if (status == -1) {
     logging::error("system() call failed");
     throw ThreatsException("system() call failed");
