@@ -7,6 +7,11 @@
 #include <string>
 
 #include "common/Log.h"
+#include "events/AlertAggregates.h"
+#include "events/AlertMap.h"
+#include "events/EventFilters.h"
+#include "events/EventLists.h"
+#include "events/FastLog.h"
 #include "http/Frame.h"
 #include "http/Request.h"
 
@@ -48,38 +53,38 @@ int timeshiftOf(const Request& request) {
 
 void Events::HandlegetEventsByType(const Request& request, ResponseWriter response) {
   http::serve(kCors, request, response, [](const Request& r) {
-    return http::json(getEventsByType(typeOf(r), offsetOf(r), limitOf(r)));
+    return http::json(events::getEventsByType(typeOf(r), offsetOf(r), limitOf(r)));
   });
 }
 
 void Events::HandlegetEventsCountByType(const Request& request, ResponseWriter response) {
   http::serve(kCors, request, response, [](const Request& r) {
-    return http::text(std::to_string(getEventsCountByType(typeOf(r))));
+    return http::text(std::to_string(events::getEventsCountByType(typeOf(r))));
   });
 }
 
 void Events::HandlegetEventById(const Request& request, ResponseWriter response) {
   http::serve(kCors, request, response, [](const Request& r) {
-    return http::json(getEventById(typeOf(r), http::pathParam(r, ":event_id")));
+    return http::json(events::getEventById(typeOf(r), http::pathParam(r, ":event_id")));
   });
 }
 
 void Events::HandlesearchEventByFlowId(const Request& request, ResponseWriter response) {
   http::serve(kCors, request, response, [](const Request& r) {
-    return http::json(searchEventByFlowId(http::pathParam(r, ":flow_id")));
+    return http::json(events::searchEventByFlowId(http::pathParam(r, ":flow_id")));
   });
 }
 
 void Events::HandledeleteEvents(const Request& request, ResponseWriter response) {
   http::serve(kCors, request, response, [](const Request& r) {
-    deleteEvents(typeOf(r));
+    events::deleteEvents(typeOf(r));
     return http::Reply{Code::Ok, "Events deleted successfuly", MIME(Text, Html)};
   });
 }
 
 void Events::HandlegetEventsByParameters(const Request& request, ResponseWriter response) {
   http::serve(kCors, request, response, [](const Request& r) {
-    return http::json(getEventsByParameters(
+    return http::json(events::getEventsByParameters(
         typeOf(r), offsetOf(r), limitOf(r), http::query(r, "src_ip"), http::query(r, "src_port"),
         http::query(r, "des_ip"), http::query(r, "des_port"), http::query(r, "proto")));
   });
@@ -91,31 +96,33 @@ void Events::getEventsByTimeshift(const Request& request, ResponseWriter respons
       [](const Request& r) {
         const std::string type = typeOf(r);
         const int hours = timeshiftOf(r);
-        return http::json(getEventsByTime(type, offsetOf(r), limitOf(r), hours));
+        return http::json(events::getEventsByTime(type, offsetOf(r), limitOf(r), hours));
       },
       &timeWindowError);
 }
 
 void Events::handleFastLogRequest(const Request& request, ResponseWriter response) {
-  http::serve(kCors, request, response, [](const Request&) { return http::text(readFastLog()); });
+  http::serve(kCors, request, response,
+              [](const Request&) { return http::text(events::readFastLog()); });
 }
 
 void Events::HandlegetAlertsShortEvents(const Request& request, ResponseWriter response) {
-  http::serve(kCors, request, response,
-              [](const Request& r) { return http::json(getAlertsShortEvents(limitOf(r))); });
+  http::serve(kCors, request, response, [](const Request& r) {
+    return http::json(events::getAlertsShortEvents(limitOf(r)));
+  });
 }
 
 void Events::HandlegetAlertsSignatures(const Request& request, ResponseWriter response) {
   http::serve(kCors, request, response,
-              [](const Request& r) { return http::json(getAlertsSignatures(limitOf(r))); });
+              [](const Request& r) { return http::json(events::getAlertsSignatures(limitOf(r))); });
 }
 
 void Events::HandlegetAlertsByHours(const Request& request, ResponseWriter response) {
   http::serve(kCors, request, response,
-              [](const Request&) { return http::json(getHourlyAlertCountLast24h()); });
+              [](const Request&) { return http::json(events::getHourlyAlertCountLast24h()); });
 }
 
 void Events::HandlegetAnomaliesByHours(const Request& request, ResponseWriter response) {
   http::serve(kCors, request, response,
-              [](const Request&) { return http::json(getHourlyAnomalyCountLast24h()); });
+              [](const Request&) { return http::json(events::getHourlyAnomalyCountLast24h()); });
 }

@@ -1,0 +1,48 @@
+// Event filters: a page of one list narrowed by exact member values or by a
+// time window ending now (both filter the page only, never beyond it), and
+// the reading of event timestamps.
+#ifndef EVENTS_EVENTFILTERS_H_
+#define EVENTS_EVENTFILTERS_H_
+
+#include <ctime>
+#include <optional>
+#include <string>
+
+#include <json/value.h>
+
+#include "events/EventsException.h"
+
+namespace events {
+
+// The page "LRANGE type offset limit", narrowed to the events whose members
+// "src_ip", "src_port", "dest_ip", "dest_port" and "proto" have exactly the
+// text of each filter given (byte for byte; an absent filter passes all).
+// Throws EventsException "Events: Redis search command error" (null reply),
+// "Events: Invalid Redis response" (not an array) and "Events: JSON parsing
+// error: ..." when any element of the page is not JSON.
+Json::Value getEventsByParameters(const std::string& type, const std::string& offset,
+                                  const std::string& limit,
+                                  const std::optional<std::string>& src_ip,
+                                  const std::optional<std::string>& src_port,
+                                  const std::optional<std::string>& dest_ip,
+                                  const std::optional<std::string>& dest_port,
+                                  const std::optional<std::string>& proto);
+
+// The page "LRANGE type offset limit", narrowed to the events whose
+// "timestamp" lies within [now - hours * 3600, now] (computed in 64 bits, so
+// every int is a valid number of hours). Elements that are not JSON, and
+// events whose timestamp cannot be read, are skipped.
+// Throws EventsException "Error processing request" (null reply) or
+// "Invalid Redis response" (not an array).
+Json::Value getEventsByTime(const std::string& type, const std::string& offset,
+                            const std::string& limit, int hours);
+
+// Seconds since the epoch of a "timestamp" text taken as the host's local
+// time: "%Y-%m-%dT%H:%M:%S", the fraction and zone offset after the seconds
+// are not read, daylight saving time as in force at that moment. nullopt
+// when the text does not start with a whole date and time.
+std::optional<time_t> parseTimestamp(const std::string& text);
+
+}  // namespace events
+
+#endif  // EVENTS_EVENTFILTERS_H_
