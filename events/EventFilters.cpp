@@ -20,15 +20,16 @@ bool passes(const std::optional<std::string>& filter, const std::string& value) 
   return !filter || *filter == value;
 }
 
+bool matches(const EventMatch& match, const EventItem& item) {
+  return passes(match.src_ip, item.src_ip) && passes(match.src_port, item.src_port) &&
+         passes(match.dest_ip, item.dest_ip) && passes(match.dest_port, item.dest_port) &&
+         passes(match.proto, item.proto);
+}
+
 }  // namespace
 
 Json::Value getEventsByParameters(const std::string& type, const std::string& offset,
-                                  const std::string& limit,
-                                  const std::optional<std::string>& src_ip,
-                                  const std::optional<std::string>& src_port,
-                                  const std::optional<std::string>& dest_ip,
-                                  const std::optional<std::string>& dest_port,
-                                  const std::optional<std::string>& proto) {
+                                  const std::string& limit, const EventMatch& match) {
   RedisReplyPtr reply =
       runWithLock("LRANGE %s %s %s", type.c_str(), offset.c_str(), limit.c_str());
   if (!reply) {
@@ -49,11 +50,7 @@ Json::Value getEventsByParameters(const std::string& type, const std::string& of
       throw EventsException("Events: JSON parsing error: " + elements.error());
     }
     item.fill(elements.event());
-    if (passes(src_ip, item.src_ip) && passes(src_port, item.src_port) &&
-        passes(dest_ip, item.dest_ip) && passes(dest_port, item.dest_port) &&
-        passes(proto, item.proto)) {
-      events.append(std::move(elements.event()));
-    }
+    if (matches(match, item)) events.append(std::move(elements.event()));
   }
   return events;
 }

@@ -14,19 +14,23 @@
 
 namespace events {
 
+// Member texts an event must have exactly (byte for byte) to pass; an
+// absent filter passes every event.
+struct EventMatch {
+  std::optional<std::string> src_ip;
+  std::optional<std::string> src_port;
+  std::optional<std::string> dest_ip;
+  std::optional<std::string> dest_port;
+  std::optional<std::string> proto;
+};
+
 // The page "LRANGE type offset limit", narrowed to the events whose members
-// "src_ip", "src_port", "dest_ip", "dest_port" and "proto" have exactly the
-// text of each filter given (byte for byte; an absent filter passes all).
+// "src_ip", "src_port", "dest_ip", "dest_port" and "proto" pass `match`.
 // Throws EventsException "Events: Redis search command error" (null reply),
 // "Events: Invalid Redis response" (not an array) and "Events: JSON parsing
 // error: ..." when any element of the page is not JSON.
 Json::Value getEventsByParameters(const std::string& type, const std::string& offset,
-                                  const std::string& limit,
-                                  const std::optional<std::string>& src_ip,
-                                  const std::optional<std::string>& src_port,
-                                  const std::optional<std::string>& dest_ip,
-                                  const std::optional<std::string>& dest_port,
-                                  const std::optional<std::string>& proto);
+                                  const std::string& limit, const EventMatch& match);
 
 // The page "LRANGE type offset limit", narrowed to the events whose
 // "timestamp" lies within [now - hours * 3600, now] (computed in 64 bits, so

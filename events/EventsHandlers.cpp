@@ -3,7 +3,6 @@
 // where a handler says otherwise.
 #include "events/Events.h"
 
-#include <optional>
 #include <string>
 
 #include "common/Log.h"
@@ -29,6 +28,18 @@ std::string offsetOf(const Request& request) { return http::queryOr(request, "of
 std::string limitOf(const Request& request) { return http::queryOr(request, "limit", "100"); }
 
 std::string typeOf(const Request& request) { return http::pathParam(request, ":event_type"); }
+
+// The member filters of the find route; the destination's keys are spelled
+// "des_ip" and "des_port".
+events::EventMatch matchOf(const Request& request) {
+  events::EventMatch match;
+  match.src_ip = http::query(request, "src_ip");
+  match.src_port = http::query(request, "src_port");
+  match.dest_ip = http::query(request, "des_ip");
+  match.dest_port = http::query(request, "des_port");
+  match.proto = http::query(request, "proto");
+  return match;
+}
 
 // The time window's mapping: its own failures keep their text, anything else
 // is logged and answered with a general text.
@@ -84,9 +95,8 @@ void Events::HandledeleteEvents(const Request& request, ResponseWriter response)
 
 void Events::HandlegetEventsByParameters(const Request& request, ResponseWriter response) {
   http::serve(kCors, request, response, [](const Request& r) {
-    return http::json(events::getEventsByParameters(
-        typeOf(r), offsetOf(r), limitOf(r), http::query(r, "src_ip"), http::query(r, "src_port"),
-        http::query(r, "des_ip"), http::query(r, "des_port"), http::query(r, "proto")));
+    return http::json(
+        events::getEventsByParameters(typeOf(r), offsetOf(r), limitOf(r), matchOf(r)));
   });
 }
 
