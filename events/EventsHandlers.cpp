@@ -3,10 +3,14 @@
 // where a handler says otherwise.
 #include "events/Events.h"
 
-#include <optional>
 #include <string>
 
 #include "common/Log.h"
+#include "events/AlertAggregates.h"
+#include "events/AlertMap.h"
+#include "events/EventFilters.h"
+#include "events/EventLists.h"
+#include "events/FastLog.h"
 #include "http/Frame.h"
 #include "http/Request.h"
 
@@ -24,6 +28,18 @@ std::string offsetOf(const Request& request) { return http::queryOr(request, "of
 std::string limitOf(const Request& request) { return http::queryOr(request, "limit", "100"); }
 
 std::string typeOf(const Request& request) { return http::pathParam(request, ":event_type"); }
+
+// The member filters of the find route; the destination's keys are spelled
+// "des_ip" and "des_port".
+events::EventMatch matchOf(const Request& request) {
+  events::EventMatch match;
+  match.src_ip = http::query(request, "src_ip");
+  match.src_port = http::query(request, "src_port");
+  match.dest_ip = http::query(request, "des_ip");
+  match.dest_port = http::query(request, "des_port");
+  match.proto = http::query(request, "proto");
+  return match;
+}
 
 // The time window's mapping: its own failures keep their text, anything else
 // is logged and answered with a general text.
@@ -48,40 +64,39 @@ int timeshiftOf(const Request& request) {
 
 void Events::HandlegetEventsByType(const Request& request, ResponseWriter response) {
   http::serve(kCors, request, response, [](const Request& r) {
-    return http::json(getEventsByType(typeOf(r), offsetOf(r), limitOf(r)));
+    return http::json(events::getEventsByType(typeOf(r), offsetOf(r), limitOf(r)));
   });
 }
 
 void Events::HandlegetEventsCountByType(const Request& request, ResponseWriter response) {
   http::serve(kCors, request, response, [](const Request& r) {
-    return http::text(std::to_string(getEventsCountByType(typeOf(r))));
+    return http::text(std::to_string(events::getEventsCountByType(typeOf(r))));
   });
 }
 
 void Events::HandlegetEventById(const Request& request, ResponseWriter response) {
   http::serve(kCors, request, response, [](const Request& r) {
-    return http::json(getEventById(typeOf(r), http::pathParam(r, ":event_id")));
+    return http::json(events::getEventById(typeOf(r), http::pathParam(r, ":event_id")));
   });
 }
 
 void Events::HandlesearchEventByFlowId(const Request& request, ResponseWriter response) {
   http::serve(kCors, request, response, [](const Request& r) {
-    return http::json(searchEventByFlowId(http::pathParam(r, ":flow_id")));
+    return http::json(events::searchEventByFlowId(http::pathParam(r, ":flow_id")));
   });
 }
 
 void Events::HandledeleteEvents(const Request& request, ResponseWriter response) {
   http::serve(kCors, request, response, [](const Request& r) {
-    deleteEvents(typeOf(r));
+    events::deleteEvents(typeOf(r));
     return http::Reply{Code::Ok, "Events deleted successfuly", MIME(Text, Html)};
   });
 }
 
 void Events::HandlegetEventsByParameters(const Request& request, ResponseWriter response) {
   http::serve(kCors, request, response, [](const Request& r) {
-    return http::json(getEventsByParameters(
-        typeOf(r), offsetOf(r), limitOf(r), http::query(r, "src_ip"), http::query(r, "src_port"),
-        http::query(r, "des_ip"), http::query(r, "des_port"), http::query(r, "proto")));
+    return http::json(
+        events::getEventsByParameters(typeOf(r), offsetOf(r), limitOf(r), matchOf(r)));
   });
 }
 
@@ -91,31 +106,33 @@ void Events::getEventsByTimeshift(const Request& request, ResponseWriter respons
       [](const Request& r) {
         const std::string type = typeOf(r);
         const int hours = timeshiftOf(r);
-        return http::json(getEventsByTime(type, offsetOf(r), limitOf(r), hours));
+        return http::json(events::getEventsByTime(type, offsetOf(r), limitOf(r), hours));
       },
       &timeWindowError);
 }
 
 void Events::handleFastLogRequest(const Request& request, ResponseWriter response) {
-  http::serve(kCors, request, response, [](const Request&) { return http::text(readFastLog()); });
+  http::serve(kCors, request, response,
+              [](const Request&) { return http::text(events::readFastLog()); });
 }
 
 void Events::HandlegetAlertsShortEvents(const Request& request, ResponseWriter response) {
-  http::serve(kCors, request, response,
-              [](const Request& r) { return http::json(getAlertsShortEvents(limitOf(r))); });
+  http::serve(kCors, request, response, [](const Request& r) {
+    return http::json(events::getAlertsShortEvents(limitOf(r)));
+  });
 }
 
 void Events::HandlegetAlertsSignatures(const Request& request, ResponseWriter response) {
   http::serve(kCors, request, response,
-              [](const Request& r) { return http::json(getAlertsSignatures(limitOf(r))); });
+              [](const Request& r) { return http::json(events::getAlertsSignatures(limitOf(r))); });
 }
 
 void Events::HandlegetAlertsByHours(const Request& request, ResponseWriter response) {
   http::serve(kCors, request, response,
-              [](const Request&) { return http::json(getHourlyAlertCountLast24h()); });
+              [](const Request&) { return http::json(events::getHourlyAlertCountLast24h()); });
 }
 
 void Events::HandlegetAnomaliesByHours(const Request& request, ResponseWriter response) {
   http::serve(kCors, request, response,
-              [](const Request&) { return http::json(getHourlyAnomalyCountLast24h()); });
+              [](const Request&) { return http::json(events::getHourlyAnomalyCountLast24h()); });
 }

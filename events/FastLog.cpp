@@ -4,11 +4,29 @@
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
+#include <string>
 
 #include "common/Configuration.h"
-#include "events/Events.h"
 
-namespace fast_log {
+namespace events {
+
+namespace {
+
+// Whole content of the file at `path`. Throws std::runtime_error "Failed to
+// open log file: PATH" or, when reading fails (a directory, an I/O error),
+// "Failed to read log file: PATH".
+std::string readFile(const std::string& path) {
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (!file) throw std::runtime_error("Failed to open log file: " + path);
+  std::string content;
+  char buffer[65536];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) content.append(buffer, got);
+  if (std::ferror(file.get())) throw std::runtime_error("Failed to read log file: " + path);
+  return content;
+}
+
+}  // namespace
 
 std::string reverseLines(const std::string& text) {
   std::string reversed;
@@ -27,20 +45,7 @@ std::string reverseLines(const std::string& text) {
   return reversed;
 }
 
-std::string readFile(const std::string& path) {
-  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!file) throw std::runtime_error("Failed to open log file: " + path);
-  std::string content;
-  char buffer[65536];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) content.append(buffer, got);
-  if (std::ferror(file.get())) throw std::runtime_error("Failed to read log file: " + path);
-  return content;
-}
-
-}  // namespace fast_log
-
-std::string Events::readFastLog() {
+std::string readFastLog() {
   std::string path;
   try {
     path = config::readString(config::kFastFile);
@@ -52,5 +57,7 @@ std::string Events::readFastLog() {
   } catch (const libconfig::SettingNotFoundException&) {
     throw std::runtime_error("Missing 'application.settings.fast_file' in configuration.");
   }
-  return fast_log::reverseLines(fast_log::readFile(path));
+  return reverseLines(readFile(path));
 }
+
+}  // namespace events

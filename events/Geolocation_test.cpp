@@ -12,31 +12,31 @@
 #include <gtest/gtest.h>
 #include <maxminddb.h>
 
-#include "events/Events.h"
+#include "events/AlertMap.h"
 
 namespace {
 
 TEST(CheckPrivateIpTest, OnlyTheThreePrivateIpv4RangesArePrivate) {
   for (const char* ip : {"10.0.0.1", "10.255.255.255", "172.16.0.0", "172.31.255.255",
                          "192.168.0.1", "192.168.255.255", " 10.1.1.1", "10.+1.1.1"}) {
-    EXPECT_TRUE(Events::check_private_ip(ip)) << ip;
+    EXPECT_TRUE(events::check_private_ip(ip)) << ip;
   }
   for (const char* ip :
        {"172.15.255.255", "172.32.0.1", "192.169.0.1", "192.167.0.1", "11.0.0.1", "127.0.0.1",
         "169.254.1.1", "100.64.0.1", "10.0.0.256", "10.a.b.c", "10.0.0", "10.0.0.1.5", "10.0.0.1.",
         "", "N/A", "fd00::1", "::ffff:10.0.0.1", "99999999999.0.0.1", "192.168"}) {
-    EXPECT_FALSE(Events::check_private_ip(ip)) << ip;
+    EXPECT_FALSE(events::check_private_ip(ip)) << ip;
   }
 }
 
 TEST(GetGeolocationTest, PrivateAddressesGetTheSiteAndOthersPlaceholdersWithoutDatabase) {
   const GeoPoint site{"Russia", "Moscow", 55.75, 37.5};
-  const Json::Value local = Events::get_geolocation("192.168.1.1", nullptr, site);
+  const Json::Value local = events::get_geolocation("192.168.1.1", nullptr, site);
   EXPECT_EQ(local["Country"], "Russia");
   EXPECT_EQ(local["City"], "Moscow");
   EXPECT_EQ(local["latitude"], 55.75);
   EXPECT_EQ(local["longitude"], 37.5);
-  const Json::Value unknown = Events::get_geolocation("8.8.8.8", nullptr, site);
+  const Json::Value unknown = events::get_geolocation("8.8.8.8", nullptr, site);
   EXPECT_EQ(unknown["Country"], "Unknown");
   EXPECT_EQ(unknown["City"], "Unknown");
   EXPECT_EQ(unknown["latitude"], -85.0);
@@ -62,7 +62,7 @@ class GeoDatabaseTest : public ::testing::Test {
   }
 
   static std::string countryOf(const std::shared_ptr<const GeoDatabase>& database, const char* ip) {
-    return Events::get_geolocation(ip, database->handle(), GeoPoint{})["Country"].asString();
+    return events::get_geolocation(ip, database->handle(), GeoPoint{})["Country"].asString();
   }
 
   std::string folder_;
@@ -111,7 +111,7 @@ TEST_F(GeoDatabaseTest, RecordsGiveWhatTheyHoldAndPlaceholdersForTheRest) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.ip);
-    const Json::Value geo = Events::get_geolocation(c.ip, database->handle(), site);
+    const Json::Value geo = events::get_geolocation(c.ip, database->handle(), site);
     EXPECT_EQ(geo["Country"], c.country);
     EXPECT_EQ(geo["City"], c.city);
     EXPECT_EQ(geo["latitude"], c.latitude);

@@ -15,6 +15,8 @@
 #include "common/Log.h"
 #include "common/RedisWrapper.h"
 
+namespace net {
+
 namespace {
 
 // The one address that a sensor reports for "no address"; never listed.
@@ -110,3 +112,15 @@ std::string process_events_and_output(RedisWrapper& redis, const std::string& co
 std::string process_events_and_output(RedisWrapper& redis) {
   return process_events_and_output(redis, config::path());
 }
+
+std::string getHistoricalNetworkMap() {
+  try {
+    RedisWrapper redis;
+    return process_events_and_output(redis);
+  } catch (const std::exception&) {
+    logging::alert("Error getting net history data");
+    throw NetException("Failed to get historical net data.");
+  }
+}
+
+}  // namespace net

@@ -7,10 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "net/NetException.h"
+
 struct RedisWrapper;
 namespace Json {
 class CharReader;
 }
+
+namespace net {
 
 // The Redis list keys of application.settings.statistical_events in the file
 // at `path`, in file order. The setting must be a libconfig list (in
@@ -44,5 +48,14 @@ std::string process_events_and_output(RedisWrapper& redis, const std::string& co
 
 // The same for the configuration file compiled into the server.
 std::string process_events_and_output(RedisWrapper& redis);
+
+// The address history of the lists named by
+// application.settings.statistical_events, read under the daemon's lock.
+// Throws NetException "Failed to get historical net data." (logged "Error
+// getting net history data") on any failure, typically Redis unreachable;
+// configuration failures are not failures here (see readStatisticalEvents).
+std::string getHistoricalNetworkMap();
+
+}  // namespace net
 
 #endif  // NET_ADDRESSHISTORY_H_

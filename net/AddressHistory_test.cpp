@@ -64,7 +64,7 @@ TEST_F(StatisticalEventsTest, KeysOrTheOneLineOfTheFailure) {
     unlink(path_.c_str());
     if (!c.file.empty()) writeConfig(c.file);
     testing::internal::CaptureStderr();
-    const std::vector<std::string> keys = readStatisticalEvents(path_);
+    const std::vector<std::string> keys = net::readStatisticalEvents(path_);
     const std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_EQ(keys, c.keys);
     EXPECT_EQ(errors.rfind(c.stderrLine, 0), 0u) << errors;
@@ -100,7 +100,7 @@ TEST(SourceAddressTest, OnlyDottedIpv4SourcesCount) {
     SCOPED_TRACE(c.event);
     std::set<std::string> addresses;
     const std::string text = c.event;
-    addSourceIpv4(*reader, text.data(), text.data() + text.size(), addresses);
+    net::addSourceIpv4(*reader, text.data(), text.data() + text.size(), addresses);
     if (c.added == nullptr) {
       EXPECT_TRUE(addresses.empty());
     } else {
@@ -114,7 +114,7 @@ TEST(SourceAddressTest, EntryThatIsNotJsonIsReportedAndSkipped) {
   std::set<std::string> addresses{"10.0.0.1"};
   const std::string text = R"({"src_ip":"10.0.0.5")";
   testing::internal::CaptureStderr();
-  addSourceIpv4(*reader, text.data(), text.data() + text.size(), addresses);
+  net::addSourceIpv4(*reader, text.data(), text.data() + text.size(), addresses);
   const std::string errors = testing::internal::GetCapturedStderr();
   EXPECT_EQ(errors.rfind("Error parsing JSON: ", 0), 0u) << errors;
   EXPECT_EQ(addresses, std::set<std::string>{"10.0.0.1"});
@@ -127,7 +127,7 @@ TEST(SourceAddressTest, EntryNestedTooDeeplyIsReportedAndSkipped) {
   std::set<std::string> addresses{"10.0.0.1"};
   const std::string text = std::string(5000, '[') + std::string(5000, ']');
   testing::internal::CaptureStderr();
-  EXPECT_NO_THROW(addSourceIpv4(*reader, text.data(), text.data() + text.size(), addresses));
+  EXPECT_NO_THROW(net::addSourceIpv4(*reader, text.data(), text.data() + text.size(), addresses));
   const std::string errors = testing::internal::GetCapturedStderr();
   EXPECT_EQ(errors.rfind("Error processing event: ", 0), 0u) << errors;
   EXPECT_EQ(addresses, std::set<std::string>{"10.0.0.1"});

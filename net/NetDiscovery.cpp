@@ -21,6 +21,8 @@
 #include "common/BuildSettings.h"
 #include "common/Log.h"
 
+namespace net {
+
 namespace {
 
 constexpr char kArpFile[] = "/proc/net/arp";
@@ -251,3 +253,14 @@ std::string get_net_map(std::vector<InterfaceInfo> interfaces, const ArpTable& t
 }
 
 std::string get_net_map() { return get_net_map(getNetworkInterfaces(), getARPEntries()); }
+
+std::string getNetworkMap() {
+  std::string map = get_net_map();
+  if (map.empty()) {
+    logging::alert("Error getting net data");
+    throw NetException("Failed to get net map.");
+  }
+  return map;
+}
+
+}  // namespace net

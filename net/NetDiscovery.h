@@ -11,8 +11,11 @@
 
 #include "net/DeviceInfo.h"
 #include "net/InterfaceInfo.h"
+#include "net/NetException.h"
 
 struct ifaddrs;
+
+namespace net {
 
 // ---- Interfaces ------------------------------------------------------------
 
@@ -70,5 +73,11 @@ std::string get_net_map();
 // part of valid UTF-8 becomes \ufffd; every other byte is written as it is.
 // With no interface the text is "[\n]\n".
 std::string get_net_map(std::vector<InterfaceInfo> interfaces, const ArpTable& table);
+
+// The live map text (get_net_map). Throws NetException "Failed to get net
+// map." (logged "Error getting net data") should the text be empty.
+std::string getNetworkMap();
+
+}  // namespace net
 
 #endif  // NET_NETDISCOVERY_H_

@@ -132,7 +132,7 @@ TEST(NetMapTest, LayoutOnGivenInterfacesAndNeighbours) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(get_net_map(c.interfaces, c.table), c.expected);
+    EXPECT_EQ(net::get_net_map(c.interfaces, c.table), c.expected);
   }
 }
 
@@ -158,8 +158,9 @@ TEST(NetMapTest, HostNamesAreEscapedSoTheMapStaysJson) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.written);
-    const std::string map = get_net_map({{"eth0", "192.168.1.10", "255.255.255.0", {}}},
-                                        {{"eth0", {{"192.168.1.1", c.hostname, "00:11:22:33:44:55"}}}});
+    const std::string map =
+        net::get_net_map({{"eth0", "192.168.1.10", "255.255.255.0", {}}},
+                         {{"eth0", {{"192.168.1.1", c.hostname, "00:11:22:33:44:55"}}}});
     EXPECT_NE(map.find("        \"hostname\": \"" + c.written + "\",\n"), std::string::npos) << map;
 
     Json::Value parsed;
@@ -185,7 +186,7 @@ TEST(ArpTableTest, ParsesEveryNeighbourUnderItsDevice) {
       "192.168.1.30     0x1         0x2         00:11:22:33:44:66     *\n"
       "\n";
   std::vector<std::string> asked;
-  const ArpTable table = parseARPTable(text, [&](const std::string& ip) {
+  const ArpTable table = net::parseARPTable(text, [&](const std::string& ip) {
     asked.push_back(ip);
     return ip == "192.168.1.1" ? std::string("router.lan") : std::string();
   });
@@ -209,8 +210,9 @@ TEST(ArpTableTest, HeaderOnlyOrEmptyTextHasNoNeighbours) {
     ADD_FAILURE() << "looked up " << ip;
     return "";
   };
-  EXPECT_TRUE(parseARPTable("", never).empty());
-  EXPECT_TRUE(parseARPTable("IP address HW type Flags HW address Mask Device\n", never).empty());
+  EXPECT_TRUE(net::parseARPTable("", never).empty());
+  EXPECT_TRUE(
+      net::parseARPTable("IP address HW type Flags HW address Mask Device\n", never).empty());
 }
 
 // Nodes of a getifaddrs list built by hand, with the storage they point at.
@@ -266,7 +268,7 @@ TEST(InterfacesTest, KeepsIpv4EntriesExceptLoInListOrder) {
       .add("lo:1", AF_INET, "127.0.0.3", "255.0.0.0")
       .add("eth0", AF_INET, "192.168.2.10", "255.255.0.0");
 
-  const std::vector<InterfaceInfo> found = interfacesFromAddresses(list.head());
+  const std::vector<InterfaceInfo> found = net::interfacesFromAddresses(list.head());
   const std::vector<std::vector<std::string>> expected = {
       {"eth0", "192.168.1.10", "255.255.255.0"},
       {"lo0", "127.0.0.2", "255.0.0.0"},
@@ -279,11 +281,11 @@ TEST(InterfacesTest, KeepsIpv4EntriesExceptLoInListOrder) {
               expected[i]);
     EXPECT_TRUE(found[i].devices.empty());
   }
-  EXPECT_TRUE(interfacesFromAddresses(nullptr).empty());
+  EXPECT_TRUE(net::interfacesFromAddresses(nullptr).empty());
 }
 
 TEST(InterfacesTest, RealHostListsNoLoopbackAndOnlyNumericIpv4) {
-  for (const InterfaceInfo& interface : getNetworkInterfaces()) {
+  for (const InterfaceInfo& interface : net::getNetworkInterfaces()) {
     SCOPED_TRACE(interface.interface);
     EXPECT_NE(interface.interface, "lo");
     in_addr parsed{};
@@ -295,19 +297,19 @@ TEST(InterfacesTest, RealHostListsNoLoopbackAndOnlyNumericIpv4) {
 TEST(HostNameTest, InvalidAddressIsNotLookedUp) {
   const auto deadline = steady_clock::now() + milliseconds(2000);
   for (const char* ip : {"", "not-an-address", "1.2.3.4.5", "fe80::1"}) {
-    EXPECT_EQ(lookupHostName(ip, deadline), "") << ip;
+    EXPECT_EQ(net::lookupHostName(ip, deadline), "") << ip;
   }
 }
 
 TEST(HostNameTest, LoopbackIsNamedByTheHostsFile) {
-  EXPECT_NE(lookupHostName("127.0.0.1", steady_clock::now() + milliseconds(2000)), "");
+  EXPECT_NE(net::lookupHostName("127.0.0.1", steady_clock::now() + milliseconds(2000)), "");
 }
 
 TEST(HostNameTest, LookupThatDoesNotAnswerInTimeGivesNothing) {
   std::promise<void> release;
   std::shared_future<void> released = release.get_future().share();
   const auto deadline = steady_clock::now() + milliseconds(200);
-  const std::optional<std::string> result = resultWithin(
+  const std::optional<std::string> result = net::resultWithin(
       [released] {
         released.wait();
         return std::string("too late");
@@ -318,7 +320,8 @@ TEST(HostNameTest, LookupThatDoesNotAnswerInTimeGivesNothing) {
   EXPECT_LT(steady_clock::now(), deadline + milliseconds(1000));
   release.set_value();
 
-  EXPECT_EQ(resultWithin([] { return std::string("in time"); }, steady_clock::now() + milliseconds(5000)),
+  EXPECT_EQ(net::resultWithin([] { return std::string("in time"); },
+                              steady_clock::now() + milliseconds(5000)),
             "in time");
 }
 

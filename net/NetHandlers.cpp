@@ -4,6 +4,8 @@
 #include "net/Net.h"
 
 #include "http/Frame.h"
+#include "net/AddressHistory.h"
+#include "net/NetDiscovery.h"
 
 using Pistache::Http::ResponseWriter;
 using Pistache::Rest::Request;
@@ -15,10 +17,11 @@ constexpr http::Cors kCors = http::Cors::kOriginOnly;
 }  // namespace
 
 void Net::HandlegetNetworkMap(const Request& request, ResponseWriter response) {
-  http::serve(kCors, request, response, [](const Request&) { return http::text(getNetworkMap()); });
+  http::serve(kCors, request, response,
+              [](const Request&) { return http::text(net::getNetworkMap()); });
 }
 
 void Net::HandlegetHistoricalNetworkMap(const Request& request, ResponseWriter response) {
   http::serve(kCors, request, response,
-              [](const Request&) { return http::text(getHistoricalNetworkMap()); });
+              [](const Request&) { return http::text(net::getHistoricalNetworkMap()); });
 }

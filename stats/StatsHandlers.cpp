@@ -3,9 +3,11 @@
 // feed) with content type application/json.
 #include "stats/Stats.h"
 
-#include "common/Configuration.h"
 #include "common/Log.h"
 #include "http/Frame.h"
+#include "stats/StatsProbes.h"
+#include "stats/StatsSeries.h"
+#include "stats/StatsSnapshot.h"
 
 using Pistache::Http::ResponseWriter;
 using Pistache::Rest::Request;
@@ -33,41 +35,43 @@ void serveStyledJson(const Request& request, ResponseWriter& response, Json::Val
 }  // namespace
 
 void Stats::handlegetStats(const Request& request, ResponseWriter response) {
-  serveStyledJson(request, response, [] { return get_stats(); });
+  serveStyledJson(request, response, [] { return stats::get_stats(); });
 }
 
 void Stats::handlegetStatsPkts(const Request& request, ResponseWriter response) {
-  serveStyledJson(request, response, [] { return prepare_data("pkts"); });
+  serveStyledJson(request, response, [] { return stats::prepare_data("pkts"); });
 }
 
 void Stats::handlegetStatsAlerts(const Request& request, ResponseWriter response) {
-  serveStyledJson(request, response, [] { return prepare_resource_data("alerts"); });
+  serveStyledJson(request, response, [] { return stats::prepare_resource_data("alerts"); });
 }
 
 void Stats::handlegetStatsCPU(const Request& request, ResponseWriter response) {
-  serveStyledJson(request, response, [] { return prepare_resource_data("CPU_percent"); });
+  serveStyledJson(request, response, [] { return stats::prepare_resource_data("CPU_percent"); });
 }
 
 void Stats::handlegetStatsVM(const Request& request, ResponseWriter response) {
-  serveStyledJson(request, response, [] { return prepare_resource_data("virtual_memory"); });
+  serveStyledJson(request, response, [] { return stats::prepare_resource_data("virtual_memory"); });
 }
 
 void Stats::handlegetStatsPM(const Request& request, ResponseWriter response) {
-  serveStyledJson(request, response, [] { return prepare_resource_data("physical_memory"); });
+  serveStyledJson(request, response,
+                  [] { return stats::prepare_resource_data("physical_memory"); });
 }
 
 void Stats::handlegetHistogramm(const Request& request, ResponseWriter response) {
-  serveStyledJson(request, response, [] { return get_histogramm(); });
+  serveStyledJson(request, response, [] { return stats::get_histogramm(); });
 }
 
 void Stats::handleCheckSuricataStatus(const Request& request, ResponseWriter response) {
   http::serve(kCors, request, response, [](const Request&) {
-    return http::text(isSuricataRunning() ? "Suricata is running\n" : "Suricata is not running\n");
+    return http::text(stats::isSuricataRunning() ? "Suricata is running\n"
+                                                 : "Suricata is not running\n");
   });
 }
 
 void Stats::handleGetFileDate(const Request& request, ResponseWriter response) {
   http::serve(kCors, request, response, [](const Request&) {
-    return http::text(getLastModifiedDate(config::readString(config::kRulesFile)));
+    return http::text(stats::getRulesFileDate());
   });
 }

@@ -1,15 +1,19 @@
 // The event-count histogram, the probe whether Suricata runs and the
-// modification date of a file.
-#include "stats/Stats.h"
+// modification date of the rules file.
+#include "stats/StatsProbes.h"
 
 #include <sys/stat.h>
 
 #include <ctime>
+#include <string>
 
 #include "common/BuildSettings.h"
+#include "common/Configuration.h"
 #include "common/Log.h"
 #include "common/Process.h"
 #include "common/RedisWrapper.h"
+
+namespace stats {
 
 namespace {
 
@@ -21,7 +25,7 @@ constexpr const char* kHistogramKeys[] = {
 
 }  // namespace
 
-Json::Value Stats::get_histogramm() {
+Json::Value get_histogramm() {
   logging::info("Stats: Requesting histogram data from Redis");
   Json::Value histogram(Json::arrayValue);
   for (const char* key : kHistogramKeys) {
@@ -43,9 +47,11 @@ Json::Value Stats::get_histogramm() {
   return histogram;
 }
 
-bool Stats::isSuricataRunning() { return process::succeeds("pgrep Suricata-Main > /dev/null", build_settings::kCommandLimitSeconds); }
+bool isSuricataRunning() {
+  return process::succeeds("pgrep Suricata-Main > /dev/null", build_settings::kCommandLimitSeconds);
+}
 
-std::string Stats::getLastModifiedDate(const std::string& path) {
+std::string getLastModifiedDate(const std::string& path) {
   struct stat status {};
   if (stat(path.c_str(), &status) != 0) return "File not found";
   std::tm local{};
@@ -54,3 +60,9 @@ std::string Stats::getLastModifiedDate(const std::string& path) {
   const size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
   return std::string(text, length);
 }
+
+std::string getRulesFileDate() {
+  return getLastModifiedDate(config::readString(config::kRulesFile));
+}
+
+}  // namespace stats

@@ -1,6 +1,6 @@
 // The 24-hour charts: series read from "stats" and "stats_report", the
 // packet increments, and the folding into 48 half-hour slots.
-#include "stats/Stats.h"
+#include "stats/StatsSeries.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -17,6 +17,8 @@
 #include "common/Log.h"
 #include "common/RedisWrapper.h"
 #include "stats/StatsItem.h"
+
+namespace stats {
 
 namespace {
 
@@ -128,7 +130,7 @@ std::vector<std::pair<std::string, int32_t>> newestFirst(const ChartData& chart)
 
 }  // namespace
 
-DataSeries Stats::get_stats_as_DataPoints(const std::string& type) {
+DataSeries get_stats_as_DataPoints(const std::string& type) {
   logging::info("Stats: Requesting statistics for key 'stats'");
   const RedisReplyPtr range = readWholeList("stats");
   if (!range) return DataSeries();
@@ -146,7 +148,7 @@ DataSeries Stats::get_stats_as_DataPoints(const std::string& type) {
   return modifyValues(series);
 }
 
-DataSeries Stats::get_resource_stats_as_DataPoints(const std::string& type) {
+DataSeries get_resource_stats_as_DataPoints(const std::string& type) {
   logging::info("Stats: Requesting resource statistics for key 'stats_report'");
   const RedisReplyPtr range = readWholeList("stats_report");
   if (!range) return DataSeries();
@@ -174,7 +176,7 @@ DataSeries Stats::get_resource_stats_as_DataPoints(const std::string& type) {
   return series;
 }
 
-DataSeries Stats::modifyValues(const DataSeries& points) {
+DataSeries modifyValues(const DataSeries& points) {
   if (points.size() < 2) return DataSeries();
   DataSeries increments;
   increments.reserve(points.size());
@@ -192,7 +194,7 @@ DataSeries Stats::modifyValues(const DataSeries& points) {
   return increments;
 }
 
-SampleTime Stats::parseIso8601(const std::string& text) {
+SampleTime parseIso8601(const std::string& text) {
   std::tm broken{};
   if (strptime(text.c_str(), "%Y-%m-%dT%H:%M:%S", &broken) == nullptr) {
     throw std::runtime_error("Failed to parse time");
@@ -205,7 +207,7 @@ SampleTime Stats::parseIso8601(const std::string& text) {
   return SampleTime(std::chrono::seconds(seconds));
 }
 
-std::string Stats::generateTimeLabel(double hours) {
+std::string generateTimeLabel(double hours) {
   std::ostringstream label;
   label.imbue(std::locale::classic());
   label.setf(std::ios::fixed);
@@ -214,11 +216,11 @@ std::string Stats::generateTimeLabel(double hours) {
   return label.str();
 }
 
-ChartData Stats::generateChartData(const DataSeries& points) {
+ChartData generateChartData(const DataSeries& points) {
   return generateChartData(points, std::chrono::system_clock::now());
 }
 
-ChartData Stats::generateChartData(const DataSeries& points, SampleTime now) {
+ChartData generateChartData(const DataSeries& points, SampleTime now) {
   ChartData chart;
   for (int i = 0; i < kSlots; ++i) chart[generateTimeLabel(i * 0.5 - 24.0)] = 0;
   const SampleTime start = now - kWindow;
@@ -234,17 +236,16 @@ ChartData Stats::generateChartData(const DataSeries& points, SampleTime now) {
   return chart;
 }
 
-Json::Value Stats::prepare_data(const std::string& type) {
+Json::Value prepare_data(const std::string& type) {
   return convert_vector_to_json(newestFirst(generateChartData(get_stats_as_DataPoints(type))));
 }
 
-Json::Value Stats::prepare_resource_data(const std::string& type) {
+Json::Value prepare_resource_data(const std::string& type) {
   return convert_vector_to_json(
       newestFirst(generateChartData(get_resource_stats_as_DataPoints(type))));
 }
 
-Json::Value Stats::convert_vector_to_json(
-    const std::vector<std::pair<std::string, int32_t>>& chart) {
+Json::Value convert_vector_to_json(const std::vector<std::pair<std::string, int32_t>>& chart) {
   Json::Value array(Json::arrayValue);
   for (const auto& [label, value] : chart) {
     Json::Value& slot = array.append(Json::Value(Json::objectValue));
@@ -253,3 +254,5 @@ Json::Value Stats::convert_vector_to_json(
   }
   return array;
 }
+
+}  // namespace stats

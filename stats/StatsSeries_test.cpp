@@ -1,11 +1,11 @@
 // The pure steps of the 24-hour charts: increments, time reading, labels and
 // the folding into half-hour slots.
-#include <gtest/gtest.h>
+#include "stats/StatsSeries.h"
 
 #include <cstdlib>
 #include <string>
 
-#include "stats/Stats.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -41,7 +41,7 @@ TEST(StatsSeriesTest, ModifyValuesGivesIncrementsOldestFirst) {
       expected.push_back({at(1000 - static_cast<int64_t>(c.expected.size() - 1 - i)),
                           c.expected[i]});
     }
-    EXPECT_EQ(Stats::modifyValues(points), expected);
+    EXPECT_EQ(stats::modifyValues(points), expected);
   }
 }
 
@@ -64,7 +64,7 @@ TEST(StatsSeriesTest, ParseIso8601ReadsLocalTimeIgnoringFractionAndOffset) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    EXPECT_EQ(Stats::parseIso8601(c.text), at(berlin ? c.berlinTime : c.utc));
+    EXPECT_EQ(stats::parseIso8601(c.text), at(berlin ? c.berlinTime : c.utc));
   }
 }
 
@@ -74,7 +74,7 @@ TEST(StatsSeriesTest, ParseIso8601RejectsOtherForms) {
   for (const char* text : bad) {
     SCOPED_TRACE(text);
     try {
-      Stats::parseIso8601(text);
+      stats::parseIso8601(text);
       ADD_FAILURE() << "no exception";
     } catch (const std::runtime_error& e) {
       EXPECT_STREQ(e.what(), "Failed to parse time");
@@ -85,14 +85,14 @@ TEST(StatsSeriesTest, ParseIso8601RejectsOtherForms) {
 TEST(StatsSeriesTest, TimeLabels) {
   const std::pair<double, const char*> cases[] = {
       {-24.0, "-24.0h"}, {-23.5, "-23.5h"}, {-0.5, "-0.5h"}, {0.0, "0.0h"}, {1.5, "1.5h"}};
-  for (const auto& [offset, label] : cases) EXPECT_EQ(Stats::generateTimeLabel(offset), label);
+  for (const auto& [offset, label] : cases) EXPECT_EQ(stats::generateTimeLabel(offset), label);
 }
 
 TEST(StatsSeriesTest, EmptySeriesGivesFortyEightZeroSlots) {
-  const ChartData chart = Stats::generateChartData({}, at(1714571110));
+  const ChartData chart = stats::generateChartData({}, at(1714571110));
   ASSERT_EQ(chart.size(), 48u);
   for (int i = 0; i < 48; ++i) {
-    const std::string label = Stats::generateTimeLabel(i * 0.5 - 24.0);
+    const std::string label = stats::generateTimeLabel(i * 0.5 - 24.0);
     ASSERT_EQ(chart.count(label), 1u) << label;
     EXPECT_EQ(chart.at(label), 0);
   }
@@ -113,7 +113,7 @@ TEST(StatsSeriesTest, ChartSlotsTakeTheGreatestSampleOfTheirHalfHour) {
       {now + minutes(5), 2},                        // future
       {now + minutes(75), 6},
   };
-  const ChartData chart = Stats::generateChartData(points, now);
+  const ChartData chart = stats::generateChartData(points, now);
   EXPECT_EQ(chart.size(), 50u);
   EXPECT_EQ(chart.at("-0.5h"), 9);
   EXPECT_EQ(chart.at("-1.0h"), 4);
@@ -127,7 +127,7 @@ TEST(StatsSeriesTest, ChartSlotsTakeTheGreatestSampleOfTheirHalfHour) {
 }
 
 TEST(StatsSeriesTest, ChartJsonKeepsTheGivenOrder) {
-  EXPECT_EQ(Stats::convert_vector_to_json({{"-0.5h", 3}, {"-24.0h", 0}}).toStyledString(),
+  EXPECT_EQ(stats::convert_vector_to_json({{"-0.5h", 3}, {"-24.0h", 0}}).toStyledString(),
             "[\n\t{\n\t\t\"label\" : \"-0.5h\",\n\t\t\"value\" : 3\n\t},\n"
             "\t{\n\t\t\"label\" : \"-24.0h\",\n\t\t\"value\" : 0\n\t}\n]\n");
 }

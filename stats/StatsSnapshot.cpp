@@ -1,6 +1,6 @@
 // The statistics snapshot: the head entry of "stats" completed with the
 // tallies over the event lists and the process's own memory.
-#include "stats/Stats.h"
+#include "stats/StatsSnapshot.h"
 
 #include <optional>
 #include <string>
@@ -8,6 +8,8 @@
 
 #include "stats/DirectRedis.h"
 #include "stats/StatsItem.h"
+
+namespace stats {
 
 namespace {
 
@@ -29,7 +31,7 @@ std::optional<std::string> readHeadEntry() {
 
 }  // namespace
 
-Json::Value Stats::get_stats() {
+Json::Value get_stats() {
   const std::optional<std::string> entry = readHeadEntry();
   if (!entry) return StatsItem().toJson();
 
@@ -47,3 +49,5 @@ Json::Value Stats::get_stats() {
   item.total_alerts = StatsItem::get_total_alerts();
   return item.toJson();
 }
+
+}  // namespace stats

@@ -55,7 +55,7 @@ TEST_F(NetTest, MapOfTheRealHostIsJsonOfItsIpv4InterfacesWithoutLo) {
       << errors << reply.body;
   ASSERT_TRUE(map.isArray());
 
-  const std::vector<InterfaceInfo> interfaces = getNetworkInterfaces();
+  const std::vector<InterfaceInfo> interfaces = net::getNetworkInterfaces();
   ASSERT_EQ(map.size(), interfaces.size()) << reply.body;
   for (Json::ArrayIndex i = 0; i < map.size(); ++i) {
     const Json::Value& entry = map[i];
@@ -120,7 +120,7 @@ TEST_F(NetTest, ListThatCannotBeReadIsReportedAndTheOthersStillCount) {
   TestRedis::rpush("flow", {event("10.1.1.1"), "{broken", event("10.1.1.2")});
   RedisWrapper redis;
   testing::internal::CaptureStderr();
-  const std::set<std::string> found = get_unique_ipv4(redis, {"alert", "flow", "missing"});
+  const std::set<std::string> found = net::get_unique_ipv4(redis, {"alert", "flow", "missing"});
   const std::string errors = testing::internal::GetCapturedStderr();
   EXPECT_EQ(found, (std::set<std::string>{"10.1.1.1", "10.1.1.2"}));
   EXPECT_NE(errors.find("Error executing LRANGE for key: alert\n"), std::string::npos) << errors;

@@ -8,7 +8,7 @@
 
 #include <json/json.h>
 
-#include "stats/Stats.h"
+#include "stats/StatsSeries.h"
 #include "support/Harness.h"
 
 namespace {
@@ -314,10 +314,10 @@ TEST_F(StatsTest, ChartErrorReplies) {
 }
 
 TEST_F(StatsTest, UnknownResourceTypeFailsOnlyOnANonEmptyList) {
-  EXPECT_TRUE(Stats::get_resource_stats_as_DataPoints("disk").empty());
+  EXPECT_TRUE(stats::get_resource_stats_as_DataPoints("disk").empty());
   TestRedis::rpush("stats_report", {report(stamp(minutes(-5)), "1", "1", "1", "1")});
   try {
-    Stats::get_resource_stats_as_DataPoints("disk");
+    stats::get_resource_stats_as_DataPoints("disk");
     ADD_FAILURE() << "no exception";
   } catch (const StatsException& e) {
     EXPECT_STREQ(e.what(), "Stats: Unknown statistics type: disk");

@@ -1,6 +1,6 @@
 // Event list queries: pages, counts, single events, flow search and deletion,
 // all read straight from the Redis lists.
-#include "events/Events.h"
+#include "events/EventLists.h"
 
 #include <cstring>
 #include <string>
@@ -9,8 +9,10 @@
 #include "common/Log.h"
 #include "common/RedisWrapper.h"
 
-Json::Value Events::getEventsByType(const std::string& type, const std::string& offset,
-                                    const std::string& limit) {
+namespace events {
+
+Json::Value getEventsByType(const std::string& type, const std::string& offset,
+                            const std::string& limit) {
   logging::info("Events: Requesting LRANGE %s %s %s", type.c_str(), offset.c_str(),
          limit.c_str());
   RedisReplyPtr reply =
@@ -45,7 +47,7 @@ Json::Value Events::getEventsByType(const std::string& type, const std::string& 
   return events;
 }
 
-int64_t Events::getEventsCountByType(const std::string& type) {
+int64_t getEventsCountByType(const std::string& type) {
   logging::info("Events: Requesting LLEN for key: %s", type.c_str());
   RedisReplyPtr reply = runWithLock("LLEN %s", type.c_str());
   if (!reply) {
@@ -62,7 +64,7 @@ int64_t Events::getEventsCountByType(const std::string& type) {
   return reply->integer;
 }
 
-Json::Value Events::getEventById(const std::string& type, const std::string& id) {
+Json::Value getEventById(const std::string& type, const std::string& id) {
   const long long index = std::stoll(id);
   RedisReplyPtr reply = runWithLock("LINDEX %s %lld", type.c_str(), index);
   if (!reply) {
@@ -81,7 +83,7 @@ Json::Value Events::getEventById(const std::string& type, const std::string& id)
   return event;
 }
 
-Json::Value Events::searchEventByFlowId(const std::string& flow_id) {
+Json::Value searchEventByFlowId(const std::string& flow_id) {
   RedisReplyPtr keys = runWithLock("KEYS *");
   // A refused listing (KEYS renamed away, as hardened servers do, or denied to
   // this client) must not read as "no event of that flow".
@@ -115,7 +117,7 @@ Json::Value Events::searchEventByFlowId(const std::string& flow_id) {
   return Json::Value();
 }
 
-bool Events::deleteEvents(const std::string& type) {
+bool deleteEvents(const std::string& type) {
   try {
     RedisReplyPtr reply = runWithLock("DEL %s", type.c_str());
     if (!reply) {
@@ -138,3 +140,5 @@ bool Events::deleteEvents(const std::string& type) {
     throw;
   }
 }
+
+}  // namespace events

@@ -1,13 +1,19 @@
 // Dashboard aggregates over whole lists: alert counts per signature, and
 // counts of alerts and anomalies per local hour over the last 24 hours.
-#include "events/Events.h"
+#include "events/AlertAggregates.h"
 
+#include <ctime>
+#include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "common/EventJson.h"
 #include "common/Log.h"
 #include "common/RedisWrapper.h"
+#include "events/EventFilters.h"
+
+namespace events {
 
 namespace {
 
@@ -37,7 +43,7 @@ Alert toAlert(const Json::Value& event) {
 
 }  // namespace
 
-std::vector<Alert> Events::fetchAlertsFromRedis() {
+std::vector<Alert> fetchAlertsFromRedis() {
   RedisReplyPtr reply = runWithLock("LRANGE alert 0 -1");
   if (!reply) {
     logging::alert("Events: Redis command error");
@@ -58,7 +64,7 @@ std::vector<Alert> Events::fetchAlertsFromRedis() {
   return alerts;
 }
 
-std::vector<SignatureStats> Events::calculateSignatureStats(const std::vector<Alert>& alerts) {
+std::vector<SignatureStats> calculateSignatureStats(const std::vector<Alert>& alerts) {
   std::vector<SignatureStats> rows;
   std::unordered_map<int64_t, size_t> rowOfId;
   for (const Alert& alert : alerts) {
@@ -69,7 +75,7 @@ std::vector<SignatureStats> Events::calculateSignatureStats(const std::vector<Al
   return rows;
 }
 
-Json::Value Events::getAlertsSignatures(const std::string& /*limit*/) {
+Json::Value getAlertsSignatures(const std::string& /*limit*/) {
   Json::Value rows(Json::arrayValue);
   for (const SignatureStats& stats : calculateSignatureStats(fetchAlertsFromRedis())) {
     Json::Value& row = rows.append(Json::Value(Json::objectValue));
@@ -81,15 +87,15 @@ Json::Value Events::getAlertsSignatures(const std::string& /*limit*/) {
   return rows;
 }
 
-Json::Value Events::getHourlyAlertCountLast24h() {
+Json::Value getHourlyAlertCountLast24h() {
   return getHourlyCountLast24h("alert", time(nullptr));
 }
 
-Json::Value Events::getHourlyAnomalyCountLast24h() {
+Json::Value getHourlyAnomalyCountLast24h() {
   return getHourlyCountLast24h("anomaly", time(nullptr));
 }
 
-Json::Value Events::getHourlyCountLast24h(const char* list, time_t now) {
+Json::Value getHourlyCountLast24h(const char* list, time_t now) {
   RedisReplyPtr reply = runWithLock("LRANGE %s 0 -1", list);
   if (!reply) throw EventsException("Redis command error: reply is null");
   if (reply->type != redis_type::kArray) {
@@ -112,3 +118,5 @@ Json::Value Events::getHourlyCountLast24h(const char* list, time_t now) {
   }
   return buckets;
 }
+
+}  // namespace events

@@ -1,7 +1,7 @@
 // Per-signature statistics of alerts.
-#include <gtest/gtest.h>
+#include "events/AlertAggregates.h"
 
-#include "events/Events.h"
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -19,7 +19,7 @@ TEST(CalculateSignatureStatsTest, OneRowPerIdWithTheFirstTextsInOrderOfFirstSigh
       alert("Scan A, renamed", "Other", 2001), alert("Big sid", "Policy", 4294967295),
       alert("Scan A", "Recon", 2001),
   };
-  const std::vector<SignatureStats> rows = Events::calculateSignatureStats(alerts);
+  const std::vector<SignatureStats> rows = events::calculateSignatureStats(alerts);
   ASSERT_EQ(rows.size(), 3u);
   const struct {
     const char* signature;
@@ -35,7 +35,7 @@ TEST(CalculateSignatureStatsTest, OneRowPerIdWithTheFirstTextsInOrderOfFirstSigh
     EXPECT_EQ(rows[i].signature_id, expected[i].id);
     EXPECT_EQ(rows[i].total, expected[i].total);
   }
-  EXPECT_TRUE(Events::calculateSignatureStats({}).empty());
+  EXPECT_TRUE(events::calculateSignatureStats({}).empty());
 }
 
 }  // namespace

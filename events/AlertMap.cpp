@@ -1,8 +1,9 @@
 // Alerts for the world map: the first alerts in short form, with both ends
 // located through the city database or the site's own configured location.
-#include "events/Events.h"
+#include "events/AlertMap.h"
 
 #include <cstring>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -12,6 +13,8 @@
 #include "common/EventJson.h"
 #include "common/Log.h"
 #include "common/RedisWrapper.h"
+
+namespace events {
 
 namespace {
 
@@ -80,7 +83,7 @@ void readValue(MMDB_entry_s& entry, const char* const* path, uint32_t type, Json
 
 }  // namespace
 
-Json::Value Events::getAlertsShortEvents(const std::string& limit) {
+Json::Value getAlertsShortEvents(const std::string& limit) {
   RedisReplyPtr reply = runWithLock("LRANGE alert 0 %s", limit.c_str());
   if (!reply) {
     logging::alert("Events: Redis command error");
@@ -129,8 +132,8 @@ Json::Value Events::getAlertsShortEvents(const std::string& limit) {
   return alerts;
 }
 
-Json::Value Events::get_geolocation(const std::string& ip, const MMDB_s* mmdb,
-                                    const GeoPoint& defaultPoint) {
+Json::Value get_geolocation(const std::string& ip, const MMDB_s* mmdb,
+                            const GeoPoint& defaultPoint) {
   diagnose("inside geo location: " + coordinates(defaultPoint));
   Json::Value geo(Json::objectValue);
   geo["Country"] = "Unknown";
@@ -169,7 +172,7 @@ Json::Value Events::get_geolocation(const std::string& ip, const MMDB_s* mmdb,
   return geo;
 }
 
-bool Events::check_private_ip(const std::string& ip) {
+bool check_private_ip(const std::string& ip) {
   int octets[4];
   size_t count = 0;
   size_t start = 0;
@@ -191,3 +194,5 @@ bool Events::check_private_ip(const std::string& ip) {
   return octets[0] == 10 || (octets[0] == 172 && octets[1] >= 16 && octets[1] <= 31) ||
          (octets[0] == 192 && octets[1] == 168);
 }
+
+}  // namespace events

@@ -1,11 +1,11 @@
 // Reading of event timestamps as the host's local time.
+#include "events/EventFilters.h"
+
 #include <cstdlib>
 #include <ctime>
 #include <string>
 
 #include <gtest/gtest.h>
-
-#include "events/Events.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ TEST(ParseTimestampTest, ReadsLocalTimeUnderTheZoneRulesOfThatDay) {
   const auto offsets = zoneOffsets();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    const std::optional<time_t> seconds = Events::parseTimestamp(c.text);
+    const std::optional<time_t> seconds = events::parseTimestamp(c.text);
     ASSERT_TRUE(seconds.has_value());
     std::tm local{};
     localtime_r(&*seconds, &local);
@@ -54,7 +54,7 @@ TEST(ParseTimestampTest, ReadsLocalTimeUnderTheZoneRulesOfThatDay) {
 TEST(ParseTimestampTest, TextsWithoutAWholeDateAndTimeAreUnreadable) {
   for (const char* text : {"", "2026-01-15", "2026-01-15T12:34", "2026-01-15 12:34:56",
                            "x2026-01-15T12:34:56", "2026-13-15T12:34:56", "N/A"}) {
-    EXPECT_FALSE(Events::parseTimestamp(text).has_value()) << text;
+    EXPECT_FALSE(events::parseTimestamp(text).has_value()) << text;
   }
 }
 

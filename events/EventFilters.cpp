@@ -1,8 +1,10 @@
 // Event filters: a page of one list narrowed by exact member values or by a
 // time window ending now. Both filter the page only, never beyond it.
-#include "events/Events.h"
+#include "events/EventFilters.h"
 
 #include <cstdint>
+#include <ctime>
+#include <optional>
 #include <string>
 
 #include "common/EventJson.h"
@@ -10,21 +12,24 @@
 #include "common/RedisWrapper.h"
 #include "events/EventItem.h"
 
+namespace events {
+
 namespace {
 
 bool passes(const std::optional<std::string>& filter, const std::string& value) {
   return !filter || *filter == value;
 }
 
+bool matches(const EventMatch& match, const EventItem& item) {
+  return passes(match.src_ip, item.src_ip) && passes(match.src_port, item.src_port) &&
+         passes(match.dest_ip, item.dest_ip) && passes(match.dest_port, item.dest_port) &&
+         passes(match.proto, item.proto);
+}
+
 }  // namespace
 
-Json::Value Events::getEventsByParameters(const std::string& type, const std::string& offset,
-                                          const std::string& limit,
-                                          const std::optional<std::string>& src_ip,
-                                          const std::optional<std::string>& src_port,
-                                          const std::optional<std::string>& dest_ip,
-                                          const std::optional<std::string>& dest_port,
-                                          const std::optional<std::string>& proto) {
+Json::Value getEventsByParameters(const std::string& type, const std::string& offset,
+                                  const std::string& limit, const EventMatch& match) {
   RedisReplyPtr reply =
       runWithLock("LRANGE %s %s %s", type.c_str(), offset.c_str(), limit.c_str());
   if (!reply) {
@@ -45,17 +50,13 @@ Json::Value Events::getEventsByParameters(const std::string& type, const std::st
       throw EventsException("Events: JSON parsing error: " + elements.error());
     }
     item.fill(elements.event());
-    if (passes(src_ip, item.src_ip) && passes(src_port, item.src_port) &&
-        passes(dest_ip, item.dest_ip) && passes(dest_port, item.dest_port) &&
-        passes(proto, item.proto)) {
-      events.append(std::move(elements.event()));
-    }
+    if (matches(match, item)) events.append(std::move(elements.event()));
   }
   return events;
 }
 
-Json::Value Events::getEventsByTime(const std::string& type, const std::string& offset,
-                                    const std::string& limit, int hours) {
+Json::Value getEventsByTime(const std::string& type, const std::string& offset,
+                            const std::string& limit, int hours) {
   const int64_t now = static_cast<int64_t>(time(nullptr));
   const int64_t start = now - static_cast<int64_t>(hours) * 3600;
 
@@ -85,7 +86,7 @@ Json::Value Events::getEventsByTime(const std::string& type, const std::string& 
   return events;
 }
 
-std::optional<time_t> Events::parseTimestamp(const std::string& text) {
+std::optional<time_t> parseTimestamp(const std::string& text) {
   std::tm calendar{};
   if (strptime(text.c_str(), "%Y-%m-%dT%H:%M:%S", &calendar) == nullptr) return std::nullopt;
   // Suricata writes the host's local time; let the zone rules say whether
@@ -93,3 +94,5 @@ std::optional<time_t> Events::parseTimestamp(const std::string& text) {
   calendar.tm_isdst = -1;
   return mktime(&calendar);
 }
+
+}  // namespace events

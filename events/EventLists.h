@@ -1,0 +1,43 @@
+// Event list queries: pages, counts, single events, flow search and deletion,
+// read straight from the Redis lists (one list per event type, one eve JSON
+// text per element) through RedisWrapper, under the daemon's lock.
+#ifndef EVENTS_EVENTLISTS_H_
+#define EVENTS_EVENTLISTS_H_
+
+#include <cstdint>
+#include <string>
+
+#include <json/value.h>
+
+#include "events/EventsException.h"
+
+namespace events {
+
+// "LRANGE type offset limit" with both bounds as given (limit is the
+// inclusive stop index). Throws EventsException when the reply is missing or
+// not an array, or when any element is not JSON: never a partial result.
+Json::Value getEventsByType(const std::string& type, const std::string& offset,
+                            const std::string& limit);
+
+// "LLEN type": 0 for a missing list. Throws EventsException when the key
+// holds no list.
+int64_t getEventsCountByType(const std::string& type);
+
+// "LINDEX type id", id 0-based and negative from the tail. Throws
+// std::invalid_argument / std::out_of_range ("stoll") for an id that is not a
+// 64-bit number, EventsException "Events: Event not found" past the end.
+Json::Value getEventById(const std::string& type, const std::string& id);
+
+// Scans every list key for the first event whose "flow_id" text equals
+// `flow_id`; elements that are not JSON are logged and skipped. Returns JSON
+// null when nothing matches. Throws EventsException "Events: Redis command
+// error while retrieving keys" when "KEYS *" gives no list of keys.
+Json::Value searchEventByFlowId(const std::string& flow_id);
+
+// "DEL type": true when deleted. Throws EventsException
+// "Events: Key not found or not deleted" when there was no such key.
+bool deleteEvents(const std::string& type);
+
+}  // namespace events
+
+#endif  // EVENTS_EVENTLISTS_H_

@@ -1,0 +1,33 @@
+// The event-count histogram, the probe whether Suricata runs and the
+// modification date of the rules file.
+#ifndef STATS_STATSPROBES_H_
+#define STATS_STATSPROBES_H_
+
+#include <string>
+
+#include <json/value.h>
+
+#include "stats/StatsException.h"
+
+namespace stats {
+
+// One object {key: LLEN key} per event list, for the 16 lists "alert" ...
+// "stats" in a fixed order, each LLEN through RedisWrapper. Throws
+// StatsException "Stats: Redis command error" (no reply) or
+// "Stats: Invalid Redis response type for key '<key>'" (not an integer).
+Json::Value get_histogramm();
+
+// Whether a process named Suricata-Main runs ("pgrep Suricata-Main").
+bool isSuricataRunning();
+
+// Modification time of `path` as local "%Y-%m-%d %H:%M:%S", or
+// "File not found" when it cannot be stat'ed.
+std::string getLastModifiedDate(const std::string& path);
+
+// getLastModifiedDate of the file named by "application.settings.rules_file".
+// libconfig's exceptions pass through when the configuration cannot be read.
+std::string getRulesFileDate();
+
+}  // namespace stats
+
+#endif  // STATS_STATSPROBES_H_
