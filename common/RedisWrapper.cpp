@@ -2,8 +2,12 @@
 #include "common/RedisWrapper.h"
 
 #include <cerrno>
+#include <chrono>
 #include <ctime>
 #include <stdexcept>
+
+#include "common/Blocking.h"
+#include "common/Unavailable.h"
 
 namespace {
 
@@ -41,11 +45,19 @@ RedisReplyPtr RedisWrapper::executeWithLock(const Command& command) const {
 }
 
 void RedisWrapper::waitForUnlock(redisContext* context) const {
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::seconds(build_settings::kLockWaitSeconds);
   for (;;) {
     RedisReplyPtr reply(static_cast<redisReply*>(redisCommand(context, "GET %s", lockKey.c_str())));
     if (reply && reply->type == redis_type::kNil) return;
     // A lost connection never answers again: waiting on would hang the worker.
     if (!reply && context->err) throw connectionError(context);
+    blocking::checkAllowed();
+    if (std::chrono::steady_clock::now() >= deadline) {
+      throw Unavailable("The companion daemon holds " + lockKey + "; gave up waiting after " +
+                            std::to_string(build_settings::kLockWaitSeconds) + " s",
+                        build_settings::kLockWaitSeconds);
+    }
     sleepMilliseconds(retryDelayMs);
   }
 }

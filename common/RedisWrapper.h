@@ -62,6 +62,8 @@ struct RedisWrapper {
   // Blocks on `context` while the lock key exists (any value, even an empty
   // string, counts as held; only a nil reply counts as free). An error reply
   // is retried after the delay; a broken connection throws std::runtime_error.
+  // A held lock throws blocking::WouldBlock on a thread that may not wait,
+  // and Unavailable once build_settings::kLockWaitSeconds have passed.
   void waitForUnlock(redisContext* context) const;
 };
 

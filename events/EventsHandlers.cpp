@@ -21,6 +21,9 @@ using Pistache::Rest::Request;
 namespace {
 
 constexpr http::Cors kCors = http::Cors::kOriginOnly;
+// Pages and counts run on the HTTP thread; the whole-list scans on the scan pool.
+constexpr http::Frame kPage{kCors};
+constexpr http::Frame kScan{kCors, http::Work::kScan};
 
 // Page bounds of the list routes: "offset" (default "0") and "limit" (default
 // "100"), Redis LRANGE start and inclusive stop.
@@ -63,76 +66,74 @@ int timeshiftOf(const Request& request) {
 }  // namespace
 
 void Events::HandlegetEventsByType(const Request& request, ResponseWriter response) {
-  http::serve(kCors, request, response, [](const Request& r) {
+  http::serve(kPage, request, response, [](const Request& r) {
     return http::json(events::getEventsByType(typeOf(r), offsetOf(r), limitOf(r)));
   });
 }
 
 void Events::HandlegetEventsCountByType(const Request& request, ResponseWriter response) {
-  http::serve(kCors, request, response, [](const Request& r) {
+  http::serve(kPage, request, response, [](const Request& r) {
     return http::text(std::to_string(events::getEventsCountByType(typeOf(r))));
   });
 }
 
 void Events::HandlegetEventById(const Request& request, ResponseWriter response) {
-  http::serve(kCors, request, response, [](const Request& r) {
+  http::serve(kPage, request, response, [](const Request& r) {
     return http::json(events::getEventById(typeOf(r), http::pathParam(r, ":event_id")));
   });
 }
 
 void Events::HandlesearchEventByFlowId(const Request& request, ResponseWriter response) {
-  http::serve(kCors, request, response, [](const Request& r) {
+  http::serve(kScan, request, response, [](const Request& r) {
     return http::json(events::searchEventByFlowId(http::pathParam(r, ":flow_id")));
   });
 }
 
 void Events::HandledeleteEvents(const Request& request, ResponseWriter response) {
-  http::serve(kCors, request, response, [](const Request& r) {
+  http::serve(kPage, request, response, [](const Request& r) {
     events::deleteEvents(typeOf(r));
     return http::Reply{Code::Ok, "Events deleted successfuly", MIME(Text, Html)};
   });
 }
 
 void Events::HandlegetEventsByParameters(const Request& request, ResponseWriter response) {
-  http::serve(kCors, request, response, [](const Request& r) {
+  http::serve(kPage, request, response, [](const Request& r) {
     return http::json(
         events::getEventsByParameters(typeOf(r), offsetOf(r), limitOf(r), matchOf(r)));
   });
 }
 
 void Events::getEventsByTimeshift(const Request& request, ResponseWriter response) {
-  http::serve(
-      kCors, request, response,
-      [](const Request& r) {
-        const std::string type = typeOf(r);
-        const int hours = timeshiftOf(r);
-        return http::json(events::getEventsByTime(type, offsetOf(r), limitOf(r), hours));
-      },
-      &timeWindowError);
+  http::serve({kCors, http::Work::kCheap, &timeWindowError}, request, response,
+              [](const Request& r) {
+                const std::string type = typeOf(r);
+                const int hours = timeshiftOf(r);
+                return http::json(events::getEventsByTime(type, offsetOf(r), limitOf(r), hours));
+              });
 }
 
 void Events::handleFastLogRequest(const Request& request, ResponseWriter response) {
-  http::serve(kCors, request, response,
+  http::serve(kPage, request, response,
               [](const Request&) { return http::text(events::readFastLog()); });
 }
 
 void Events::HandlegetAlertsShortEvents(const Request& request, ResponseWriter response) {
-  http::serve(kCors, request, response, [](const Request& r) {
+  http::serve(kPage, request, response, [](const Request& r) {
     return http::json(events::getAlertsShortEvents(limitOf(r)));
   });
 }
 
 void Events::HandlegetAlertsSignatures(const Request& request, ResponseWriter response) {
-  http::serve(kCors, request, response,
+  http::serve(kScan, request, response,
               [](const Request& r) { return http::json(events::getAlertsSignatures(limitOf(r))); });
 }
 
 void Events::HandlegetAlertsByHours(const Request& request, ResponseWriter response) {
-  http::serve(kCors, request, response,
+  http::serve(kScan, request, response,
               [](const Request&) { return http::json(events::getHourlyAlertCountLast24h()); });
 }
 
 void Events::HandlegetAnomaliesByHours(const Request& request, ResponseWriter response) {
-  http::serve(kCors, request, response,
+  http::serve(kScan, request, response,
               [](const Request&) { return http::json(events::getHourlyAnomalyCountLast24h()); });
 }

@@ -1,28 +1,134 @@
-// The handler frame.
+// The handler frame and the pools it runs slow bodies on.
 #include "http/Frame.h"
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <utility>
+
+#include "common/BuildSettings.h"
+#include "common/Blocking.h"
+#include "common/Log.h"
+#include "common/Unavailable.h"
+#include "http/WorkPool.h"
 
 namespace http {
 
 namespace {
+
+std::atomic<size_t> g_inFlight{0};
+std::atomic<bool> g_refusing{false};
+
+// Seconds a client is asked to wait before trying a refused request again.
+constexpr int kRetryAfterBusySeconds = 5;
+
+// The pools live as long as the process; they are never destroyed, so that a
+// job still running when the process exits cannot hold up its exit.
+WorkPool& scanPool() {
+  static WorkPool* pool = new WorkPool(
+      "scan", static_cast<int>(std::max(1u, std::thread::hardware_concurrency())),
+      build_settings::kScanQueue, 5);
+  return *pool;
+}
+
+WorkPool& slowPool() {
+  static WorkPool* pool =
+      new WorkPool("slow", build_settings::kSlowThreads, build_settings::kSlowQueue);
+  return *pool;
+}
 
 Reply replyOf(const Pistache::Rest::Request& request, const Body& body, ErrorReply onError) {
   try {
     return body(request);
   } catch (const Refusal& refusal) {
     return text(refusal.what(), refusal.code());
+  } catch (const Unavailable& e) {
+    return unavailable(e.what(), e.retryAfterSeconds());
   } catch (const std::exception& e) {
     return onError(e);
   }
+}
+
+// Sends `reply` and counts the request as done. A client that has gone
+// makes the send fail; that ends the request too.
+void finish(Pistache::Http::ResponseWriter& response, const Reply& reply) {
+  try {
+    send(response, reply);
+  } catch (const std::exception& e) {
+    logging::alert("Reply could not be sent: %s", e.what());
+  }
+  --g_inFlight;
+}
+
+// One request handed to a pool: everything it needs, owned.
+struct Job {
+  Frame frame;
+  Pistache::Rest::Request request;
+  Pistache::Http::ResponseWriter response;
+  Body body;
+};
+
+void dispatch(WorkPool& pool, const std::shared_ptr<Job>& job);
+
+void run(const std::shared_ptr<Job>& job, bool mayWait) {
+  std::optional<blocking::Forbidden> forbidden;
+  if (!mayWait) forbidden.emplace();
+  std::optional<Reply> reply;
+  try {
+    reply = replyOf(job->request, job->body, job->frame.onError);
+  } catch (const blocking::WouldBlock&) {
+    return dispatch(slowPool(), job);
+  }
+  finish(job->response, *reply);
+}
+
+void dispatch(WorkPool& pool, const std::shared_ptr<Job>& job) {
+  const bool mayWait = &pool == &slowPool();
+  std::function<void()> task = [job, mayWait] { run(job, mayWait); };
+  if (!pool.trySubmit(task)) {
+    finish(job->response, unavailable("The server is busy: too many requests wait for the " +
+                                          pool.name() + " pool; try again shortly",
+                                      kRetryAfterBusySeconds));
+  }
+}
+
+std::shared_ptr<Job> jobOf(const Frame& frame, const Pistache::Rest::Request& request,
+                           Pistache::Http::ResponseWriter& response, const Body& body) {
+  return std::make_shared<Job>(Job{frame, request, std::move(response), body});
 }
 
 }  // namespace
 
 Reply errorText(const std::exception& error) { return http::error(error.what()); }
 
-void serve(Cors cors, const Pistache::Rest::Request& request,
-           Pistache::Http::ResponseWriter& response, const Body& body, ErrorReply onError) {
-  addCorsHeaders(cors, response);
-  send(response, replyOf(request, body, onError));
+void serve(const Frame& frame, const Pistache::Rest::Request& request,
+           Pistache::Http::ResponseWriter& response, const Body& body) {
+  addCorsHeaders(frame.cors, response);
+  ++g_inFlight;
+  if (g_refusing) {
+    return finish(response, unavailable("The server is stopping", kRetryAfterBusySeconds));
+  }
+  switch (frame.work) {
+    case Work::kScan:
+      return dispatch(scanPool(), jobOf(frame, request, response, body));
+    case Work::kSlow:
+      return dispatch(slowPool(), jobOf(frame, request, response, body));
+    case Work::kCheap:
+      break;
+  }
+  std::optional<Reply> reply;
+  try {
+    const blocking::Forbidden forbidden;
+    reply = replyOf(request, body, frame.onError);
+  } catch (const blocking::WouldBlock&) {
+    return dispatch(slowPool(), jobOf(frame, request, response, body));
+  }
+  finish(response, *reply);
 }
+
+size_t requestsInFlight() { return g_inFlight; }
+
+void refuseNewRequests() { g_refusing = true; }
 
 }  // namespace http

@@ -1,15 +1,17 @@
 // The one frame of every handler: the class's cross-origin headers first,
-// then the handler's body, whatever it throws mapped to the reply its route's
-// contract gives, and one reply sent. A handler reads like its route:
+// then the handler's body, run where its kind of work belongs, whatever it
+// throws mapped to the reply its route's contract gives, and one reply sent.
+// A handler reads like its route:
 //
 //   void Events::HandlegetEventsCountByType(const Request& request, ResponseWriter response) {
-//     http::serve(http::Cors::kOriginOnly, request, response, [](const Request& r) {
-//       return http::text(std::to_string(getEventsCountByType(http::pathParam(r, ":event_type"))));
+//     http::serve({http::Cors::kOriginOnly}, request, response, [](const Request& r) {
+//       return http::text(std::to_string(events::getEventsCountByType(typeOf(r))));
 //     });
 //   }
 #ifndef HTTP_FRAME_H_
 #define HTTP_FRAME_H_
 
+#include <cstddef>
 #include <exception>
 #include <functional>
 #include <stdexcept>
@@ -42,16 +44,45 @@ using ErrorReply = Reply (*)(const std::exception& error);
 // 500 with the error's text and no content type: the mapping of most routes.
 Reply errorText(const std::exception& error);
 
+// Where a body runs. The HTTP threads only parse requests, run cheap bodies
+// and send replies, so that one slow request never holds up the others.
+enum class Work {
+  // On the HTTP thread: pages, counts, rule queries, the histogram. A body
+  // that finds it would wait (a held lock) moves to the slow pool.
+  kCheap,
+  // A whole-list scan: on a pool of as many threads as cores, at a lower
+  // scheduling priority than the HTTP threads.
+  kScan,
+  // Waits on an outside command, a download or a lock: on the slow pool.
+  kSlow,
+};
+
+// How the frame treats one handler's requests.
+struct Frame {
+  Cors cors;
+  Work work = Work::kCheap;
+  ErrorReply onError = &errorText;
+};
+
 // A handler's work: reads the request, calls its data operations, and returns
-// the reply. It gets the request as an argument and keeps no reference to it.
+// the reply. It gets the request as an argument (a copy, when it runs on a
+// pool) and keeps no reference to it.
 using Body = std::function<Reply(const Pistache::Rest::Request& request)>;
 
-// Adds the headers of `cors`, runs `body`, and sends its reply; a Refusal
-// becomes its own reply and any other exception goes through `onError`.
-// Nothing escapes.
-void serve(Cors cors, const Pistache::Rest::Request& request,
-           Pistache::Http::ResponseWriter& response, const Body& body,
-           ErrorReply onError = &errorText);
+// Adds the headers of `frame.cors`, runs `body` where `frame.work` says, and
+// sends its reply; a Refusal becomes its own reply, an Unavailable 503 with
+// Retry-After, and any other exception goes through `frame.onError`. A pool
+// whose queue is full answers 503 with Retry-After at once, and nothing of
+// the request runs. Nothing escapes.
+void serve(const Frame& frame, const Pistache::Rest::Request& request,
+           Pistache::Http::ResponseWriter& response, const Body& body);
+
+// ---- The server's stop ------------------------------------------------------
+
+// Requests between their arrival in serve and their reply being sent.
+size_t requestsInFlight();
+// From now on every new request is answered 503 "The server is stopping".
+void refuseNewRequests();
 
 }  // namespace http
 

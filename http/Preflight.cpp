@@ -5,6 +5,6 @@
 
 void handlePreflightRequest(const Pistache::Rest::Request& request,
                             Pistache::Http::ResponseWriter response) {
-  http::serve(http::Cors::kRules, request, response,
+  http::serve({http::Cors::kRules}, request, response,
               [](const Pistache::Rest::Request&) { return http::text(""); });
 }

@@ -23,7 +23,16 @@ Reply error(std::string body) {
   return text(std::move(body), Pistache::Http::Code::Internal_Server_Error);
 }
 
+Reply unavailable(std::string reason, int retryAfterSeconds) {
+  Reply reply = text(std::move(reason), Pistache::Http::Code::Service_Unavailable);
+  reply.headers.emplace_back("Retry-After", std::to_string(retryAfterSeconds));
+  return reply;
+}
+
 void send(Pistache::Http::ResponseWriter& response, const Reply& reply) {
+  for (const auto& [name, value] : reply.headers) {
+    response.headers().addRaw(Pistache::Http::Header::Raw(name, value));
+  }
   if (reply.contentType) {
     response.send(reply.code, reply.body, *reply.contentType);
   } else {

@@ -5,6 +5,8 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <json/value.h>
 #include <pistache/http.h>
@@ -16,6 +18,8 @@ struct Reply {
   std::string body;
   // Sent as Content-Type; none means the reply carries no such header.
   std::optional<Pistache::Http::Mime::MediaType> contentType;
+  // Further headers, name and value (Retry-After on a 503, say).
+  std::vector<std::pair<std::string, std::string>> headers;
 };
 
 // 200 with `value` written with the JSON library's default stream-writer
@@ -28,6 +32,8 @@ Reply styledJson(const Json::Value& value);
 Reply text(std::string body, Pistache::Http::Code code = Pistache::Http::Code::Ok);
 // 500 with `body` as plain text and no content type: most routes' error reply.
 Reply error(std::string body);
+// 503 with `reason` as plain text and Retry-After `retryAfterSeconds`.
+Reply unavailable(std::string reason, int retryAfterSeconds);
 
 // Sends `reply` on `response`, after whatever headers were added to it.
 void send(Pistache::Http::ResponseWriter& response, const Reply& reply);

@@ -16,12 +16,13 @@ constexpr http::Cors kCors = http::Cors::kOriginOnly;
 
 }  // namespace
 
+// The map may wait on reverse lookups of its neighbours' names.
 void Net::HandlegetNetworkMap(const Request& request, ResponseWriter response) {
-  http::serve(kCors, request, response,
+  http::serve({kCors, http::Work::kSlow}, request, response,
               [](const Request&) { return http::text(net::getNetworkMap()); });
 }
 
 void Net::HandlegetHistoricalNetworkMap(const Request& request, ResponseWriter response) {
-  http::serve(kCors, request, response,
+  http::serve({kCors, http::Work::kScan}, request, response,
               [](const Request&) { return http::text(net::getHistoricalNetworkMap()); });
 }

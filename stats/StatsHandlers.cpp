@@ -25,11 +25,12 @@ http::Reply statsError(const std::exception& error) {
   return http::error(error.what());
 }
 
-// Answers the JSON value that `compute` returns.
-void serveStyledJson(const Request& request, ResponseWriter& response, Json::Value (*compute)()) {
-  http::serve(
-      kCors, request, response, [compute](const Request&) { return http::styledJson(compute()); },
-      &statsError);
+// Answers the JSON value that `compute` returns; the charts and the snapshot
+// scan whole lists, the histogram only counts them.
+void serveStyledJson(const Request& request, ResponseWriter& response, Json::Value (*compute)(),
+                     http::Work work = http::Work::kScan) {
+  http::serve({kCors, work, &statsError}, request, response,
+              [compute](const Request&) { return http::styledJson(compute()); });
 }
 
 }  // namespace
@@ -60,18 +61,20 @@ void Stats::handlegetStatsPM(const Request& request, ResponseWriter response) {
 }
 
 void Stats::handlegetHistogramm(const Request& request, ResponseWriter response) {
-  serveStyledJson(request, response, [] { return stats::get_histogramm(); });
+  serveStyledJson(
+      request, response, [] { return stats::get_histogramm(); }, http::Work::kCheap);
 }
 
+// The probe runs pgrep.
 void Stats::handleCheckSuricataStatus(const Request& request, ResponseWriter response) {
-  http::serve(kCors, request, response, [](const Request&) {
+  http::serve({kCors, http::Work::kSlow}, request, response, [](const Request&) {
     return http::text(stats::isSuricataRunning() ? "Suricata is running\n"
                                                  : "Suricata is not running\n");
   });
 }
 
 void Stats::handleGetFileDate(const Request& request, ResponseWriter response) {
-  http::serve(kCors, request, response, [](const Request&) {
+  http::serve({kCors}, request, response, [](const Request&) {
     return http::text(stats::getRulesFileDate());
   });
 }

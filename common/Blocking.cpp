@@ -1,0 +1,22 @@
+// The per-thread permission to wait.
+#include "common/Blocking.h"
+
+namespace blocking {
+
+namespace {
+
+thread_local bool t_forbidden = false;
+
+}  // namespace
+
+bool allowed() { return !t_forbidden; }
+
+Forbidden::Forbidden() : previous_(t_forbidden) { t_forbidden = true; }
+
+Forbidden::~Forbidden() { t_forbidden = previous_; }
+
+void checkAllowed() {
+  if (t_forbidden) throw WouldBlock{};
+}
+
+}  // namespace blocking
