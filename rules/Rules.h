@@ -108,7 +108,9 @@ class Rules {
   // POST "/rules/additional/update/", boolean members "universal",
   // "fakenews", "porno", "gambling", "social" (missing means false): 200
   // "Rules successfully updated", 500 "Error updating rules", 400
-  // "Invalid JSON", 500 with the JSON library's text for a flag of the wrong type.
+  // "Invalid JSON" for a body that is not exactly one JSON object (nothing
+  // after it, no byte-order mark before it), 500 with the JSON library's text
+  // for a flag of the wrong type.
   static void handleUpdateAdditionalRulesFile(const Pistache::Rest::Request& request,
                                               Pistache::Http::ResponseWriter response);
 

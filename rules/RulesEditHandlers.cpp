@@ -7,6 +7,7 @@
 #include <json/reader.h>
 
 #include "common/Configuration.h"
+#include "common/JsonText.h"
 #include "events/EventJson.h"
 #include "rules/RuleFunctions.h"
 #include "rules/RuleReplies.h"
@@ -196,10 +197,12 @@ void Rules::handleGetAdditionalRulesStatus(const Request&, ResponseWriter respon
 void Rules::handleUpdateAdditionalRulesFile(const Request& request, ResponseWriter response) {
   addCORSHeaders(response);
   try {
-    Json::Value body;
-    if (!parseBodyOrReply(request, response, body)) return;
-    const Json::Value& flags = body;  // a missing member reads as null, so false
-    RuleUpdateData data;
+    // Any other document would read as "every category off".
+    Json::Value flags;
+    if (!json_text::parseWhole(request.body(), flags) || !flags.isObject()) {
+      return reply::sendText(response, Code::Bad_Request, kInvalidJson);
+    }
+    RuleUpdateData data;  // a missing member reads as null, so false
     data.universal = flags["universal"].asBool();
     data.fakenews = flags["fakenews"].asBool();
     data.porno = flags["porno"].asBool();

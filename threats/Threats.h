@@ -74,7 +74,9 @@ class Threats {
   static void handlegetThreatsRuleFilesStatus(const Pistache::Rest::Request& request,
                                               Pistache::Http::ResponseWriter response);
   // POST "/ioc/rules/modify/", body {"ioc_domain.rules": bool, ...}: 400
-  // "Invalid JSON"; 200 "Suricata config modyfied."; 500 with the failure's text.
+  // "Invalid JSON" for a body that is not exactly one JSON object (nothing
+  // after it, no byte-order mark before it); 200 "Suricata config
+  // modyfied."; 500 with the failure's text.
   static void handlemodifyRuleFilesStatus(const Pistache::Rest::Request& request,
                                           Pistache::Http::ResponseWriter response);
 

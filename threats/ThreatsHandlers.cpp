@@ -9,6 +9,7 @@
 #include <future>
 #include <limits>
 
+#include "common/JsonText.h"
 #include "server/Cors.h"
 #include "server/Reply.h"
 #include "threats/ThreatsSupport.h"
@@ -223,9 +224,9 @@ void Threats::handlegetThreatsRuleFilesStatus(const Request&, ResponseWriter res
 void Threats::handlemodifyRuleFilesStatus(const Request& request, ResponseWriter response) {
   addCORSHeaders(response);
   try {
+    // Any other document would read as "every file off".
     Json::Value body;
-    std::string error;
-    if (!threats_support::parseJson(request.body(), body, error)) {
+    if (!json_text::parseWhole(request.body(), body) || !body.isObject()) {
       reply::sendText(response, Code::Bad_Request, "Invalid JSON");
       return;
     }
