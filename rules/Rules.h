@@ -107,7 +107,9 @@ class Rules {
                                              Pistache::Http::ResponseWriter response);
   // POST "/rules/additional/update/", boolean members "universal",
   // "fakenews", "porno", "gambling", "social" (missing means false): 200
-  // "Rules successfully updated", 500 "Error updating rules", 400
+  // "Rules successfully updated", 500 "Error updating rules" when the
+  // configuration or the file cannot be read, 500 with the write failure's
+  // text (naming the file) when it cannot be replaced, 400
   // "Invalid JSON" for a body that is not exactly one JSON object (nothing
   // after it, no byte-order mark before it), 500 with the JSON library's text
   // for a flag of the wrong type.
@@ -237,7 +239,9 @@ class Rules {
   // also for a missing file), or "Unable to read rule file" on any error.
   static std::string getAdditionalRuleStatus();
   // Switches the category lines to the wanted state and rewrites the file
-  // (created when missing). False on any error, the file then unchanged.
+  // (created when missing). False when the configuration or the file cannot
+  // be read; std::runtime_error naming the file when it cannot be replaced.
+  // The file is unchanged on every failure.
   static bool updateAdditionalRulesFile(const RuleUpdateData& data);
   // Pure parts of the two above.
   static Json::Value additionalRuleStatusOf(const std::string& text);
