@@ -111,6 +111,8 @@ void replaceFileAtomically(const std::string& path, const std::string& content) 
       if (errno == EINTR) continue;
       fail("Cannot write", target, errno);
     }
+    // A write that takes nothing and reports no error would repeat forever.
+    if (written == 0) fail("Cannot write", target, ENOSPC);
     data += written;
     left -= static_cast<size_t>(written);
   }

@@ -1,6 +1,8 @@
 // Parsing of one rule line and its JSON form.
 #include "rules/RuleItem.h"
 
+#include <stdexcept>
+
 #include "rules/RuleFunctions.h"
 
 namespace {
@@ -28,6 +30,15 @@ RuleItem RuleItem::parse(const std::string& line) {
   item.rev = toNumber(revisionOf(general));
   item.msg = messageOf(messageTokens(line));
   return item;
+}
+
+bool RuleItem::readable(const std::string& line) {
+  try {
+    parse(line);
+    return true;
+  } catch (const std::logic_error&) {  // std::invalid_argument or std::out_of_range
+    return false;
+  }
 }
 
 Json::Value RuleItem::toJson() const {

@@ -22,6 +22,9 @@ struct RuleItem {
   // ("stoi") when the line has no numeric sid or rev (so also for an empty
   // line) and std::out_of_range ("stoi") when either exceeds 2147483647.
   static RuleItem parse(const std::string& line);
+  // True when parse() accepts `line`: it has a numeric sid and rev, each at
+  // most 2147483647. Lines the edits write must pass, or every listing fails.
+  static bool readable(const std::string& line);
 
   // The rule object: "action", "classtype", "content", "enabled", "msg",
   // "protocol", "rev", "sid".

@@ -66,17 +66,20 @@ class Rules {
   // ---- Editing handlers (POST, JSON body) -------------------------------------
   // A body that is not JSON is 400 "Invalid JSON"; a missing or blank rule
   // text is 400 "Missing rule content", and a text to be written into the
-  // file (added, or the new text of an update) that holds a newline is 400
-  // "Rule content must be a single line" (for add, as the validation object);
-  // neither changes anything. Success and not-found replies are below.
+  // file (added, or either text of an update) that holds a line feed or a
+  // carriage return is 400 "Rule content must be a single line" (for add, as
+  // the validation object); neither changes anything. Success and not-found
+  // replies are below.
 
   // "/rules/toggle/", {"content"}: 200 "Rule status toggled successfully",
   // also when nothing matched; errors as for the queries.
   static void toggle_rule(const Pistache::Rest::Request& request,
                           Pistache::Http::ResponseWriter response);
   // "/rules/add/", {"content"}: 200 "Rule added successfully"; 400 with the
-  // validation object when the test run rejects it; 409 "SID already in use"
-  // or "Rule already exists"; 500 with the error's text.
+  // validation object when the text has no sid and rev that RuleItem::parse
+  // reads ("Rule must have a numeric sid and rev", checked before the test
+  // run) or when the test run rejects it; 409 "SID already in use" or
+  // "Rule already exists"; 500 with the error's text.
   static void add_rule(const Pistache::Rest::Request& request,
                        Pistache::Http::ResponseWriter response);
   // "/rules/validate/" and "/validate_rule_endpoint", {"content"}: the
@@ -89,8 +92,11 @@ class Rules {
   static void handleDeleteRuleRequest(const Pistache::Rest::Request& request,
                                       Pistache::Http::ResponseWriter response);
   // "/rules/update/", {"rule": {"content"}, "new_rule": {"content"}}: 200
-  // "Rule updated successfully" or 404 "Old rule not found"; 500 with the
-  // error's text.
+  // "Rule updated successfully" or 404 "Old rule not found"; 400 "Rule must
+  // have a numeric sid and rev" when the updated line would have none that
+  // RuleItem::parse reads; 409 "SID already in use" when the updated line
+  // takes a sid that another line carries. No test run. 500 with the error's
+  // text.
   static void handleUpdateRuleRequest(const Pistache::Rest::Request& request,
                                       Pistache::Http::ResponseWriter response);
 
@@ -101,8 +107,12 @@ class Rules {
                                              Pistache::Http::ResponseWriter response);
   // POST "/rules/additional/update/", boolean members "universal",
   // "fakenews", "porno", "gambling", "social" (missing means false): 200
-  // "Rules successfully updated", 500 "Error updating rules", 400
-  // "Invalid JSON", 500 with the JSON library's text for a flag of the wrong type.
+  // "Rules successfully updated", 500 "Error updating rules" when the
+  // configuration or the file cannot be read, 500 with the write failure's
+  // text (naming the file) when it cannot be replaced, 400
+  // "Invalid JSON" for a body that is not exactly one JSON object (nothing
+  // after it, no byte-order mark before it), 500 with the JSON library's text
+  // for a flag of the wrong type.
   static void handleUpdateAdditionalRulesFile(const Pistache::Rest::Request& request,
                                               Pistache::Http::ResponseWriter response);
 
@@ -187,10 +197,15 @@ class Rules {
   // leading white space. False when none matched (or the file cannot be read).
   static bool deleteRule(const std::string& rulesFile, const std::string& rule);
 
+  enum class UpdateResult { kUpdated, kNotFound, kUnreadable, kSidInUse };
   // Replaces the first occurrence of `oldRule` anywhere in the file by
-  // `newRule`. False when there is none (or the file cannot be read).
-  static bool updateRule(const std::string& rulesFile, const std::string& oldRule,
-                         const std::string& newRule);
+  // `newRule`; both must be single lines. kNotFound when there is none (or
+  // the file cannot be read). The file is left as it was when the line that
+  // would result has no sid and rev that RuleItem::parse reads (kUnreadable),
+  // or when it takes a sid text that another line carries (kSidInUse; keeping
+  // the line's own sid is no conflict).
+  static UpdateResult updateRule(const std::string& rulesFile, const std::string& oldRule,
+                                 const std::string& newRule);
 
   // Checks `rule` with Suricata's test mode ("suricata -T -c <suricata_conf>
   // -S <tmp_rule_file>") after writing it to the scratch file
@@ -224,7 +239,9 @@ class Rules {
   // also for a missing file), or "Unable to read rule file" on any error.
   static std::string getAdditionalRuleStatus();
   // Switches the category lines to the wanted state and rewrites the file
-  // (created when missing). False on any error, the file then unchanged.
+  // (created when missing). False when the configuration or the file cannot
+  // be read; std::runtime_error naming the file when it cannot be replaced.
+  // The file is unchanged on every failure.
   static bool updateAdditionalRulesFile(const RuleUpdateData& data);
   // Pure parts of the two above.
   static Json::Value additionalRuleStatusOf(const std::string& text);

@@ -81,14 +81,23 @@ std::string Rules::getAdditionalRuleStatus() {
 }
 
 bool Rules::updateAdditionalRulesFile(const RuleUpdateData& data) {
-  try {
-    const std::string path = config::readString(config::kAdditionalRules);
-    const auto lock = rule_files::lockForEdit(path);
-    const std::string text = rule_files::readExistingOrEmpty(path);
-    replaceFileAtomically(path, categoriesApplied(text, data));
-    return true;
-  } catch (const std::exception& e) {
+  const auto failed = [](const std::exception& e) {
     logging::alert("Error updating the additional rules: %s", e.what());
     return false;
+  };
+  std::string path;
+  try {
+    path = config::readString(config::kAdditionalRules);
+  } catch (const std::exception& e) {
+    return failed(e);
   }
+  const auto lock = rule_files::lockForEdit(path);
+  std::string text;
+  try {
+    text = rule_files::readExistingOrEmpty(path);
+  } catch (const std::exception& e) {
+    return failed(e);
+  }
+  replaceFileAtomically(path, categoriesApplied(text, data));
+  return true;
 }

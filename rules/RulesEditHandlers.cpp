@@ -8,6 +8,7 @@
 
 #include "common/Configuration.h"
 #include "common/EventJson.h"
+#include "common/JsonText.h"
 #include "http/ReplyCompat.h"
 #include "rules/RuleFunctions.h"
 #include "rules/RuleReplies.h"
@@ -21,6 +22,8 @@ namespace {
 constexpr char kInvalidJson[] = "Invalid JSON";
 constexpr char kMissingRule[] = "Missing rule content";
 constexpr char kMultiLineRule[] = "Rule content must be a single line";
+constexpr char kUnreadableRule[] = "Rule must have a numeric sid and rev";
+constexpr char kSidInUse[] = "SID already in use";
 
 // Parses a request body; false when it is not JSON (nesting too deep for the
 // reader included).
@@ -53,12 +56,13 @@ bool namesNoRule(const std::string& rule) {
   return RuleFunctions::removeComment(rule).empty();
 }
 
-// Why a rule text cannot be written into the rules file, or nullptr. A text
-// holding a newline would add lines of its own: a blank one fails every
-// listing, and no edit can name a blank line to remove it again.
-const char* refusalOfNewRule(const std::string& rule) {
+// Why a rule text cannot name or become a line of the rules file, or
+// nullptr. A text holding a line break would add lines of its own (a blank
+// one fails every listing, and no edit can name it to remove it again) or,
+// as the old text of an update, merge two lines into one.
+const char* refusalOfRuleText(const std::string& rule) {
   if (namesNoRule(rule)) return kMissingRule;
-  if (rule.find('\n') != std::string::npos) return kMultiLineRule;
+  if (rule.find_first_of("\r\n") != std::string::npos) return kMultiLineRule;
   return nullptr;
 }
 
@@ -110,14 +114,14 @@ void Rules::add_rule(const Request& request, ResponseWriter response) {
     Json::Value body;
     if (!parseBodyOrReply(request, response, body)) return;
     const std::string rule = memberText(body, "content");
-    if (const char* refusal = refusalOfNewRule(rule)) {
-      return sendValidation(response, Code::Bad_Request, false, refusal);
-    }
+    const char* refusal = refusalOfRuleText(rule);
+    if (!refusal && !RuleItem::readable(rule)) refusal = kUnreadableRule;
+    if (refusal) return sendValidation(response, Code::Bad_Request, false, refusal);
     const auto [valid, message] = validate_rule(rule);
     if (!valid) return sendValidation(response, Code::Bad_Request, false, message);
     switch (addRule(config::readString(config::kRulesFile), rule)) {
       case AddResult::kSidInUse:
-        return reply::sendText(response, Code::Conflict, "SID already in use");
+        return reply::sendText(response, Code::Conflict, kSidInUse);
       case AddResult::kAlreadyExists:
         return reply::sendText(response, Code::Conflict, "Rule already exists");
       case AddResult::kAdded:
@@ -163,12 +167,19 @@ void Rules::handleUpdateRuleRequest(const Request& request, ResponseWriter respo
     if (!parseBodyOrReply(request, response, body)) return;
     const std::string oldRule = memberText(event_json::member(body, "rule"), "content");
     const std::string newRule = memberText(event_json::member(body, "new_rule"), "content");
-    if (namesNoRule(oldRule)) return reply::sendText(response, Code::Bad_Request, kMissingRule);
-    if (const char* refusal = refusalOfNewRule(newRule)) {
-      return reply::sendText(response, Code::Bad_Request, refusal);
+    const char* refusal = refusalOfRuleText(oldRule);
+    if (!refusal) refusal = refusalOfRuleText(newRule);
+    if (refusal) return reply::sendText(response, Code::Bad_Request, refusal);
+    switch (updateRule(config::readString(config::kRulesFile), oldRule, newRule)) {
+      case UpdateResult::kUpdated:
+        return reply::sendText(response, Code::Ok, "Rule updated successfully");
+      case UpdateResult::kNotFound:
+        return reply::sendText(response, Code::Not_Found, "Old rule not found");
+      case UpdateResult::kUnreadable:
+        return reply::sendText(response, Code::Bad_Request, kUnreadableRule);
+      case UpdateResult::kSidInUse:
+        return reply::sendText(response, Code::Conflict, kSidInUse);
     }
-    const bool found = updateRule(config::readString(config::kRulesFile), oldRule, newRule);
-    sendEditOutcome(response, found, "Rule updated successfully", "Old rule not found");
   } catch (const std::exception& e) {
     reply::sendError(response, e.what());
   }
@@ -186,10 +197,12 @@ void Rules::handleGetAdditionalRulesStatus(const Request&, ResponseWriter respon
 void Rules::handleUpdateAdditionalRulesFile(const Request& request, ResponseWriter response) {
   addCORSHeaders(response);
   try {
-    Json::Value body;
-    if (!parseBodyOrReply(request, response, body)) return;
-    const Json::Value& flags = body;  // a missing member reads as null, so false
-    RuleUpdateData data;
+    // Any other document would read as "every category off".
+    Json::Value flags;
+    if (!json_text::parseWhole(request.body(), flags) || !flags.isObject()) {
+      return reply::sendText(response, Code::Bad_Request, kInvalidJson);
+    }
+    RuleUpdateData data;  // a missing member reads as null, so false
     data.universal = flags["universal"].asBool();
     data.fakenews = flags["fakenews"].asBool();
     data.porno = flags["porno"].asBool();

@@ -20,6 +20,34 @@ bool startsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
+// The bounds [begin, end) of the line of `text` that holds position `at`.
+std::pair<size_t, size_t> lineAround(std::string_view text, size_t at) {
+  const size_t newline = at == 0 ? std::string_view::npos : text.rfind('\n', at - 1);
+  const size_t begin = newline == std::string_view::npos ? 0 : newline + 1;
+  const size_t end = text.find('\n', at);
+  return {begin, end == std::string_view::npos ? text.size() : end};
+}
+
+// The sid text of the line of `text` that holds position `at`.
+std::string sidOfLineAround(std::string_view text, size_t at) {
+  const auto [begin, end] = lineAround(text, at);
+  return std::string(RuleFunctions::sidOf(RuleFunctions::generalTokens(text.substr(begin, end - begin))));
+}
+
+// True when a line of `text` other than the one starting at `skip` carries
+// the sid text `sid`.
+bool otherLineHasSid(std::string_view text, size_t skip, std::string_view sid) {
+  bool found = false;
+  size_t begin = 0;
+  rule_files::forEachLine(text, [&](std::string_view line) {
+    if (begin != skip && RuleFunctions::sidOf(RuleFunctions::generalTokens(line)) == sid) {
+      found = true;
+    }
+    begin += line.size() + 1;
+  });
+  return found;
+}
+
 }  // namespace
 
 std::string Rules::toggleComment(const std::string& line) {
@@ -108,14 +136,23 @@ bool Rules::deleteRule(const std::string& rulesFile, const std::string& rule) {
   return true;
 }
 
-bool Rules::updateRule(const std::string& rulesFile, const std::string& oldRule,
-                       const std::string& newRule) {
+Rules::UpdateResult Rules::updateRule(const std::string& rulesFile, const std::string& oldRule,
+                                     const std::string& newRule) {
   const auto lock = rule_files::lockForEdit(rulesFile);
   std::optional<std::string> text = rule_files::readIfOpenable(rulesFile);
-  if (!text) return false;
+  if (!text) return UpdateResult::kNotFound;
   const size_t at = text->find(oldRule);
-  if (at == std::string::npos) return false;
+  if (at == std::string::npos) return UpdateResult::kNotFound;
+  const std::string oldSid = sidOfLineAround(*text, at);
   text->replace(at, oldRule.size(), newRule);
+
+  const auto [begin, end] = lineAround(*text, at);
+  const std::string line = text->substr(begin, end - begin);
+  if (!RuleItem::readable(line)) return UpdateResult::kUnreadable;
+  // A line that keeps its own sid takes none from another rule, even where
+  // the file already held copies of it.
+  const std::string sid = sidOfLineAround(line, 0);
+  if (sid != oldSid && otherLineHasSid(*text, begin, sid)) return UpdateResult::kSidInUse;
   replaceFileAtomically(rulesFile, *text);
-  return true;
+  return UpdateResult::kUpdated;
 }

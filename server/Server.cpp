@@ -1,7 +1,10 @@
 // The HTTP endpoint of the process.
 #include "server/Server.h"
 
+#include <memory>
+
 #include "server/Routes.h"
+#include "server/TargetGuard.h"
 
 Server::Server(Pistache::Address address) : endpoint_(address) {}
 
@@ -23,5 +26,5 @@ void Server::setupRoutes() {
                      .flags(Pistache::Tcp::Options::ReuseAddr)
                      .maxRequestSize(kMaxRequestBytes);
   endpoint_.init(options);
-  endpoint_.setHandler(router_.handler());
+  endpoint_.setHandler(std::make_shared<TargetGuard>(router_.handler()));
 }

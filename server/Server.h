@@ -20,7 +20,8 @@ class Server {
 
  private:
   // Registers the route table in order, then initialises the endpoint with two
-  // worker threads and installs the router as its handler.
+  // worker threads and installs the router, behind the target checks of
+  // TargetGuard, as its handler.
   void setupRoutes();
 
   Pistache::Http::Endpoint endpoint_;

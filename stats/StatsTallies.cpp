@@ -16,7 +16,8 @@ namespace {
 
 // Walks the first LLEN entries of the list `key` and calls `count` with the
 // string at <group>.<field> of every entry that has one. Entries that are not
-// JSON objects, or lack the member, count for nothing.
+// JSON objects (nesting past the reader's depth limit included), or lack the
+// member, count for nothing.
 // Callers: get_dns_statistic, get_dhcp_statistic.
 template <typename Count>
 void tallyByType(const char* who, const char* key, const char* group, const char* field,
@@ -33,11 +34,12 @@ void tallyByType(const char* who, const char* key, const char* group, const char
 
   const std::unique_ptr<Json::CharReader> reader = event_json::makeReader();
   Json::Value entry;
+  std::string error;
   const size_t walked = std::min(range->elements, static_cast<size_t>(std::max(*length, 0)));
   for (size_t i = 0; i < walked; ++i) {
     const redisReply* element = range->element[i];
     if (element->str == nullptr) continue;
-    if (!reader->parse(element->str, element->str + element->len, &entry, nullptr) ||
+    if (!event_json::parse(*reader, element->str, element->str + element->len, entry, error) ||
         !entry.isObject()) {
       continue;
     }

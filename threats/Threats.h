@@ -31,9 +31,14 @@ class Threats {
   static void handleDownloadRequest(const Pistache::Rest::Request& request,
                                     Pistache::Http::ResponseWriter response);
   // GET "/ioc/filter/:n_days": rebuilds the store on a thread of its own.
-  // 200 "Threats processed successfully"; 500 "Error processing data" when the
-  // rebuild failed, "Bad lexical cast" for a segment that is no number,
-  // "Internal server error" for any other failure. Plain text.
+  // `n_days` must be plain decimal digits of at most kMaxDays; the store is
+  // not touched otherwise. 200 "Threats processed successfully"; 400 "Invalid
+  // number of days" for a segment that is a number in another form (sign,
+  // hexadecimal, exponent, trailing characters, too large); 500 "Bad lexical
+  // cast" for a segment that does not begin with a number, "Error processing
+  // data" when the configuration or the feed fails, the write failure's text
+  // (naming the store) when the store cannot be replaced, "Internal server
+  // error" for any other failure. Plain text.
   static void getRecentThreats(const Pistache::Rest::Request& request,
                                Pistache::Http::ResponseWriter response);
 
@@ -69,7 +74,9 @@ class Threats {
   static void handlegetThreatsRuleFilesStatus(const Pistache::Rest::Request& request,
                                               Pistache::Http::ResponseWriter response);
   // POST "/ioc/rules/modify/", body {"ioc_domain.rules": bool, ...}: 400
-  // "Invalid JSON"; 200 "Suricata config modyfied."; 500 with the failure's text.
+  // "Invalid JSON" for a body that is not exactly one JSON object (nothing
+  // after it, no byte-order mark before it); 200 "Suricata config
+  // modyfied."; 500 with the failure's text.
   static void handlemodifyRuleFilesStatus(const Pistache::Rest::Request& request,
                                           Pistache::Http::ResponseWriter response);
 
@@ -102,8 +109,13 @@ class Threats {
   // feed file ("application.settings.ioc_full_file_name"): every data line
   // first seen within `n_days` days whose type is acted on, enabled, in feed
   // order; JSON null when none qualifies. Returns false (and logs) when the
-  // configuration, the feed file or the store fails.
+  // configuration or the feed file fails; throws ThreatsException with the
+  // failure's text, naming the store, when the store cannot be replaced (it
+  // then keeps its old content).
   static bool processThreats(int32_t n_days);
+
+  // Largest day count a rebuild accepts: a hundred years.
+  static constexpr int32_t kMaxDays = 36500;
 
   // True when `date` ("%Y-%m-%d %H:%M:%S" in UTC, double quotes ignored) lies
   // no more than 24 × n_days whole hours before now, or in the future. A text

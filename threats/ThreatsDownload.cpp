@@ -196,7 +196,7 @@ bool Threats::processThreats(int32_t n_days) {
     replaceFileAtomically(storePath, json_text::write(store));
   } catch (const std::runtime_error& e) {
     logging::alert("Cannot open output file: %s", e.what());
-    return false;
+    throw ThreatsException(e.what());
   }
   return true;
 }

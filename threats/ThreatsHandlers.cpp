@@ -2,12 +2,14 @@
 // the request, call the data operation, send one reply.
 #include "threats/Threats.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <future>
 #include <limits>
 
+#include "common/JsonText.h"
 #include "http/ReplyCompat.h"
 #include "threats/ThreatsSupport.h"
 
@@ -53,6 +55,33 @@ void sendPage(const Request& request, ResponseWriter& response, Find find) {
   } catch (const std::exception& e) {
     reply::sendError(response, e.what());
   }
+}
+
+// A day count refused with its 400 text.
+class BadDayCount : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The segment `n_days`: plain decimal digits up to Threats::kMaxDays. A
+// segment that does not begin with a number keeps the routing library's
+// conversion error ("Bad lexical cast"); any other text throws BadDayCount,
+// for the stream conversion alone would take "-1", "0x10" or "1e3" by their
+// leading characters and rebuild the store from them.
+int32_t dayCount(const Request& request) {
+  const std::string text = reply::pathParam(request, ":n_days");
+  if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) {
+        return c >= '0' && c <= '9';
+      })) {
+    request.param(":n_days").as<int32_t>();
+    throw BadDayCount("Invalid number of days");
+  }
+  int32_t days = 0;
+  for (const char c : text) {
+    days = days * 10 + (c - '0');
+    if (days > Threats::kMaxDays) throw BadDayCount("Invalid number of days");
+  }
+  return days;
 }
 
 // The switch's reply: a styled {"message", "status"} object, no content type.
@@ -103,7 +132,10 @@ void Threats::getRecentThreats(const Request& request, ResponseWriter response) 
   addCORSHeaders(response);
   int32_t n_days = 0;
   try {
-    n_days = request.param(":n_days").as<int32_t>();
+    n_days = dayCount(request);
+  } catch (const BadDayCount& e) {
+    reply::sendText(response, Code::Bad_Request, e.what());
+    return;
   } catch (const std::exception& e) {
     reply::sendError(response, e.what());  // "Bad lexical cast"
     return;
@@ -115,6 +147,8 @@ void Threats::getRecentThreats(const Request& request, ResponseWriter response) 
     } else {
       reply::sendError(response, "Error processing data");
     }
+  } catch (const ThreatsException& e) {
+    reply::sendError(response, e.what());  // the store could not be replaced
   } catch (const std::exception&) {
     reply::sendError(response, "Internal server error");
   }
@@ -189,9 +223,9 @@ void Threats::handlegetThreatsRuleFilesStatus(const Request&, ResponseWriter res
 void Threats::handlemodifyRuleFilesStatus(const Request& request, ResponseWriter response) {
   addCORSHeaders(response);
   try {
+    // Any other document would read as "every file off".
     Json::Value body;
-    std::string error;
-    if (!threats_support::parseJson(request.body(), body, error)) {
+    if (!json_text::parseWhole(request.body(), body) || !body.isObject()) {
       reply::sendText(response, Code::Bad_Request, "Invalid JSON");
       return;
     }

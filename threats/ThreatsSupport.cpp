@@ -42,7 +42,12 @@ std::vector<std::string> readSettings(std::initializer_list<const char*> keys,
 bool parseJson(const std::string& text, Json::Value& root, std::string& error) {
   static const Json::CharReaderBuilder kBuilder;
   const std::unique_ptr<Json::CharReader> reader(kBuilder.newCharReader());
-  return reader->parse(text.data(), text.data() + text.size(), &root, &error);
+  try {
+    return reader->parse(text.data(), text.data() + text.size(), &root, &error);
+  } catch (const Json::Exception& e) {  // nesting past the reader's depth limit
+    error = e.what();
+    return false;
+  }
 }
 
 bool parseJson(std::istream& in, Json::Value& root, std::string& error) {

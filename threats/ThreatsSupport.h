@@ -28,7 +28,8 @@ std::vector<std::string> readSettings(std::initializer_list<const char*> keys,
                                       const char* notFoundLog = kNotFoundLog);
 
 // Parses all of `in` as one JSON document. Returns false with the JSON
-// library's error text in `error` when it is not valid JSON.
+// library's error text in `error` when it is not valid JSON, nesting past the
+// reader's depth limit included.
 bool parseJson(std::istream& in, Json::Value& root, std::string& error);
 
 // Parses a JSON text (a request body).

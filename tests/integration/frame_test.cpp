@@ -42,6 +42,41 @@ TEST_F(FrameTest, RequestOfSeveralKilobytesReachesItsHandler) {
   harness::expectRulesCorsHeaders(reply);
 }
 
+// A path with a long run of slashes overflowed the stack in the router's
+// slash collapsing, one recursion per slash, and ended the process.
+TEST_F(FrameTest, HostileTargetIsRefusedAndTheServerKeepsServing) {
+  const std::string tooLong = "Request target longer than 8192 bytes";
+  const std::string slashRun = "Request path holds more than 8 slashes in a row";
+  const std::string query = "/events/alert?offset=0&pad=";
+  struct Case {
+    std::string target;
+    long status;
+    std::string body;  // checked when the request is refused
+  };
+  const Case cases[] = {
+      {"/events" + std::string(15000, '/') + "alert", 414, tooLong},
+      {"/events" + std::string(8000, '/') + "alert", 400, slashRun},
+      {"/events" + std::string(9, '/') + "alert", 400, slashRun},
+      {"/rules/toggle" + std::string(9, '/'), 400, slashRun},
+      {query + std::string(8193 - query.size(), 'x'), 414, tooLong},
+      // Near misses: passed on to the router.
+      {"/events" + std::string(8, '/') + "alert", 200, ""},
+      {query + std::string(8192 - query.size(), 'x'), 200, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.target.substr(0, 40) + "... (" + std::to_string(c.target.size()) + " bytes)");
+    const HttpReply reply = get(c.target);
+    EXPECT_EQ(reply.status, c.status) << reply.body;
+    if (c.status == 200) continue;
+    EXPECT_EQ(reply.body, c.body);
+    EXPECT_EQ(reply.header("Content-Type").value_or(""), "text/plain");
+    EXPECT_EQ(reply.header("Access-Control-Allow-Origin").value_or(""), "*");
+    ASSERT_TRUE(harness::TestServer::running()) << "the request ended the server";
+  }
+  EXPECT_EQ(get("/events/count/alert").status, 200);
+  EXPECT_TRUE(harness::TestServer::running());
+}
+
 TEST_F(FrameTest, UnmatchedMethodOrPathGetsTheRoutersReplyWithoutHeaders) {
   struct Case {
     const char* method;

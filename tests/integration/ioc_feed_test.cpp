@@ -199,12 +199,13 @@ TEST_F(IocFeedTest, FilterFailuresAnswer500WithTheirHeaders) {
     const char* path;
     bool feedPresent;
     const char* storeKeyValue;  // "" keeps the configured store
-    const char* body;
+    std::string body;
   };
   const Case cases[] = {
       {"feed file missing", "/ioc/filter/7", false, "", "Error processing data"},
       {"store folder missing", "/ioc/filter/7", true, "/files/nowhere/threats.json",
-       "Error processing data"},
+       "Cannot create a temporary file for " + harness::workDir() +
+           "/files/nowhere/threats.json: No such file or directory"},
       {"days that are no number", "/ioc/filter/abc", true, "", "Bad lexical cast"},
   };
   for (const Case& c : cases) {
@@ -220,6 +221,44 @@ TEST_F(IocFeedTest, FilterFailuresAnswer500WithTheirHeaders) {
     EXPECT_EQ(reply.status, 500);
     EXPECT_EQ(reply.body, c.body);
     harness::expectRulesCorsHeaders(reply);
+  }
+}
+
+// "-1" was read as a day count and wrote null over the store, switches and
+// all; "0x10" and "1e3" were read by their leading digits and shrank it.
+TEST_F(IocFeedTest, FilterRefusesADayCountThatIsNoPlainNumberAndKeepsTheStore) {
+  writeFile(feedFile_, feedLine(utcHoursAgo(1), "1", "a.example", "domain") + "\n");
+  const std::string store = "[{\"id\":\"9\",\"status\":false}]";
+  const struct {
+    const char* days;
+    long status;
+    const char* body;
+  } cases[] = {
+      {"-1", 400, "Invalid number of days"},
+      {"+7", 400, "Invalid number of days"},
+      {"0x10", 400, "Invalid number of days"},
+      {"1e3", 400, "Invalid number of days"},
+      {"7days", 400, "Invalid number of days"},
+      {"36501", 400, "Invalid number of days"},
+      {"99999999999", 400, "Invalid number of days"},
+      {"abc", 500, "Bad lexical cast"},
+      {"-", 500, "Bad lexical cast"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.days);
+    writeFile(storeFile_, store);
+    const HttpReply reply = get(std::string("/ioc/filter/") + c.days);
+    EXPECT_EQ(reply.status, c.status);
+    EXPECT_EQ(reply.body, c.body);
+    EXPECT_EQ(reply.headerCount("Content-Type"), 0u);
+    harness::expectRulesCorsHeaders(reply);
+    EXPECT_EQ(readFile(storeFile_), store);
+  }
+  for (const char* days : {"36500", "007"}) {
+    SCOPED_TRACE(days);
+    writeFile(storeFile_, store);
+    EXPECT_EQ(get(std::string("/ioc/filter/") + days).status, 200);
+    EXPECT_EQ(listedIds(), (std::vector<std::pair<std::string, bool>>{{"1", true}}));
   }
 }
 

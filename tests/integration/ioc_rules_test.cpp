@@ -285,17 +285,24 @@ TEST_F(IocRuleFilesTest, ModifyRewritesOnlyTheLinesThatDisagree) {
 TEST_F(IocRuleFilesTest, ModifyFailuresAreNotReportedAsSuccess) {
   writeFile(conf_, "  - ioc_url.rules\n");
   struct Case {
-    const char* body;
+    std::string body;
     long status;
     const char* reply;
   };
+  // A body that was no object read as "every file off" (null did so), or
+  // answered 500 with the reader's nesting error.
   const Case cases[] = {
       {"not json", 400, "Invalid JSON"},
       {"{\"ioc_url.rules\": \"yes\"}", 500, ""},
-      {"[true]", 500, ""},
+      {"[true]", 400, "Invalid JSON"},
+      {"null", 400, "Invalid JSON"},
+      {"\"ioc_url.rules\"", 400, "Invalid JSON"},
+      {"\xEF\xBB\xBF{\"ioc_url.rules\": true}", 400, "Invalid JSON"},
+      {"{\"ioc_url.rules\": true} {}", 400, "Invalid JSON"},
+      {std::string(100000, '['), 400, "Invalid JSON"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.body);
+    SCOPED_TRACE(c.body.substr(0, 40));
     const HttpReply reply = post("/ioc/rules/modify/", c.body);
     EXPECT_EQ(reply.status, c.status);
     if (*c.reply != '\0') {

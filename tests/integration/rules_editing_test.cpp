@@ -5,6 +5,10 @@
 
 #include <future>
 
+#include <json/value.h>
+
+#include "common/JsonText.h"
+
 #include "support/RulesFixture.h"
 
 namespace {
@@ -23,14 +27,22 @@ constexpr char kNew[] = "alert icmp any any -> any any (msg:\"new\"; sid:3; rev:
 std::string contentBody(const std::string& text) {
   std::string escaped;
   for (char c : text) {
-    if (c == '\n') {
-      escaped += "\\n";
+    if (c == '\n' || c == '\r') {
+      escaped += c == '\n' ? "\\n" : "\\r";
       continue;
     }
     if (c == '"' || c == '\\') escaped += '\\';
     escaped += c;
   }
   return "{\"content\":\"" + escaped + "\"}";
+}
+
+// {"rule": {"content": old}, "new_rule": {"content": new}}.
+std::string updateBody(const std::string& oldRule, const std::string& newRule) {
+  Json::Value body;
+  body["rule"]["content"] = oldRule;
+  body["new_rule"]["content"] = newRule;
+  return json_text::write(body);
 }
 
 std::string validation(bool success, const std::string& error) {
@@ -90,7 +102,11 @@ TEST_F(RulesEditingTest, AddCreatesAMissingRulesFile) {
 }
 
 TEST_F(RulesEditingTest, AddRefusals) {
-  writeFile(rulesFile(), base_);
+  // A line whose options mention another sid: a text cut from them is a
+  // readable rule of its own that the file already contains.
+  const std::string withMetadata =
+      "alert ip any any -> any any (msg:\"c\"; sid:4; rev:1; metadata:old sid 30 rev 2;)";
+  writeFile(rulesFile(), base_ + withMetadata + "\n");
   const std::string otherTextSameSid = "alert ip any any -> any any (msg:\"z\"; sid:2; rev:9;)";
   struct Case {
     std::string rule;
@@ -100,13 +116,67 @@ TEST_F(RulesEditingTest, AddRefusals) {
   const Case cases[] = {
       {otherTextSameSid, 409, "SID already in use"},
       {kA, 409, "SID already in use"},  // the sid test comes first
-      {"alert tcp any any", 409, "Rule already exists"},
+      {"old sid 30 rev 2;)", 409, "Rule already exists"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.rule);
     expectText(post("/rules/add/", contentBody(c.rule)), c.status, c.body);
   }
+  EXPECT_EQ(readFile(rulesFile()), base_ + withMetadata + "\n");
+}
+
+// Every rule listing failed with 500 "Unable to parse line N: stoi" once a
+// rule without a sid or rev that the listings read had been added or updated
+// into the file.
+TEST_F(RulesEditingTest, AddAndUpdateRefuseATextTheListingsCannotRead) {
+  writeFile(rulesFile(), base_);
+  const std::string unreadable = "Rule must have a numeric sid and rev";
+  const std::string texts[] = {
+      "drop tcp any any -> any any (msg:\"x\";)",
+      "5",
+      "alert tcp any any -> any any (msg:\"no rev\"; sid:7;)",
+      "alert tcp any any -> any any (msg:\"sid is text\"; sid:seven; rev:1;)",
+      "alert tcp any any -> any any (msg:\"too big\"; sid:2147483648; rev:1;)",
+  };
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    expectText(post("/rules/add/", contentBody(text)), 400, validation(false, unreadable));
+    expectText(post("/rules/update/", updateBody(kA, text)), 400, unreadable);
+  }
+  // A part of a line may be replaced, but the line must stay readable.
+  expectText(post("/rules/update/", updateBody("sid:1;", "sid:one;")), 400, unreadable);
   EXPECT_EQ(readFile(rulesFile()), base_);
+  EXPECT_TRUE(StandIns::calls().empty()) << "a test run was started";
+  EXPECT_EQ(harness::get("/rules").status, 200);
+}
+
+// An update could give a rule the sid of another rule, and an old text that
+// spans a line break merged two rules into one line, so one disappeared.
+TEST_F(RulesEditingTest, UpdateRefusesASidInUseAndAnOldTextSpanningLines) {
+  writeFile(rulesFile(), base_);
+  const std::string takesSid2 = "alert tcp any any -> any any (msg:\"a\"; sid:2; rev:2;)";
+  struct Case {
+    std::string oldRule;
+    std::string newRule;
+    long status;
+    std::string body;
+  };
+  const Case cases[] = {
+      {kA, takesSid2, 409, "SID already in use"},
+      {"sid:1;", "sid:2;", 409, "SID already in use"},
+      {"rev:1;)\n#drop udp", "rev:1;)", 400, "Rule content must be a single line"},
+      {"rev:1;)\r", "rev:1;)", 400, "Rule content must be a single line"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.oldRule + " -> " + c.newRule);
+    expectText(post("/rules/update/", updateBody(c.oldRule, c.newRule)), c.status, c.body);
+  }
+  EXPECT_EQ(readFile(rulesFile()), base_);
+
+  // Keeping its own sid is no conflict.
+  const std::string revised = "alert tcp any any -> any any (msg:\"a\"; sid:1; rev:2;)";
+  expectText(post("/rules/update/", updateBody(kA, revised)), 200, "Rule updated successfully");
+  EXPECT_EQ(readFile(rulesFile()), revised + "\n#" + kB + "\n");
 }
 
 TEST_F(RulesEditingTest, TheTestRunsOutputDecides) {
@@ -196,7 +266,8 @@ TEST_F(RulesEditingTest, AddAndUpdateRefuseARuleTextSpanningLines) {
   // remove it again.
   writeFile(rulesFile(), base_);
   const std::string spanning[] = {std::string(kNew) + "\n\n", std::string(kNew) + "\n" + kNew,
-                                  "\n" + std::string(kNew)};
+                                  "\n" + std::string(kNew), std::string(kNew) + "\r",
+                                  std::string(kNew) + "\r" + kNew};
   for (const std::string& rule : spanning) {
     SCOPED_TRACE(rule);
     expectText(post("/rules/add/", contentBody(rule)), 400,

@@ -42,6 +42,30 @@ TEST_F(RulesCategoriesTest, UpdateThenStatus) {
                                             kNotDns + "\n");
 }
 
+// A body that is JSON but no object, or an object with a byte-order mark
+// before it or garbage after it, read as "every category off" and commented
+// out all five categories.
+TEST_F(RulesCategoriesTest, UpdateWithABodyThatIsNoObjectChangesNothing) {
+  const std::string text = kSocial + "\n" + kPorn + "\n";
+  writeFile(additionalFile(), text);
+  const std::string bodies[] = {"null",
+                                "[]",
+                                "1",
+                                "\"social\"",
+                                "\xEF\xBB\xBF{\"social\":true}",
+                                "{\"social\":true} x",
+                                "{\"social\":true}{}",
+                                std::string(100000, '[')};
+  for (const std::string& body : bodies) {
+    SCOPED_TRACE(body.substr(0, 24));
+    expectText(post("/rules/additional/update/", body), 400, "Invalid JSON");
+    EXPECT_EQ(readFile(additionalFile()), text);
+  }
+  expectText(post("/rules/additional/update/", " {\"social\":true, \"porno\":true}\n"), 200,
+             "Rules successfully updated");
+  EXPECT_EQ(readFile(additionalFile()), kSocial + "\n" + kPorn.substr(1) + "\n");
+}
+
 TEST_F(RulesCategoriesTest, StatusIsNullWithoutDropDnsLines) {
   expectText(get("/rules/additional/status/"), 200, "null");
   writeFile(additionalFile(), kNotDns + "\n");

@@ -139,6 +139,19 @@ TEST_F(StatsTest, SnapshotCombinesTheHeadEntryWithTheTallies) {
   EXPECT_GT(snapshot["memuse_virtual"].asDouble(), snapshot["memuse_resident"].asDouble());
 }
 
+// One "dns" or "dhcp" entry nested past the reader's depth limit failed the
+// whole snapshot instead of counting for nothing like any unreadable entry.
+TEST_F(StatsTest, TallyEntryNestedTooDeepIsSkipped) {
+  const std::string deep = std::string(1001, '[') + std::string(1001, ']');
+  TestRedis::rpush("stats", {statsEvent("2024-05-01T13:45:10", 5, 1)});
+  TestRedis::rpush("dns", {deep, R"({"dns":{"type":"query"}})"});
+  TestRedis::rpush("dhcp", {R"({"dhcp":{"dhcp_type":"ack"}})", deep});
+  const Json::Value snapshot = expectJson(get("/stats/"));
+  EXPECT_EQ(snapshot["dns_queries"].asInt(), 1);
+  EXPECT_EQ(snapshot["dhcp_acks"].asInt(), 1);
+  EXPECT_EQ(snapshot["decoder_pkts"].asInt(), 5);
+}
+
 TEST_F(StatsTest, EmptyStatsListGivesTheDefaultRecordWithoutTallies) {
   TestRedis::rpush("dns", {R"({"dns":{"type":"query"}})"});
   TestRedis::rpush("alert", {"1"});

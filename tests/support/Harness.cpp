@@ -239,7 +239,9 @@ void TestRedis::rpush(const std::string& key, const std::vector<std::string>& va
 
 // ---- Server -----------------------------------------------------------------
 
-void TestServer::start() {
+void TestServer::start() { startUnder({}); }
+
+void TestServer::startUnder(const std::vector<std::string>& launcher) {
   if (alive(g_server)) return;
   if (portAnswers(build_settings::kHttpPort)) {
     throw std::runtime_error("something already answers on the test HTTP port " +
@@ -247,7 +249,9 @@ void TestServer::start() {
   }
   const char* path = std::getenv("PATH");
   const std::string searchPath = standInBinDir() + ":" + (path ? path : "");
-  g_server = spawn({PAVORA_SERVER_BINARY}, workDir() + "/server.log",
+  std::vector<std::string> command = launcher;
+  command.push_back(PAVORA_SERVER_BINARY);
+  g_server = spawn(command, workDir() + "/server.log",
                    {{"PATH", searchPath}, {"PAVORA_STANDIN_DIR", StandIns::dir()}});
   if (!waitFor([] { return portAnswers(build_settings::kHttpPort) || !alive(g_server); },
                std::chrono::milliseconds(20000)) ||
@@ -264,6 +268,8 @@ void TestServer::restart() {
 }
 
 bool TestServer::running() { return alive(g_server); }
+
+int TestServer::pid() { return alive(g_server) ? g_server : -1; }
 
 // ---- Configuration -------------------------------------------------------------
 

@@ -93,9 +93,16 @@ class TestServer {
   // Starts the server binary with tests/bin first on PATH and waits until it
   // accepts connections. Its output goes to workDir()/server.log.
   static void start();
+  // The same, with the binary's path appended to `launcher` and that command
+  // run instead (for example a shell that prepares a mount namespace and then
+  // execs its last argument). Throws when nothing answers on the port.
+  static void startUnder(const std::vector<std::string>& launcher);
   static void stop();
   static void restart();
   static bool running();
+  // Process id of the running server (-1 when none); "/proc/<pid>/root"
+  // shows the files as the server sees them.
+  static int pid();
 };
 
 // ---- Configuration -------------------------------------------------------------

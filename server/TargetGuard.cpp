@@ -1,0 +1,51 @@
+// Refusal of request targets that the router cannot take safely.
+#include "server/TargetGuard.h"
+
+#include <string>
+#include <utility>
+
+#include "http/Cors.h"
+#include "http/Reply.h"
+
+using Pistache::Http::Code;
+
+namespace {
+
+constexpr char kTooLong[] = "Request target longer than 8192 bytes";
+constexpr char kSlashRun[] = "Request path holds more than 8 slashes in a row";
+
+void refuse(Pistache::Http::ResponseWriter& response, Code code, const char* reason) {
+  http::addCorsHeaders(http::Cors::kOriginOnly, response);
+  http::send(response, http::Reply{code, reason, MIME(Text, Plain)});
+}
+
+}  // namespace
+
+TargetGuard::TargetGuard(std::shared_ptr<Pistache::Http::Handler> router)
+    : router_(std::move(router)) {}
+
+size_t TargetGuard::longestSlashRun(std::string_view path) {
+  size_t longest = 0;
+  size_t run = 0;
+  for (const char c : path) {
+    run = c == '/' ? run + 1 : 0;
+    if (run > longest) longest = run;
+  }
+  return longest;
+}
+
+void TargetGuard::onRequest(const Pistache::Http::Request& request,
+                            Pistache::Http::ResponseWriter response) {
+  const std::string& path = request.resource();
+  if (path.size() + request.query().as_str().size() > kMaxTargetBytes) {
+    return refuse(response, Code::RequestURI_Too_Long, kTooLong);
+  }
+  if (longestSlashRun(path) > kMaxSlashRun) {
+    return refuse(response, Code::Bad_Request, kSlashRun);
+  }
+  router_->onRequest(request, std::move(response));
+}
+
+void TargetGuard::onDisconnection(const std::shared_ptr<Pistache::Tcp::Peer>& peer) {
+  router_->onDisconnection(peer);
+}
