@@ -8,6 +8,7 @@
 
 #include "common/Configuration.h"
 #include "common/EventJson.h"
+#include "common/JsonBody.h"
 #include "common/JsonText.h"
 #include "http/ReplyCompat.h"
 #include "rules/RuleFunctions.h"
@@ -198,16 +199,14 @@ void Rules::handleUpdateAdditionalRulesFile(const Request& request, ResponseWrit
   addCORSHeaders(response);
   try {
     // Any other document would read as "every category off".
-    Json::Value flags;
-    if (!json_text::parseWhole(request.body(), flags) || !flags.isObject()) {
-      return reply::sendText(response, Code::Bad_Request, kInvalidJson);
-    }
+    const std::optional<Json::Value> flags = json_body::readObject(request.body());
+    if (!flags) return reply::sendText(response, Code::Bad_Request, kInvalidJson);
     RuleUpdateData data;  // a missing member reads as null, so false
-    data.universal = flags["universal"].asBool();
-    data.fakenews = flags["fakenews"].asBool();
-    data.porno = flags["porno"].asBool();
-    data.gambling = flags["gambling"].asBool();
-    data.social = flags["social"].asBool();
+    data.universal = (*flags)["universal"].asBool();
+    data.fakenews = (*flags)["fakenews"].asBool();
+    data.porno = (*flags)["porno"].asBool();
+    data.gambling = (*flags)["gambling"].asBool();
+    data.social = (*flags)["social"].asBool();
     if (updateAdditionalRulesFile(data)) {
       reply::sendText(response, Code::Ok, "Rules successfully updated");
     } else {

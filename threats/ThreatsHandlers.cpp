@@ -9,6 +9,7 @@
 #include <future>
 #include <limits>
 
+#include "common/JsonBody.h"
 #include "common/JsonText.h"
 #include "http/ReplyCompat.h"
 #include "threats/ThreatsSupport.h"
@@ -224,12 +225,9 @@ void Threats::handlemodifyRuleFilesStatus(const Request& request, ResponseWriter
   addCORSHeaders(response);
   try {
     // Any other document would read as "every file off".
-    Json::Value body;
-    if (!json_text::parseWhole(request.body(), body) || !body.isObject()) {
-      reply::sendText(response, Code::Bad_Request, "Invalid JSON");
-      return;
-    }
-    modifyRuleFilesStatus(body);
+    const std::optional<Json::Value> body = json_body::readObject(request.body());
+    if (!body) return reply::sendText(response, Code::Bad_Request, "Invalid JSON");
+    modifyRuleFilesStatus(*body);
     reply::sendText(response, Code::Ok, "Suricata config modyfied.");
   } catch (const std::exception& e) {
     reply::sendError(response, e.what());
