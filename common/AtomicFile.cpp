@@ -10,9 +10,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <stdexcept>
 
 namespace {
+
+// Temporary files being written now, for the server's stop.
+std::mutex g_unfinishedMutex;
+std::set<std::string> g_unfinished;
 
 [[noreturn]] void fail(const std::string& what, const std::string& path, int error) {
   throw std::runtime_error(what + " " + path + ": " + std::strerror(error));
@@ -43,11 +49,16 @@ std::string resolveTarget(const std::string& path) {
 class TempFile {
  public:
   explicit TempFile(std::string pattern) : name_(std::move(pattern)) {
+    const std::lock_guard<std::mutex> lock(g_unfinishedMutex);
     fd_ = mkstemp(name_.data());
+    if (created()) g_unfinished.insert(name_);
   }
   ~TempFile() {
     if (fd_ >= 0) close(fd_);
-    if (created() && !renamed_) unlink(name_.c_str());
+    if (!created()) return;
+    const std::lock_guard<std::mutex> lock(g_unfinishedMutex);
+    if (!renamed_) unlink(name_.c_str());
+    g_unfinished.erase(name_);
   }
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
@@ -126,4 +137,10 @@ void replaceFileAtomically(const std::string& path, const std::string& content) 
     fsync(dir);
     close(dir);
   }
+}
+
+void removeUnfinishedFiles() {
+  const std::lock_guard<std::mutex> lock(g_unfinishedMutex);
+  for (const std::string& name : g_unfinished) unlink(name.c_str());
+  g_unfinished.clear();
 }

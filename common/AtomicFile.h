@@ -13,4 +13,8 @@
 // with the path and the system's error text.
 void replaceFileAtomically(const std::string& path, const std::string& content);
 
+// Removes the temporary file of every replacement still being written, for
+// the server's stop; those replacements then fail and their files stay old.
+void removeUnfinishedFiles();
+
 #endif  // COMMON_ATOMICFILE_H_

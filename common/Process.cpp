@@ -24,21 +24,33 @@ using Clock = std::chrono::steady_clock;
 // Process groups of the commands running now (each child leads its own).
 std::mutex g_childrenMutex;
 std::set<pid_t> g_children;
+bool g_killedAll = false;  // set once by killAll, under the mutex
 
 void track(pid_t pid) {
   const std::lock_guard<std::mutex> lock(g_childrenMutex);
   g_children.insert(pid);
 }
 
-void untrack(pid_t pid) {
+// Forgets `pid`. Throws when the server's stop killed it: its outcome must
+// not be taken for the command's own.
+void untrack(pid_t pid, const std::string& command) {
   const std::lock_guard<std::mutex> lock(g_childrenMutex);
   g_children.erase(pid);
+  if (g_killedAll) {
+    throw std::runtime_error("Command '" + command + "' was stopped with the server");
+  }
 }
 
 // Starts "/bin/sh -c command" in a new process group with standard output on
 // `outFd` (or the server's own when -1). Only async-signal-safe calls run in
 // the child. Returns the pid, or -1 when fork fails.
 pid_t spawn(const std::string& command, int outFd) {
+  {
+    const std::lock_guard<std::mutex> lock(g_childrenMutex);
+    if (g_killedAll) {
+      throw std::runtime_error("Command '" + command + "' not started: the server is stopping");
+    }
+  }
   const char* text = command.c_str();
   const pid_t pid = fork();
   if (pid != 0) {
@@ -61,7 +73,7 @@ pid_t spawn(const std::string& command, int outFd) {
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
-  untrack(pid);
+  untrack(pid, command);
   throw TimeLimitExceeded("Command '" + command + "' ran past its limit of " +
                           std::to_string(limitSeconds) + " s and was killed");
 }
@@ -104,7 +116,7 @@ int await(pid_t pid, int outFd, std::string* output, const std::string& command,
     std::this_thread::sleep_for(std::min<Clock::duration>(pause, left));
     pause = std::min(pause * 2, std::chrono::milliseconds(50));
   }
-  untrack(pid);
+  untrack(pid, command);
   return status;
 }
 
@@ -146,6 +158,7 @@ std::string exec(const std::string& command, int limitSeconds) {
 
 void killAll() {
   const std::lock_guard<std::mutex> lock(g_childrenMutex);
+  g_killedAll = true;
   for (const pid_t pid : g_children) kill(-pid, SIGKILL);
 }
 

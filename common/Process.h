@@ -35,7 +35,8 @@ bool succeeds(const std::string& command, int limitSeconds);
 std::string exec(const std::string& command, int limitSeconds);
 
 // Kills the process group of every command still running, for the server's
-// stop; the commands' waiters then report them as ended by a signal.
+// stop. From then on every waiter throws std::runtime_error instead of
+// reporting an outcome, and no command starts.
 void killAll();
 
 }  // namespace process

@@ -1,11 +1,35 @@
 // Building and sending replies.
 #include "http/Reply.h"
 
+#include <functional>
+#include <memory>
+#include <ostream>
 #include <utility>
 
 #include "common/JsonText.h"
 
 namespace http {
+
+namespace {
+
+// A header the library has no class for, sent as "name: value". The library
+// sends only headers of a class; those it merely received stay raw.
+class NamedHeader : public Pistache::Http::Header::Header {
+ public:
+  NamedHeader(std::string name, std::string value)
+      : name_(std::move(name)), value_(std::move(value)) {}
+  const char* name() const override { return name_.c_str(); }
+  void write(std::ostream& stream) const override { stream << value_; }
+#ifdef SAFE_HEADER_CAST
+  uint64_t hash() const override { return std::hash<std::string>{}(name_); }
+#endif
+
+ private:
+  std::string name_;
+  std::string value_;
+};
+
+}  // namespace
 
 Reply json(const Json::Value& value) {
   return {Pistache::Http::Code::Ok, json_text::write(value), MIME(Application, Json)};
@@ -31,7 +55,7 @@ Reply unavailable(std::string reason, int retryAfterSeconds) {
 
 void send(Pistache::Http::ResponseWriter& response, const Reply& reply) {
   for (const auto& [name, value] : reply.headers) {
-    response.headers().addRaw(Pistache::Http::Header::Raw(name, value));
+    response.headers().add(std::make_shared<NamedHeader>(name, value));
   }
   if (reply.contentType) {
     response.send(reply.code, reply.body, *reply.contentType);

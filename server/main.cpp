@@ -1,4 +1,5 @@
-// Process entry: opens the system log and serves the HTTP API until killed.
+// Process entry: opens the system log and serves the HTTP API until told to
+// stop by SIGTERM or SIGINT.
 #include <unistd.h>
 
 #include <pistache/net.h>
@@ -6,13 +7,16 @@
 #include "common/BuildSettings.h"
 #include "common/Log.h"
 #include "server/Server.h"
+#include "server/Stop.h"
 
 int main() {
+  server_stop::blockStopSignals();
   logging::open();
   logging::info("pavora_server started by system %d", static_cast<int>(getuid()));
 
   Pistache::Address address(Pistache::IP::any(), Pistache::Port(build_settings::kHttpPort));
   Server server(address);
+  server_stop::watchForStop();
   server.run();
   logging::close();
   return 0;

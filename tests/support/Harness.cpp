@@ -262,6 +262,22 @@ void TestServer::startUnder(const std::vector<std::string>& launcher) {
 
 void TestServer::stop() { stopProcess(g_server); }
 
+std::optional<int> TestServer::terminate(std::chrono::milliseconds timeout) {
+  if (g_server <= 0) return std::nullopt;
+  kill(g_server, SIGTERM);
+  std::optional<int> exitStatus;
+  waitFor(
+      [&] {
+        int status = 0;
+        if (waitpid(g_server, &status, WNOHANG) != g_server) return false;
+        exitStatus = status;
+        return true;
+      },
+      timeout);
+  if (exitStatus) g_server = -1;
+  return exitStatus;
+}
+
 void TestServer::restart() {
   stop();
   start();
@@ -344,8 +360,9 @@ std::string StandIns::dir() { return workDir() + "/standins"; }
 void StandIns::reset() {
   makeDirs(dir());
   for (const char* name : {"systemctl", "suricata", "suricatasc", "sudo", "chown", "pgrep"}) {
-    unlink((dir() + "/" + name + ".exit").c_str());
-    unlink((dir() + "/" + name + ".out").c_str());
+    for (const char* kind : {".exit", ".out", ".delay", ".pids"}) {
+      unlink((dir() + "/" + name + kind).c_str());
+    }
   }
   writeFile(dir() + "/calls.log", "");
 }
@@ -356,6 +373,18 @@ void StandIns::setExit(const std::string& command, int status) {
 
 void StandIns::setOutput(const std::string& command, const std::string& text) {
   writeFile(dir() + "/" + command + ".out", text);
+}
+
+void StandIns::setDelay(const std::string& command, int seconds) {
+  writeFile(dir() + "/" + command + ".delay", std::to_string(seconds) + "\n");
+}
+
+std::vector<int> StandIns::pids(const std::string& command) {
+  std::vector<int> pids;
+  std::stringstream in(readFile(dir() + "/" + command + ".pids"));
+  int pid = 0;
+  while (in >> pid) pids.push_back(pid);
+  return pids;
 }
 
 std::vector<std::string> StandIns::calls() {

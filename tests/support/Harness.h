@@ -98,6 +98,9 @@ class TestServer {
   // execs its last argument). Throws when nothing answers on the port.
   static void startUnder(const std::vector<std::string>& launcher);
   static void stop();
+  // Sends SIGTERM and waits at most `timeout` for the server to end: its
+  // wait status, or nothing when it is still running (then still running).
+  static std::optional<int> terminate(std::chrono::milliseconds timeout);
   static void restart();
   static bool running();
   // Process id of the running server (-1 when none); "/proc/<pid>/root"
@@ -138,6 +141,11 @@ class StandIns {
   static void reset();
   static void setExit(const std::string& command, int status);
   static void setOutput(const std::string& command, const std::string& text);
+  // Makes `command` wait `seconds` after recording its call (suricata: before
+  // it reads its rule file).
+  static void setDelay(const std::string& command, int seconds);
+  // Process ids of the calls of `command` so far, in order.
+  static std::vector<int> pids(const std::string& command);
   static std::vector<std::string> calls();
 };
 
