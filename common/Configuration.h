@@ -28,6 +28,10 @@ inline constexpr char kIocDomainRules[] = "application.settings.ioc_domain_rules
 inline constexpr char kIocUrlRules[] = "application.settings.ioc_url_rules";
 inline constexpr char kIocIpRules[] = "application.settings.ioc_ip_rules";
 inline constexpr char kIocDomainsLst[] = "application.settings.ioc_domains_lst";
+inline constexpr char kStatisticalEvents[] = "application.settings.statistical_events";
+// Optional: the file holding the API token, and the front end's origin.
+inline constexpr char kApiTokenFile[] = "application.settings.api_token_file";
+inline constexpr char kAllowedOrigin[] = "application.settings.allowed_origin";
 
 // The file compiled into the binary ("/etc/pavora/config++.conf" in production).
 const char* path();

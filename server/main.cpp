@@ -1,15 +1,19 @@
-// Process entry: opens the system log and serves the HTTP API until told to
-// stop by SIGTERM or SIGINT.
+// Process entry: carries out a command-line option, or opens the system log
+// and serves the HTTP API until told to stop by SIGTERM or SIGINT.
 #include <unistd.h>
+
+#include <optional>
 
 #include <pistache/net.h>
 
 #include "common/BuildSettings.h"
 #include "common/Log.h"
+#include "server/CommandLine.h"
 #include "server/Server.h"
 #include "server/Stop.h"
 
-int main() {
+int main(int argc, char** argv) {
+  if (const std::optional<int> status = command_line::run(argc, argv)) return *status;
   server_stop::blockStopSignals();
   logging::open();
   logging::info("pavora_server started by system %d", static_cast<int>(getuid()));

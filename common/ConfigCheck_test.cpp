@@ -1,0 +1,164 @@
+// The configuration check against a table of broken configurations: each key
+// missing, of the wrong type, naming a missing file or an unwritable folder.
+#include "common/ConfigCheck.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void write(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
+
+class ConfigCheckTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = testing::TempDir() + "config_check_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    root_ = pattern;
+    chmod(root_.c_str(), 0755);
+    // Written folders are open to everyone: the check may run as another user.
+    mkdir((root_ + "/ok").c_str(), 0777);
+    chmod((root_ + "/ok").c_str(), 0777);
+    mkdir((root_ + "/ro").c_str(), 0555);
+    for (const char* file : {"/fast.log", "/geo.mmdb", "/ok/suricata.rules", "/ok/suricata.yaml",
+                             "/token"}) {
+      write(root_ + file, "x\n");
+      chmod((root_ + file).c_str(), 0644);
+    }
+    values_ = {
+        {"fast_file", q("/fast.log")},         {"geo_file", q("/geo.mmdb")},
+        {"country", "\"Nowhere\""},            {"city", "\"Town\""},
+        {"latitude", "55.0"},                  {"longitude", "37.5"},
+        {"rules_file", q("/ok/suricata.rules")}, {"tmp_rule_file", q("/ok/tmp.rules")},
+        {"suricata_conf", q("/ok/suricata.yaml")}, {"additional_rules", q("/ok/additional.rules")},
+        {"ioc_full_link", "\"http://127.0.0.1:1/full.zip\""}, {"ioc_full_file_path", q("/ok")},
+        {"ioc_full_file_name", q("/ok/full.csv")}, {"ioc_local_file_name", q("/ok/threats.json")},
+        {"ioc_domain_rules", q("/ok/d.rules")}, {"ioc_url_rules", q("/ok/u.rules")},
+        {"ioc_ip_rules", q("/ok/i.rules")},    {"ioc_domains_lst", q("/ok/d.lst")},
+        {"statistical_events", "( \"alert\", \"flow\" )"},
+    };
+  }
+  void TearDown() override { std::system(("rm -rf '" + root_ + "'").c_str()); }
+
+  std::string q(const std::string& relative) const { return "\"" + root_ + relative + "\""; }
+
+  // Writes the configuration with `changes` (an empty value removes the key)
+  // and returns the problems the check finds, as "key: text" lines.
+  std::vector<std::string> check(const std::map<std::string, std::string>& changes) {
+    std::map<std::string, std::string> values = values_;
+    for (const auto& [key, value] : changes) {
+      if (value.empty()) {
+        values.erase(key);
+      } else {
+        values[key] = value;
+      }
+    }
+    std::string text = "application: { settings: {\n";
+    for (const auto& [key, value] : values) text += "  " + key + " = " + value + ";\n";
+    write(root_ + "/config.conf", text + "}; };\n");
+    chmod((root_ + "/config.conf").c_str(), 0644);
+    return run(root_ + "/config.conf");
+  }
+
+  // The check, as an unprivileged user when the tests run as root (who may
+  // write into any folder).
+  static std::vector<std::string> run(const std::string& path) {
+    if (geteuid() != 0) return lines(config::check(path));
+    int ends[2];
+    EXPECT_EQ(pipe(ends), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      close(ends[0]);
+      if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
+      std::string out;
+      for (const std::string& line : lines(config::check(path))) out += line + "\n";
+      const ssize_t written = ::write(ends[1], out.data(), out.size());
+      _exit(written == static_cast<ssize_t>(out.size()) ? 0 : 4);
+    }
+    close(ends[1]);
+    std::string out;
+    char buffer[4096];
+    ssize_t got = 0;
+    while ((got = read(ends[0], buffer, sizeof buffer)) > 0) out.append(buffer, got);
+    close(ends[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "check as another user failed";
+    std::vector<std::string> result;
+    size_t start = 0;
+    for (size_t end; (end = out.find('\n', start)) != std::string::npos; start = end + 1) {
+      result.push_back(out.substr(start, end - start));
+    }
+    return result;
+  }
+
+  static std::vector<std::string> lines(const std::vector<config::Problem>& problems) {
+    std::vector<std::string> result;
+    for (const config::Problem& problem : problems) result.push_back(problem.key + ": " + problem.text);
+    return result;
+  }
+
+  std::string root_;
+  std::map<std::string, std::string> values_;
+};
+
+TEST_F(ConfigCheckTest, GoodConfigurationHasNoProblem) {
+  EXPECT_EQ(check({}), std::vector<std::string>{});
+  // The optional keys, when present, are checked too.
+  EXPECT_EQ(check({{"api_token_file", q("/token")}, {"allowed_origin", "\"https://ui.example\""}}),
+            std::vector<std::string>{});
+}
+
+TEST_F(ConfigCheckTest, EveryMissingKeyIsReported) {
+  for (const auto& entry : std::map<std::string, std::string>(values_)) {
+    EXPECT_EQ(check({{entry.first, ""}}),
+              std::vector<std::string>{"application.settings." + entry.first + ": missing"});
+  }
+}
+
+TEST_F(ConfigCheckTest, BrokenValuesAreReportedWithTheirReason) {
+  const struct {
+    const char* key;
+    std::string value;
+    std::string problem;  // the text after "application.settings.<key>: "
+  } cases[] = {
+      {"latitude", "55", "is an integer, must be a float (55.0, not 55)"},
+      {"city", "5", "is an integer, must be a string"},
+      {"rules_file", "( \"a\" )", "is a list, must be a string"},
+      {"statistical_events", "[ \"alert\" ]", "is an array, must be a list of strings ( \"alert\" )"},
+      {"statistical_events", "( \"alert\", 5 )", "element 2 is an integer, must be a string"},
+      {"geo_file", q("/missing.mmdb"), root_ + "/missing.mmdb: No such file or directory"},
+      {"fast_file", q("/ok"), root_ + "/ok: is a folder, not a file"},
+      {"rules_file", q("/ro/suricata.rules"), root_ + "/ro/suricata.rules: No such file or directory"},
+      {"tmp_rule_file", q("/ro/tmp.rules"), root_ + "/ro: folder cannot be written: Permission denied"},
+      {"ioc_full_file_path", q("/ro"), root_ + "/ro: folder cannot be written: Permission denied"},
+      {"ioc_local_file_name", q("/none/threats.json"), root_ + "/none: No such file or directory"},
+      {"ioc_ip_rules", q("/fast.log/i.rules"), root_ + "/fast.log: not a folder"},
+      {"api_token_file", q("/no-token"), root_ + "/no-token: No such file or directory"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(check({{c.key, c.value}}),
+              std::vector<std::string>{std::string("application.settings.") + c.key + ": " + c.problem})
+        << c.key << " = " << c.value;
+  }
+}
+
+TEST_F(ConfigCheckTest, UnreadableOrInvalidFileIsOneProblem) {
+  const std::string missing = root_ + "/absent.conf";
+  EXPECT_EQ(run(missing), std::vector<std::string>{missing + ": cannot be read: No such file or directory"});
+  write(root_ + "/bad.conf", "application: { settings: { city = ; }; };\n");
+  chmod((root_ + "/bad.conf").c_str(), 0644);
+  const std::vector<std::string> problems = run(root_ + "/bad.conf");
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(problems[0].rfind(root_ + "/bad.conf: line 1: ", 0), 0u) << problems[0];
+}
+
+}  // namespace
