@@ -2,6 +2,7 @@
 // return one reply. Every error is 500 with a plain-text body.
 #include "rules/Rules.h"
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -46,7 +47,7 @@ Page pageOf(const Request& request) {
 // `belowOne`, a text that is not a number throws with `errorPrefix`.
 int searchQuery(const Request& request, const char* key, int fallback, int belowOne,
                 const char* errorPrefix) {
-  const auto text = request.query().get(key);
+  const std::optional<std::string> text = http::query(request, key);
   if (!text) return fallback;
   int value = 0;
   try {
@@ -121,9 +122,9 @@ void Rules::HandlegetRulesBySignature(const Request& request, ResponseWriter res
 void Rules::search_rules(const Request& request, ResponseWriter response) {
   http::serve(kQuery, request, response, [](const Request& r) {
     RuleSearch filter;
-    filter.action = r.query().get("action");
-    filter.protocol = r.query().get("protocol");
-    filter.status = r.query().get("status");
+    filter.action = http::query(r, "action");
+    filter.protocol = http::query(r, "protocol");
+    filter.status = http::query(r, "status");
     const int page = searchQuery(r, "page", 1, 1, "Invalid page parameters: ");
     const int pageSize = searchQuery(r, "page_size", 10, 10, "Invalid page size: ");
     return rulesReply(rules::searchRules(rulesFile(), filter, page, pageSize));
