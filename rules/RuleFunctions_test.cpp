@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "rules/Rules.h"
+#include "rules/RuleText.h"
 
 namespace {
 
@@ -72,7 +72,7 @@ TEST(RuleFunctionsTest, TextFunctions) {
   const std::pair<std::string, std::string> toggles[] = {
       {"", "#"}, {"#alert", "alert"}, {"##alert", "#alert"}, {"alert", "#alert"},
       {" #alert", "# #alert"}};
-  for (const auto& [in, out] : toggles) EXPECT_EQ(Rules::toggleComment(in), out) << in;
+  for (const auto& [in, out] : toggles) EXPECT_EQ(rules::toggleComment(in), out) << in;
 }
 
 TEST(RuleFunctionsTest, SidLookupComparesText) {

@@ -1,17 +1,21 @@
 // HTTP handlers of the rule edits, the validation and the additional rule
-// categories: parse the JSON body, call the operation, send one reply.
+// categories: read the JSON body, call the operation, return one reply.
 #include "rules/Rules.h"
 
-#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
 
-#include <json/reader.h>
+#include <json/value.h>
 
 #include "common/Configuration.h"
 #include "common/EventJson.h"
 #include "common/JsonBody.h"
-#include "common/JsonText.h"
-#include "http/ReplyCompat.h"
+#include "http/Frame.h"
+#include "rules/AdditionalRules.h"
+#include "rules/RuleEdits.h"
 #include "rules/RuleFunctions.h"
+#include "rules/RuleItem.h"
 #include "rules/RuleReplies.h"
 
 using Pistache::Http::Code;
@@ -26,23 +30,36 @@ constexpr char kMultiLineRule[] = "Rule content must be a single line";
 constexpr char kUnreadableRule[] = "Rule must have a numeric sid and rev";
 constexpr char kSidInUse[] = "SID already in use";
 
-// Parses a request body; false when it is not JSON (nesting too deep for the
-// reader included).
-bool parseBody(const std::string& body, Json::Value& parsed) {
-  static const Json::CharReaderBuilder kBuilder;
-  const std::unique_ptr<Json::CharReader> reader(kBuilder.newCharReader());
-  try {
-    return reader->parse(body.data(), body.data() + body.size(), &parsed, nullptr);
-  } catch (const Json::Exception&) {
-    return false;
-  }
+// The validation object {"error", "success"} as styled JSON text, no
+// content type: the reply of the validation routes, and add's refusals.
+http::Reply validationReply(Code code, bool success, const std::string& error) {
+  Json::Value outcome(Json::objectValue);
+  outcome["success"] = success;
+  outcome["error"] = error;
+  return http::text(outcome.toStyledString(), code);
 }
 
-// Parses the body into `body`, or answers 400 "Invalid JSON" and returns false.
-bool parseBodyOrReply(const Request& request, ResponseWriter& response, Json::Value& body) {
-  if (parseBody(request.body(), body)) return true;
-  reply::sendText(response, Code::Bad_Request, kInvalidJson);
-  return false;
+// The validation routes' error mapping: the validation object with 500.
+http::Reply validationError(const std::exception& error) {
+  return validationReply(Code::Internal_Server_Error, false, error.what());
+}
+
+constexpr http::Cors kCors = http::Cors::kRules;
+// Edits and the additional rules run on the HTTP thread, the toggle mapping
+// errors as the queries do; the add and the validation wait on the test run,
+// so they go to the slow pool.
+constexpr http::Frame kToggle{kCors, http::Work::kCheap, &rule_replies::queryError};
+constexpr http::Frame kCheap{kCors, http::Work::kCheap};
+constexpr http::Frame kAdd{kCors, http::Work::kSlow};
+constexpr http::Frame kValidate{kCors, http::Work::kSlow, &validationError};
+
+std::string rulesFile() { return config::readString(config::kRulesFile); }
+
+// The body as one JSON document; 400 "Invalid JSON" when it is not.
+Json::Value bodyOf(const Request& request) {
+  std::optional<Json::Value> body = json_body::read(request.body());
+  if (!body) throw http::Refusal(Code::Bad_Request, kInvalidJson);
+  return *std::move(body);
 }
 
 // The text of member `key` ("" when missing, or when `object` is not an
@@ -67,152 +84,112 @@ const char* refusalOfRuleText(const std::string& rule) {
   return nullptr;
 }
 
-// The validation object {"error", "success"} as styled JSON text.
-void sendValidation(ResponseWriter& response, Code code, bool success,
-                    const std::string& error) {
-  Json::Value outcome(Json::objectValue);
-  outcome["success"] = success;
-  outcome["error"] = error;
-  reply::sendText(response, code, outcome.toStyledString());
-}
-
-// The body's "content" for toggle and delete; nothing after answering 400
-// for a body that is not JSON or a text that names no rule.
-std::optional<std::string> ruleTextOrReply(const Request& request, ResponseWriter& response) {
-  Json::Value body;
-  if (!parseBodyOrReply(request, response, body)) return std::nullopt;
-  std::string rule = memberText(body, "content");
-  if (namesNoRule(rule)) {
-    reply::sendText(response, Code::Bad_Request, kMissingRule);
-    return std::nullopt;
-  }
+// The body's "content" for toggle and delete; 400 for a body that is not
+// JSON or a text that names no rule.
+std::string ruleTextOf(const Request& request) {
+  std::string rule = memberText(bodyOf(request), "content");
+  if (namesNoRule(rule)) throw http::Refusal(Code::Bad_Request, kMissingRule);
   return rule;
 }
 
-// 200 with `done` when the edit found its rule, otherwise 404 with `missing`.
-void sendEditOutcome(ResponseWriter& response, bool found, const char* done,
-                     const char* missing) {
-  reply::sendText(response, found ? Code::Ok : Code::Not_Found, found ? done : missing);
+// The five category flags of the additional rules; a missing member reads
+// as null, so false. 400 "Invalid JSON" for a body that is not one object:
+// any other document would read as "every category off".
+RuleUpdateData categoryFlagsOf(const Request& request) {
+  const std::optional<Json::Value> flags = json_body::readObject(request.body());
+  if (!flags) throw http::Refusal(Code::Bad_Request, kInvalidJson);
+  RuleUpdateData data;
+  data.universal = (*flags)["universal"].asBool();
+  data.fakenews = (*flags)["fakenews"].asBool();
+  data.porno = (*flags)["porno"].asBool();
+  data.gambling = (*flags)["gambling"].asBool();
+  data.social = (*flags)["social"].asBool();
+  return data;
 }
 
 }  // namespace
 
 void Rules::toggle_rule(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  try {
-    const std::optional<std::string> rule = ruleTextOrReply(request, response);
-    if (!rule) return;
-    toggleRule(config::readString(config::kRulesFile), *rule);
-    reply::sendText(response, Code::Ok, "Rule status toggled successfully");
-  } catch (const std::exception& e) {
-    rule_replies::sendError(response, e);
-  }
+  http::serve(kToggle, request, response, [](const Request& r) {
+    const std::string rule = ruleTextOf(r);
+    rules::toggleRule(rulesFile(), rule);
+    return http::text("Rule status toggled successfully");
+  });
 }
 
 void Rules::add_rule(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  try {
-    Json::Value body;
-    if (!parseBodyOrReply(request, response, body)) return;
-    const std::string rule = memberText(body, "content");
+  http::serve(kAdd, request, response, [](const Request& r) {
+    const std::string rule = memberText(bodyOf(r), "content");
     const char* refusal = refusalOfRuleText(rule);
     if (!refusal && !RuleItem::readable(rule)) refusal = kUnreadableRule;
-    if (refusal) return sendValidation(response, Code::Bad_Request, false, refusal);
-    const auto [valid, message] = validate_rule(rule);
-    if (!valid) return sendValidation(response, Code::Bad_Request, false, message);
-    switch (addRule(config::readString(config::kRulesFile), rule)) {
-      case AddResult::kSidInUse:
-        return reply::sendText(response, Code::Conflict, kSidInUse);
-      case AddResult::kAlreadyExists:
-        return reply::sendText(response, Code::Conflict, "Rule already exists");
-      case AddResult::kAdded:
-        return reply::sendText(response, Code::Ok, "Rule added successfully");
+    if (refusal) return validationReply(Code::Bad_Request, false, refusal);
+    const auto [valid, message] = rules::validate_rule(rule);
+    if (!valid) return validationReply(Code::Bad_Request, false, message);
+    switch (rules::addRule(rulesFile(), rule)) {
+      case rules::AddResult::kSidInUse:
+        throw http::Refusal(Code::Conflict, kSidInUse);
+      case rules::AddResult::kAlreadyExists:
+        throw http::Refusal(Code::Conflict, "Rule already exists");
+      case rules::AddResult::kAdded:
+        break;
     }
-  } catch (const std::exception& e) {
-    reply::sendError(response, e.what());
-  }
+    return http::text("Rule added successfully");
+  });
 }
 
 void Rules::handleValidateRuleRequest(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  try {
-    Json::Value body;
-    if (!parseBody(request.body(), body)) {
-      return sendValidation(response, Code::Bad_Request, false, kInvalidJson);
-    }
-    const std::string rule = memberText(body, "content");
-    if (namesNoRule(rule)) return sendValidation(response, Code::Bad_Request, false, kMissingRule);
-    const auto [valid, message] = validate_rule(rule);
-    sendValidation(response, valid ? Code::Ok : Code::Bad_Request, valid, message);
-  } catch (const std::exception& e) {
-    sendValidation(response, Code::Internal_Server_Error, false, e.what());
-  }
+  http::serve(kValidate, request, response, [](const Request& r) {
+    const std::optional<Json::Value> body = json_body::read(r.body());
+    if (!body) return validationReply(Code::Bad_Request, false, kInvalidJson);
+    const std::string rule = memberText(*body, "content");
+    if (namesNoRule(rule)) return validationReply(Code::Bad_Request, false, kMissingRule);
+    const auto [valid, message] = rules::validate_rule(rule);
+    return validationReply(valid ? Code::Ok : Code::Bad_Request, valid, message);
+  });
 }
 
 void Rules::handleDeleteRuleRequest(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  try {
-    const std::optional<std::string> rule = ruleTextOrReply(request, response);
-    if (!rule) return;
-    sendEditOutcome(response, deleteRule(config::readString(config::kRulesFile), *rule),
-                    "Rule deleted successfully", "Rule not found");
-  } catch (const std::exception& e) {
-    reply::sendError(response, e.what());
-  }
+  http::serve(kCheap, request, response, [](const Request& r) {
+    const std::string rule = ruleTextOf(r);
+    if (!rules::deleteRule(rulesFile(), rule)) {
+      throw http::Refusal(Code::Not_Found, "Rule not found");
+    }
+    return http::text("Rule deleted successfully");
+  });
 }
 
 void Rules::handleUpdateRuleRequest(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  try {
-    Json::Value body;
-    if (!parseBodyOrReply(request, response, body)) return;
+  http::serve(kCheap, request, response, [](const Request& r) {
+    const Json::Value body = bodyOf(r);
     const std::string oldRule = memberText(event_json::member(body, "rule"), "content");
     const std::string newRule = memberText(event_json::member(body, "new_rule"), "content");
     const char* refusal = refusalOfRuleText(oldRule);
     if (!refusal) refusal = refusalOfRuleText(newRule);
-    if (refusal) return reply::sendText(response, Code::Bad_Request, refusal);
-    switch (updateRule(config::readString(config::kRulesFile), oldRule, newRule)) {
-      case UpdateResult::kUpdated:
-        return reply::sendText(response, Code::Ok, "Rule updated successfully");
-      case UpdateResult::kNotFound:
-        return reply::sendText(response, Code::Not_Found, "Old rule not found");
-      case UpdateResult::kUnreadable:
-        return reply::sendText(response, Code::Bad_Request, kUnreadableRule);
-      case UpdateResult::kSidInUse:
-        return reply::sendText(response, Code::Conflict, kSidInUse);
+    if (refusal) throw http::Refusal(Code::Bad_Request, refusal);
+    switch (rules::updateRule(rulesFile(), oldRule, newRule)) {
+      case rules::UpdateResult::kNotFound:
+        throw http::Refusal(Code::Not_Found, "Old rule not found");
+      case rules::UpdateResult::kUnreadable:
+        throw http::Refusal(Code::Bad_Request, kUnreadableRule);
+      case rules::UpdateResult::kSidInUse:
+        throw http::Refusal(Code::Conflict, kSidInUse);
+      case rules::UpdateResult::kUpdated:
+        break;
     }
-  } catch (const std::exception& e) {
-    reply::sendError(response, e.what());
-  }
+    return http::text("Rule updated successfully");
+  });
 }
 
-void Rules::handleGetAdditionalRulesStatus(const Request&, ResponseWriter response) {
-  addCORSHeaders(response);
-  try {
-    reply::sendText(response, Code::Ok, getAdditionalRuleStatus());
-  } catch (const std::exception& e) {
-    reply::sendError(response, e.what());
-  }
+void Rules::handleGetAdditionalRulesStatus(const Request& request, ResponseWriter response) {
+  http::serve(kCheap, request, response,
+              [](const Request&) { return http::text(rules::getAdditionalRuleStatus()); });
 }
 
 void Rules::handleUpdateAdditionalRulesFile(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  try {
-    // Any other document would read as "every category off".
-    const std::optional<Json::Value> flags = json_body::readObject(request.body());
-    if (!flags) return reply::sendText(response, Code::Bad_Request, kInvalidJson);
-    RuleUpdateData data;  // a missing member reads as null, so false
-    data.universal = (*flags)["universal"].asBool();
-    data.fakenews = (*flags)["fakenews"].asBool();
-    data.porno = (*flags)["porno"].asBool();
-    data.gambling = (*flags)["gambling"].asBool();
-    data.social = (*flags)["social"].asBool();
-    if (updateAdditionalRulesFile(data)) {
-      reply::sendText(response, Code::Ok, "Rules successfully updated");
-    } else {
-      reply::sendError(response, "Error updating rules");
+  http::serve(kCheap, request, response, [](const Request& r) {
+    if (!rules::updateAdditionalRulesFile(categoryFlagsOf(r))) {
+      return http::error("Error updating rules");
     }
-  } catch (const std::exception& e) {
-    reply::sendError(response, e.what());
-  }
+    return http::text("Rules successfully updated");
+  });
 }

@@ -1,14 +1,18 @@
-// HTTP handlers of the rule queries: read the request, call the query, send
-// one reply. Every error is 500 with a plain-text body.
+// HTTP handlers of the rule queries: read the request, call the query,
+// return one reply. Every error is 500 with a plain-text body.
 #include "rules/Rules.h"
 
-#include <functional>
+#include <optional>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "common/Configuration.h"
 #include "common/Url.h"
-#include "http/ReplyCompat.h"
+#include "http/Frame.h"
+#include "http/Request.h"
 #include "rules/RuleReplies.h"
+#include "rules/RulesFile.h"
 
 using Pistache::Http::Code;
 using Pistache::Http::ResponseWriter;
@@ -16,28 +20,34 @@ using Pistache::Rest::Request;
 
 namespace {
 
-// A page query: rules file, path segment, page, page size.
-using PagedQuery = std::function<std::vector<RuleItem>(const std::string&, const std::string&,
-                                                        int, int)>;
+// Every query reads one file on the HTTP thread.
+constexpr http::Frame kQuery{http::Cors::kRules, http::Work::kCheap, &rule_replies::queryError};
 
-enum class Segment { kAsIs, kUrlDecoded };
-
-Json::Value toJsonArray(const std::vector<RuleItem>& rules) {
+http::Reply rulesReply(const std::vector<RuleItem>& rules) {
   Json::Value array(Json::arrayValue);
   for (const RuleItem& rule : rules) array.append(rule.toJson());
-  return array;
+  return http::json(array);
 }
 
-// "page" or "page_size" with the standard int conversion (failure text "stoi").
-int intQuery(const Request& request, const char* key, const char* fallback) {
-  return std::stoi(reply::queryOr(request, key, fallback));
+std::string rulesFile() { return config::readString(config::kRulesFile); }
+
+struct Page {
+  int number;
+  int size;
+};
+
+// "page" (default "1") and "page_size" (default "10") with the standard int
+// conversion (failure text "stoi").
+Page pageOf(const Request& request) {
+  const int number = std::stoi(http::queryOr(request, "page", "1"));
+  return {number, std::stoi(http::queryOr(request, "page_size", "10"))};
 }
 
 // A search page key: absent gives `fallback`, a value below 1 gives
 // `belowOne`, a text that is not a number throws with `errorPrefix`.
 int searchQuery(const Request& request, const char* key, int fallback, int belowOne,
                 const char* errorPrefix) {
-  const auto text = request.query().get(key);
+  const std::optional<std::string> text = http::query(request, key);
   if (!text) return fallback;
   int value = 0;
   try {
@@ -48,91 +58,75 @@ int searchQuery(const Request& request, const char* key, int fallback, int below
   return value < 1 ? belowOne : value;
 }
 
-// The handlers of the filtered queries, which differ only in their segment
-// and query: segment, page keys, configuration, query, reply.
-void answerPagedQuery(const Request& request, ResponseWriter& response, const char* name,
-                      Segment segment, const PagedQuery& query) {
-  Rules::addCORSHeaders(response);
-  try {
-    std::string value = reply::pathParam(request, name);
-    if (segment == Segment::kUrlDecoded) value = urlDecode(value);
-    const int page = intQuery(request, "page", "1");
-    const int pageSize = intQuery(request, "page_size", "10");
-    const std::string rulesFile = config::readString(config::kRulesFile);
-    reply::sendJson(response, toJsonArray(query(rulesFile, value, page, pageSize)));
-  } catch (const std::exception& e) {
-    rule_replies::sendError(response, e);
-  }
-}
-
 }  // namespace
 
-void Rules::addCORSHeaders(ResponseWriter& response) { cors::addRulesSet(response); }
-
 void Rules::HandlegetRules(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  try {
-    const std::string rulesFile = config::readString(config::kRulesFile);
-    const int page = intQuery(request, "page", "1");
-    const int pageSize = intQuery(request, "page_size", "10");
-    reply::sendJson(response, toJsonArray(getRules(rulesFile, page, pageSize)));
-  } catch (const std::exception& e) {
-    rule_replies::sendError(response, e);
-  }
+  http::serve(kQuery, request, response, [](const Request& r) {
+    const std::string file = rulesFile();
+    const Page page = pageOf(r);
+    return rulesReply(rules::getRules(file, page.number, page.size));
+  });
 }
 
 void Rules::HandlegetRuleBySid(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  try {
-    const uint32_t sid = request.param(":sid").as<uint32_t>();
-    const Json::Value rule = getRuleBySid(config::readString(config::kRulesFile), sid);
+  http::serve(kQuery, request, response, [](const Request& r) {
+    const uint32_t sid = r.param(":sid").as<uint32_t>();
+    const Json::Value rule = rules::getRuleBySid(rulesFile(), sid);
     if (rule.isNull()) {
-      reply::sendText(response, Code::Not_Found,
-                      "Rule with SID " + std::to_string(sid) + " not found");
-    } else {
-      reply::sendJson(response, rule);
+      throw http::Refusal(Code::Not_Found, "Rule with SID " + std::to_string(sid) + " not found");
     }
-  } catch (const std::exception& e) {
-    rule_replies::sendError(response, e);
-  }
+    return http::json(rule);
+  });
 }
 
 void Rules::HandlegetRulesByAction(const Request& request, ResponseWriter response) {
-  answerPagedQuery(request, response, ":action", Segment::kAsIs, &getRulesByAction);
+  http::serve(kQuery, request, response, [](const Request& r) {
+    const std::string action = http::pathParam(r, ":action");
+    const Page page = pageOf(r);
+    return rulesReply(rules::getRulesByAction(rulesFile(), action, page.number, page.size));
+  });
 }
 
 void Rules::HandlegetRulesByStatus(const Request& request, ResponseWriter response) {
-  answerPagedQuery(request, response, ":status", Segment::kAsIs,
-                   [](const std::string& rulesFile, const std::string& status, int page,
-                      int pageSize) {
-                     return getRulesByStatus(rulesFile, status == "enabled", page, pageSize);
-                   });
+  http::serve(kQuery, request, response, [](const Request& r) {
+    const bool enabled = http::pathParam(r, ":status") == "enabled";
+    const Page page = pageOf(r);
+    return rulesReply(rules::getRulesByStatus(rulesFile(), enabled, page.number, page.size));
+  });
 }
 
 void Rules::HandlegetRulesByProtocol(const Request& request, ResponseWriter response) {
-  answerPagedQuery(request, response, ":proto", Segment::kAsIs, &getRulesByProtocol);
+  http::serve(kQuery, request, response, [](const Request& r) {
+    const std::string protocol = http::pathParam(r, ":proto");
+    const Page page = pageOf(r);
+    return rulesReply(rules::getRulesByProtocol(rulesFile(), protocol, page.number, page.size));
+  });
 }
 
 void Rules::HandlegetDuplicatedRulesBySid(const Request& request, ResponseWriter response) {
-  answerPagedQuery(request, response, ":sid", Segment::kAsIs, &getDuplicatedRulesBySid);
+  http::serve(kQuery, request, response, [](const Request& r) {
+    const std::string sid = http::pathParam(r, ":sid");
+    const Page page = pageOf(r);
+    return rulesReply(rules::getDuplicatedRulesBySid(rulesFile(), sid, page.number, page.size));
+  });
 }
 
 void Rules::HandlegetRulesBySignature(const Request& request, ResponseWriter response) {
-  answerPagedQuery(request, response, ":signature", Segment::kUrlDecoded, &getRulesBySignature);
+  http::serve(kQuery, request, response, [](const Request& r) {
+    const std::string signature = urlDecode(http::pathParam(r, ":signature"));
+    const Page page = pageOf(r);
+    return rulesReply(rules::getRulesBySignature(rulesFile(), signature, page.number, page.size));
+  });
 }
 
 void Rules::search_rules(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  try {
+  http::serve(kQuery, request, response, [](const Request& r) {
     RuleSearch filter;
-    filter.action = request.query().get("action");
-    filter.protocol = request.query().get("protocol");
-    filter.status = request.query().get("status");
-    const int page = searchQuery(request, "page", 1, 1, "Invalid page parameters: ");
-    const int pageSize = searchQuery(request, "page_size", 10, 10, "Invalid page size: ");
-    const std::string rulesFile = config::readString(config::kRulesFile);
-    reply::sendJson(response, toJsonArray(searchRules(rulesFile, filter, page, pageSize)));
-  } catch (const std::exception& e) {
-    rule_replies::sendError(response, e);
-  }
+    filter.action = http::query(r, "action");
+    filter.protocol = http::query(r, "protocol");
+    filter.status = http::query(r, "status");
+    const int page = searchQuery(r, "page", 1, 1, "Invalid page parameters: ");
+    const int pageSize = searchQuery(r, "page_size", 10, 10, "Invalid page size: ");
+    return rulesReply(rules::searchRules(rulesFile(), filter, page, pageSize));
+  });
 }

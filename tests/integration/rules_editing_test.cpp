@@ -260,6 +260,26 @@ TEST_F(RulesEditingTest, BadBodiesAndBlankRulesChangeNothing) {
   EXPECT_TRUE(StandIns::calls().empty()) << "a test run was started";
 }
 
+TEST_F(RulesEditingTest, TrailingTextOrAByteOrderMarkMakesABodyInvalid) {
+  // The edits read their bodies leniently: text after the document, or a
+  // byte-order mark before it, still let a rule be changed.
+  writeFile(rulesFile(), base_);
+  const std::pair<const char*, std::string> routes[] = {
+      {"/rules/toggle/", contentBody(kA)},    {"/rules/delete/", contentBody(kA)},
+      {"/rules/add/", contentBody(kNew)},     {"/rules/update/", updateBody(kA, kNew)},
+      {"/rules/validate/", contentBody(kNew)}, {"/validate_rule_endpoint", contentBody(kNew)}};
+  for (const auto& [path, body] : routes) {
+    const bool validates = std::string(path).find("validate") != std::string::npos;
+    for (const std::string& bad : {body + " x", body + "{}", "\xEF\xBB\xBF" + body}) {
+      SCOPED_TRACE(std::string(path) + " " + bad);
+      expectText(post(path, bad), 400,
+                 validates ? validation(false, "Invalid JSON") : std::string("Invalid JSON"));
+    }
+  }
+  EXPECT_EQ(readFile(rulesFile()), base_);
+  EXPECT_TRUE(StandIns::calls().empty()) << "a test run was started";
+}
+
 TEST_F(RulesEditingTest, AddAndUpdateRefuseARuleTextSpanningLines) {
   // An added rule text ending in newlines left blank lines behind it: every
   // listing then failed on them, and no edit could name a blank line to

@@ -1,5 +1,5 @@
 // Checking a rule with Suricata's test mode before it is accepted.
-#include "rules/Rules.h"
+#include "rules/RuleEdits.h"
 
 #include <fstream>
 #include <mutex>
@@ -23,7 +23,9 @@ void writeScratchFile(const std::string& path, const std::string& rule) {
 
 }  // namespace
 
-std::pair<bool, std::string> Rules::validate_rule(const std::string& rule) {
+namespace rules {
+
+std::pair<bool, std::string> validate_rule(const std::string& rule) {
   std::lock_guard<std::mutex> guard(g_validationMutex);
   try {
     libconfig::Config cfg;
@@ -42,3 +44,5 @@ std::pair<bool, std::string> Rules::validate_rule(const std::string& rule) {
     return {false, e.what()};
   }
 }
+
+}  // namespace rules

@@ -1,13 +1,16 @@
 // The five categories of DNS blocking rules in the additional rules file:
 // their status, and switching whole categories on or off.
-#include "common/Log.h"
-#include "rules/Rules.h"
+#include "rules/AdditionalRules.h"
+
+#include <string_view>
 
 #include "common/AtomicFile.h"
 #include "common/Configuration.h"
 #include "common/JsonText.h"
+#include "common/Log.h"
 #include "rules/BlockingStatus.h"
 #include "rules/RuleFiles.h"
+#include "rules/RuleText.h"
 
 namespace {
 
@@ -41,7 +44,9 @@ bool isDisabled(std::string_view line) { return !line.empty() && line[0] == '#';
 
 }  // namespace
 
-Json::Value Rules::additionalRuleStatusOf(const std::string& text) {
+namespace rules {
+
+Json::Value additionalRuleStatusOf(const std::string& text) {
   Json::Value statuses;  // stays null when no line is counted
   rule_files::forEachLine(text, [&](std::string_view line) {
     if (line.find("drop dns") == std::string_view::npos) return;
@@ -54,7 +59,7 @@ Json::Value Rules::additionalRuleStatusOf(const std::string& text) {
   return statuses;
 }
 
-std::string Rules::categoriesApplied(const std::string& text, const RuleUpdateData& data) {
+std::string categoriesApplied(const std::string& text, const RuleUpdateData& data) {
   std::string result;
   result.reserve(text.size() + 64);
   rule_files::forEachLine(text, [&](std::string_view line) {
@@ -69,7 +74,7 @@ std::string Rules::categoriesApplied(const std::string& text, const RuleUpdateDa
   return result;
 }
 
-std::string Rules::getAdditionalRuleStatus() {
+std::string getAdditionalRuleStatus() {
   try {
     const std::string path = config::readString(config::kAdditionalRules);
     const std::string text = rule_files::readIfOpenable(path).value_or("");
@@ -80,7 +85,7 @@ std::string Rules::getAdditionalRuleStatus() {
   }
 }
 
-bool Rules::updateAdditionalRulesFile(const RuleUpdateData& data) {
+bool updateAdditionalRulesFile(const RuleUpdateData& data) {
   const auto failed = [](const std::exception& e) {
     logging::alert("Error updating the additional rules: %s", e.what());
     return false;
@@ -101,3 +106,5 @@ bool Rules::updateAdditionalRulesFile(const RuleUpdateData& data) {
   replaceFileAtomically(path, categoriesApplied(text, data));
   return true;
 }
+
+}  // namespace rules

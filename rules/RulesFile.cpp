@@ -1,9 +1,10 @@
 // Rule queries: each reads and parses the whole rules file and cuts one page
 // out of the matching rules.
-#include "rules/Rules.h"
+#include "rules/RulesFile.h"
 
 #include <fstream>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -59,13 +60,15 @@ std::vector<RuleItem> filteredPage(const std::string& rulesFile, int page, int p
 
 }  // namespace
 
-std::vector<RuleItem> Rules::getRules(const std::string& rulesFile, int page, int page_size) {
+namespace rules {
+
+std::vector<RuleItem> getRules(const std::string& rulesFile, int page, int page_size) {
   checkPage(page, page_size);
   return collectPage(rulesFile, page, page_size, OnBadLine::kFailWithLineNumber,
                      [](const RuleItem&) { return true; });
 }
 
-Json::Value Rules::getRuleBySid(const std::string& rulesFile, uint32_t sid) {
+Json::Value getRuleBySid(const std::string& rulesFile, uint32_t sid) {
   std::ifstream in(rulesFile);
   if (!in.is_open()) throw RulesException("Unable to open rules file");
   std::string line;
@@ -80,27 +83,27 @@ Json::Value Rules::getRuleBySid(const std::string& rulesFile, uint32_t sid) {
   return Json::Value();
 }
 
-std::vector<RuleItem> Rules::getRulesByAction(const std::string& rulesFile,
+std::vector<RuleItem> getRulesByAction(const std::string& rulesFile,
                                               const std::string& action, int page,
                                               int page_size) {
   return filteredPage(rulesFile, page, page_size,
                       [&](const RuleItem& item) { return item.action == action; });
 }
 
-std::vector<RuleItem> Rules::getRulesByProtocol(const std::string& rulesFile,
+std::vector<RuleItem> getRulesByProtocol(const std::string& rulesFile,
                                                 const std::string& protocol, int page,
                                                 int page_size) {
   return filteredPage(rulesFile, page, page_size,
                       [&](const RuleItem& item) { return item.protocol == protocol; });
 }
 
-std::vector<RuleItem> Rules::getRulesByStatus(const std::string& rulesFile, bool enabled,
+std::vector<RuleItem> getRulesByStatus(const std::string& rulesFile, bool enabled,
                                               int page, int page_size) {
   return filteredPage(rulesFile, page, page_size,
                       [&](const RuleItem& item) { return item.enabled == enabled; });
 }
 
-std::vector<RuleItem> Rules::getDuplicatedRulesBySid(const std::string& rulesFile,
+std::vector<RuleItem> getDuplicatedRulesBySid(const std::string& rulesFile,
                                                      const std::string& sid, int page,
                                                      int page_size) {
   // Converted at the first parsed line, so a text that is not a number only
@@ -112,7 +115,7 @@ std::vector<RuleItem> Rules::getDuplicatedRulesBySid(const std::string& rulesFil
   });
 }
 
-std::vector<RuleItem> Rules::getRulesBySignature(const std::string& rulesFile,
+std::vector<RuleItem> getRulesBySignature(const std::string& rulesFile,
                                                  const std::string& signature, int page,
                                                  int page_size) {
   return filteredPage(rulesFile, page, page_size, [&](const RuleItem& item) {
@@ -120,7 +123,7 @@ std::vector<RuleItem> Rules::getRulesBySignature(const std::string& rulesFile,
   });
 }
 
-std::vector<RuleItem> Rules::searchRules(const std::string& rulesFile, const RuleSearch& filter,
+std::vector<RuleItem> searchRules(const std::string& rulesFile, const RuleSearch& filter,
                                          int page, int page_size) {
   return filteredPage(rulesFile, page, page_size, [&](const RuleItem& item) {
     return (!filter.action || item.action == *filter.action) &&
@@ -128,3 +131,5 @@ std::vector<RuleItem> Rules::searchRules(const std::string& rulesFile, const Rul
            (!filter.status || item.enabled == (*filter.status == "enabled"));
   });
 }
+
+}  // namespace rules

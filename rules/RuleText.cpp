@@ -1,14 +1,14 @@
-// Edits of the rules file: toggle, add, delete and update. Each runs under
-// the file's edit lock and replaces the file atomically when it changes it.
-#include "rules/Rules.h"
+// Pure text transforms of the rule edits.
+#include "rules/RuleText.h"
 
-#include "common/AtomicFile.h"
+#include <string_view>
+#include <utility>
+
 #include "rules/RuleFiles.h"
 #include "rules/RuleFunctions.h"
+#include "rules/RuleItem.h"
 
 namespace {
-
-constexpr char kUnableToOpen[] = "Unable to open rules file";
 
 // The line's text after its leading blanks and tabs.
 std::string_view withoutIndent(std::string_view line) {
@@ -31,7 +31,8 @@ std::pair<size_t, size_t> lineAround(std::string_view text, size_t at) {
 // The sid text of the line of `text` that holds position `at`.
 std::string sidOfLineAround(std::string_view text, size_t at) {
   const auto [begin, end] = lineAround(text, at);
-  return std::string(RuleFunctions::sidOf(RuleFunctions::generalTokens(text.substr(begin, end - begin))));
+  return std::string(
+      RuleFunctions::sidOf(RuleFunctions::generalTokens(text.substr(begin, end - begin))));
 }
 
 // True when a line of `text` other than the one starting at `skip` carries
@@ -50,12 +51,14 @@ bool otherLineHasSid(std::string_view text, size_t skip, std::string_view sid) {
 
 }  // namespace
 
-std::string Rules::toggleComment(const std::string& line) {
+namespace rules {
+
+std::string toggleComment(const std::string& line) {
   if (!line.empty() && line[0] == '#') return line.substr(1);
   return "#" + line;
 }
 
-std::optional<std::string> Rules::toggledText(const std::string& text, const std::string& rule) {
+std::optional<std::string> toggledText(const std::string& text, const std::string& rule) {
   std::string result;
   result.reserve(text.size() + 16);
   bool switched = false;
@@ -80,7 +83,7 @@ std::optional<std::string> Rules::toggledText(const std::string& text, const std
   return result;
 }
 
-std::string Rules::appendedText(const std::string& text, const std::string& rule) {
+std::string appendedText(const std::string& text, const std::string& rule) {
   std::string result;
   result.reserve(text.size() + rule.size() + 2);
   result = text;
@@ -89,7 +92,7 @@ std::string Rules::appendedText(const std::string& text, const std::string& rule
   return result;
 }
 
-std::optional<std::string> Rules::deletedText(const std::string& text, const std::string& rule) {
+std::optional<std::string> deletedText(const std::string& text, const std::string& rule) {
   const std::string wanted = RuleFunctions::removeComment(rule);
   std::string kept;
   kept.reserve(text.size());
@@ -105,54 +108,23 @@ std::optional<std::string> Rules::deletedText(const std::string& text, const std
   return kept;
 }
 
-bool Rules::toggleRule(const std::string& rulesFile, const std::string& rule) {
-  const auto lock = rule_files::lockForEdit(rulesFile);
-  const std::optional<std::string> text = rule_files::readIfOpenable(rulesFile);
-  if (!text) throw RulesException(kUnableToOpen);
-  const std::optional<std::string> toggled = toggledText(*text, rule);
-  if (!toggled) return false;
-  replaceFileAtomically(rulesFile, *toggled);
-  return true;
-}
-
-Rules::AddResult Rules::addRule(const std::string& rulesFile, const std::string& rule) {
-  const auto lock = rule_files::lockForEdit(rulesFile);
-  const std::string text = rule_files::readExistingOrEmpty(rulesFile);
-  if (RuleFunctions::text_has_sid(text, RuleFunctions::get_sid_safe(rule))) {
-    return AddResult::kSidInUse;
-  }
-  if (text.find(rule) != std::string::npos) return AddResult::kAlreadyExists;
-  replaceFileAtomically(rulesFile, appendedText(text, rule));
-  return AddResult::kAdded;
-}
-
-bool Rules::deleteRule(const std::string& rulesFile, const std::string& rule) {
-  const auto lock = rule_files::lockForEdit(rulesFile);
-  const std::optional<std::string> text = rule_files::readIfOpenable(rulesFile);
-  if (!text) return false;
-  const std::optional<std::string> kept = deletedText(*text, rule);
-  if (!kept) return false;
-  replaceFileAtomically(rulesFile, *kept);
-  return true;
-}
-
-Rules::UpdateResult Rules::updateRule(const std::string& rulesFile, const std::string& oldRule,
-                                     const std::string& newRule) {
-  const auto lock = rule_files::lockForEdit(rulesFile);
-  std::optional<std::string> text = rule_files::readIfOpenable(rulesFile);
-  if (!text) return UpdateResult::kNotFound;
-  const size_t at = text->find(oldRule);
+UpdateResult updateText(std::string& text, const std::string& oldRule,
+                        const std::string& newRule) {
+  const size_t at = text.find(oldRule);
   if (at == std::string::npos) return UpdateResult::kNotFound;
-  const std::string oldSid = sidOfLineAround(*text, at);
-  text->replace(at, oldRule.size(), newRule);
+  const std::string oldSid = sidOfLineAround(text, at);
+  std::string updated = text;
+  updated.replace(at, oldRule.size(), newRule);
 
-  const auto [begin, end] = lineAround(*text, at);
-  const std::string line = text->substr(begin, end - begin);
+  const auto [begin, end] = lineAround(updated, at);
+  const std::string line = updated.substr(begin, end - begin);
   if (!RuleItem::readable(line)) return UpdateResult::kUnreadable;
   // A line that keeps its own sid takes none from another rule, even where
   // the file already held copies of it.
   const std::string sid = sidOfLineAround(line, 0);
-  if (sid != oldSid && otherLineHasSid(*text, begin, sid)) return UpdateResult::kSidInUse;
-  replaceFileAtomically(rulesFile, *text);
+  if (sid != oldSid && otherLineHasSid(updated, begin, sid)) return UpdateResult::kSidInUse;
+  text = std::move(updated);
   return UpdateResult::kUpdated;
 }
+
+}  // namespace rules

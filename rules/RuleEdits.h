@@ -1,0 +1,51 @@
+// Edits of the rules file (toggle, add, delete, update) and the test run
+// that a rule passes before it is added.
+#ifndef RULES_RULEEDITS_H_
+#define RULES_RULEEDITS_H_
+
+#include <string>
+#include <utility>
+
+#include "rules/RuleText.h"
+#include "rules/RulesException.h"
+
+namespace rules {
+
+// Edits of one file are serialised within the process, and a changed file
+// is replaced atomically (same mode and owner): a failure leaves the old
+// content and throws std::runtime_error naming the file. Each applies the
+// transform of rules/RuleText.h of the same name to the file's text.
+
+// Switches every line matching `rule` (see toggledText). Returns whether
+// any line matched; the file is only rewritten then. Throws RulesException
+// "Unable to open rules file".
+bool toggleRule(const std::string& rulesFile, const std::string& rule);
+
+enum class AddResult { kAdded, kSidInUse, kAlreadyExists };
+// Adds `rule` (already validated) as the last line unless a line carries
+// its sid text or the file contains its text. A missing file is created;
+// one that exists but cannot be read throws RulesException
+// "Unable to open rules file".
+AddResult addRule(const std::string& rulesFile, const std::string& rule);
+
+// Removes every line that deletedText removes. False when none matched (or
+// the file cannot be read).
+bool deleteRule(const std::string& rulesFile, const std::string& rule);
+
+// Applies updateText (its results are this one's) to the file, which is only
+// rewritten on kUpdated. kNotFound too when the file cannot be read.
+UpdateResult updateRule(const std::string& rulesFile, const std::string& oldRule,
+                        const std::string& newRule);
+
+// Checks `rule` with Suricata's test mode ("suricata -T -c <suricata_conf>
+// -S <tmp_rule_file>") after writing it to the scratch file
+// "application.settings.tmp_rule_file". Returns (true, "") unless the
+// output holds "E: ", then (false, whole output); any error gives (false,
+// its text), except a test run past its time limit, which throws
+// process::TimeLimitExceeded: the route's failure, not the rule's.
+// Validations are serialised.
+std::pair<bool, std::string> validate_rule(const std::string& rule);
+
+}  // namespace rules
+
+#endif  // RULES_RULEEDITS_H_

@@ -1,0 +1,60 @@
+// The rules file and its queries: each reads and parses the whole file (at
+// the path given, "application.settings.rules_file" for the routes) and cuts
+// one page out of the matching rules. No HTTP.
+#ifndef RULES_RULESFILE_H_
+#define RULES_RULESFILE_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <json/value.h>
+
+#include "rules/RuleItem.h"
+#include "rules/RulesException.h"
+
+// Optional filters of the rule search; an absent one does not filter.
+struct RuleSearch {
+  std::optional<std::string> action;    // `action` equals it
+  std::optional<std::string> protocol;  // `protocol` equals it
+  std::optional<std::string> status;    // "enabled": enabled rules; any other text: disabled
+};
+
+namespace rules {
+
+// Each line is parsed with RuleItem::parse; matches keep file order and one
+// page is cut out of them: positions (page-1)*page_size up to page*page_size,
+// computed in 64 bits. The paged ones throw std::invalid_argument
+// "Invalid pagination parameters" when page or page_size is below 1, and
+// RulesException "Unable to open rules file".
+
+// Every line. A line that does not parse throws RulesException
+// "Unable to parse line <n>: <parse error>".
+std::vector<RuleItem> getRules(const std::string& rulesFile, int page, int page_size);
+// The rule object of the first rule with `sid`, or JSON null; lines that
+// do not parse are passed over.
+Json::Value getRuleBySid(const std::string& rulesFile, uint32_t sid);
+// Filters; a line that does not parse throws the parse error ("stoi").
+std::vector<RuleItem> getRulesByAction(const std::string& rulesFile, const std::string& action,
+                                       int page, int page_size);
+std::vector<RuleItem> getRulesByProtocol(const std::string& rulesFile,
+                                         const std::string& protocol, int page, int page_size);
+std::vector<RuleItem> getRulesByStatus(const std::string& rulesFile, bool enabled, int page,
+                                       int page_size);
+// `sid` read as an unsigned number with automatic base (0x hexadecimal,
+// leading 0 octal) once a line has parsed; throws std::invalid_argument or
+// std::out_of_range ("stoul") when it is not one.
+std::vector<RuleItem> getDuplicatedRulesBySid(const std::string& rulesFile,
+                                              const std::string& sid, int page, int page_size);
+// Rules whose `content` contains `signature`.
+std::vector<RuleItem> getRulesBySignature(const std::string& rulesFile,
+                                          const std::string& signature, int page,
+                                          int page_size);
+// Rules matching every present filter; page and page_size must be at least 1.
+std::vector<RuleItem> searchRules(const std::string& rulesFile, const RuleSearch& filter,
+                                  int page, int page_size);
+
+}  // namespace rules
+
+#endif  // RULES_RULESFILE_H_

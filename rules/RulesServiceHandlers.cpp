@@ -1,0 +1,116 @@
+// HTTP handlers of the service control and of Suricata's rule reloads: each
+// runs its fixed command on the slow pool (nothing from the request goes
+// into it) and answers in plain text.
+#include "rules/Rules.h"
+
+#include <exception>
+#include <string>
+
+#include "common/BuildSettings.h"
+#include "common/Process.h"
+#include "http/Frame.h"
+#include "rules/Services.h"
+
+using Pistache::Http::ResponseWriter;
+using Pistache::Rest::Request;
+
+namespace {
+
+// The error reply of a service route: 500 with `kPrefix` and the error's text.
+template <const char* kPrefix>
+http::Reply prefixedError(const std::exception& error) {
+  return http::error(kPrefix + std::string(error.what()));
+}
+
+constexpr char kCannotRestart[] = "Cannot restart Suricata: ";
+constexpr char kCannotStart[] = "Cannot start Suricata: ";
+constexpr char kCannotStop[] = "Cannot stop Suricata: ";
+constexpr char kCannotStartDaemon[] = "Cannot start Ferryd: ";
+constexpr char kCannotStopDaemon[] = "Cannot stop Ferryd: ";
+
+// A failed suricata-update run has its own prefix; any other error (the time
+// limit, a shell that cannot start) the general one.
+http::Reply updateError(const std::exception& error) {
+  const bool failedRun = dynamic_cast<const RulesException*>(&error) != nullptr;
+  return http::error((failedRun ? "Cannot update Suricata rules: " : "Cannot update Suricata: ") +
+                     std::string(error.what()));
+}
+
+constexpr http::Cors kCors = http::Cors::kRules;
+// Every route here waits on an outside command: the slow pool.
+constexpr http::Frame kRestartFrame{kCors, http::Work::kSlow, &prefixedError<kCannotRestart>};
+constexpr http::Frame kStartFrame{kCors, http::Work::kSlow, &prefixedError<kCannotStart>};
+constexpr http::Frame kStopFrame{kCors, http::Work::kSlow, &prefixedError<kCannotStop>};
+constexpr http::Frame kUpdateFrame{kCors, http::Work::kSlow, &updateError};
+constexpr http::Frame kStartDaemonFrame{kCors, http::Work::kSlow,
+                                        &prefixedError<kCannotStartDaemon>};
+constexpr http::Frame kStopDaemonFrame{kCors, http::Work::kSlow,
+                                       &prefixedError<kCannotStopDaemon>};
+constexpr http::Frame kReloadFrame{kCors, http::Work::kSlow};
+
+// A reload's reply: `success` when suricatasc exits with 0, 500 "Error
+// reloading rules" for any other status; past its limit it throws the time
+// limit's text. Callers: reloadRulesBlocking, reloadRulesNonBlocking.
+http::Reply reloadReply(const char* command, const char* success) {
+  if (process::succeeds(command, build_settings::kSuricatascLimitSeconds)) {
+    return http::text(success);
+  }
+  return http::error("Error reloading rules");
+}
+
+}  // namespace
+
+void Rules::handlereloadSuricata(const Request& request, ResponseWriter response) {
+  http::serve(kRestartFrame, request, response, [](const Request&) {
+    rules::reloadSuricata();
+    return http::text("Suricata restartedd successfully");
+  });
+}
+
+void Rules::handlestartSuricata(const Request& request, ResponseWriter response) {
+  http::serve(kStartFrame, request, response, [](const Request&) {
+    rules::startSuricata();
+    return http::text("Suricata started successfully");
+  });
+}
+
+void Rules::handlestopSuricata(const Request& request, ResponseWriter response) {
+  http::serve(kStopFrame, request, response, [](const Request&) {
+    rules::stopSuricata();
+    return http::text("Suricata stopped successfully");
+  });
+}
+
+void Rules::handleupdateSuricataRules(const Request& request, ResponseWriter response) {
+  http::serve(kUpdateFrame, request, response, [](const Request&) {
+    rules::updateSuricataRules();
+    return http::text("Suricata rules updated successfully");
+  });
+}
+
+void Rules::handlestartDaemon(const Request& request, ResponseWriter response) {
+  http::serve(kStartDaemonFrame, request, response, [](const Request&) {
+    rules::startDaemon();
+    return http::text("Ferryd started successfully");
+  });
+}
+
+void Rules::handlestopDaemon(const Request& request, ResponseWriter response) {
+  http::serve(kStopDaemonFrame, request, response, [](const Request&) {
+    rules::stopDaemon();
+    return http::text("Ferryd stopped successfully");
+  });
+}
+
+void Rules::reloadRulesBlocking(const Request& request, ResponseWriter response) {
+  http::serve(kReloadFrame, request, response, [](const Request&) {
+    return reloadReply("suricatasc -c reload-rules", "Rules reloaded successfully (blocking)");
+  });
+}
+
+void Rules::reloadRulesNonBlocking(const Request& request, ResponseWriter response) {
+  http::serve(kReloadFrame, request, response, [](const Request&) {
+    return reloadReply("suricatasc -c ruleset-reload-nonblocking",
+                       "Rules reloaded successfully (nonblocking)");
+  });
+}
