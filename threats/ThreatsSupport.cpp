@@ -7,7 +7,6 @@
 #include <memory>
 
 #include <json/reader.h>
-#include <json/writer.h>
 #include <libconfig.h++>
 
 #include "common/Configuration.h"

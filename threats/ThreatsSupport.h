@@ -1,5 +1,5 @@
 // Pieces shared by the threat operations: configuration reads with the
-// subsystem's failure texts, the store's JSON reading and writing, and the
+// subsystem's failure texts, the reading of stored JSON documents, and the
 // lock that serialises the store's writers.
 #ifndef THREATS_THREATSSUPPORT_H_
 #define THREATS_THREATSSUPPORT_H_
