@@ -8,7 +8,6 @@
 
 #include "common/Url.h"
 #include "threats/ThreatItem.h"
-#include "threats/Threats.h"
 
 namespace ioc_rules {
 
@@ -158,7 +157,7 @@ std::string domainRule(const std::string& listPath) {
 Rule ipPortRule(const ThreatItem& item, int64_t sid) {
   std::string address;
   std::string port;
-  if (!Threats::extract_ip_and_port(item.ioc_value, address, port)) return skip("no colon");
+  if (!threats::extract_ip_and_port(item.ioc_value, address, port)) return skip("no colon");
   if (!isPlainAddress(address)) return skip("not a plain address: " + address);
   const std::string portText = portNumber(port);
   if (portText.empty()) return skip("not a port from 1 to 65535: " + port);

@@ -1,11 +1,14 @@
-// Texts of the Suricata rules made from indicators. Feed values are outside
-// data: each is escaped where the rule syntax allows it, and an indicator
-// whose values cannot be placed safely makes no rule at all.
+// Suricata rules made from indicators: their texts, and the rule files written
+// from the store's enabled indicators. Feed values are outside data: each is
+// escaped where the rule syntax allows it, and an indicator whose values
+// cannot be placed safely makes no rule at all.
 #ifndef THREATS_IOCRULES_H_
 #define THREATS_IOCRULES_H_
 
 #include <cstdint>
 #include <string>
+
+#include "threats/ThreatsException.h"
 
 class ThreatItem;
 
@@ -46,5 +49,30 @@ std::string escapeContent(const std::string& value);
 bool isPlainToken(const std::string& value);
 
 }  // namespace ioc_rules
+
+namespace threats {
+
+// ---- The rule files (IocRuleFiles.cpp) ------------------------------------------
+
+// From the enabled records of the store ("application.settings.
+// ioc_local_file_name") writes, in this order, the domain list (Base64 lines,
+// "ioc_domains_lst"), chowns it to suricata:suricata, then the domain rule
+// file ("ioc_domain_rules"), the address-and-port rule file ("ioc_ip_rules")
+// and the URL rule file ("ioc_url_rules"), each replaced whole. An indicator
+// that cannot make a safe rule is skipped and logged and takes no sid. Throws
+// ThreatsException ("Error reading config file", "Config setting not found",
+// "Unable to open IOC file", "system() call failed", "system() command
+// failed", or the write failure naming the file) or the JSON library's error;
+// files after the failing step stay as they were.
+void fetch_iocs();
+
+// RFC 4648 Base64 of `text`, with padding, without line breaks.
+std::string base64_encode(const std::string& text);
+
+// Splits `value` at its first colon into `ip` and `port`; false (outputs
+// untouched) when it has none.
+bool extract_ip_and_port(const std::string& value, std::string& ip, std::string& port);
+
+}  // namespace threats
 
 #endif  // THREATS_IOCRULES_H_

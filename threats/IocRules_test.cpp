@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "threats/ThreatItem.h"
-#include "threats/Threats.h"
 
 namespace {
 
@@ -167,15 +166,15 @@ TEST(IocRulesTest, Base64FollowsRfc4648) {
        "YS12ZXJ5LWxvbmctZG9tYWluLW5hbWUtYmV5b25kLXNpeHR5LWZvdXItYnl0ZXMuc3ViZG9tYWluLmV4YW1wbGUu"
        "Y29t"},
   };
-  for (const auto& [in, out] : cases) EXPECT_EQ(Threats::base64_encode(in), out) << in;
+  for (const auto& [in, out] : cases) EXPECT_EQ(threats::base64_encode(in), out) << in;
 }
 
 TEST(IocRulesTest, AddressAndPortSplitAtTheFirstColon) {
   std::string ip = "old";
   std::string port = "old";
-  EXPECT_FALSE(Threats::extract_ip_and_port("192.0.2.1", ip, port));
+  EXPECT_FALSE(threats::extract_ip_and_port("192.0.2.1", ip, port));
   EXPECT_EQ(ip, "old");
-  EXPECT_TRUE(Threats::extract_ip_and_port("192.0.2.1:80:90", ip, port));
+  EXPECT_TRUE(threats::extract_ip_and_port("192.0.2.1:80:90", ip, port));
   EXPECT_EQ(ip, "192.0.2.1");
   EXPECT_EQ(port, "80:90");
 }

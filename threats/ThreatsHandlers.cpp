@@ -1,18 +1,28 @@
-// HTTP handlers of the "/ioc/" routes: add the Threats cross-origin set, read
-// the request, call the data operation, send one reply.
+// HTTP handlers of the "/ioc/" routes: each states its frame (the Threats
+// cross-origin set, where its work runs, how its failures are answered) and a
+// body that reads the request, calls the data operation and returns one reply.
 #include "threats/Threats.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
-#include <future>
 #include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <json/value.h>
 
 #include "common/JsonBody.h"
-#include "common/JsonText.h"
-#include "http/ReplyCompat.h"
-#include "threats/ThreatsSupport.h"
+#include "http/Frame.h"
+#include "http/Request.h"
+#include "threats/FeedDownload.h"
+#include "threats/IndicatorStore.h"
+#include "threats/IocRules.h"
+#include "threats/RuleFileSwitches.h"
+#include "threats/ThreatItem.h"
 
 using Pistache::Http::Code;
 using Pistache::Http::ResponseWriter;
@@ -20,78 +30,94 @@ using Pistache::Rest::Request;
 
 namespace {
 
-// A page key rejected with its 400 text.
-class BadPageParameter : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+constexpr http::Cors kCors = http::Cors::kRules;
+// Every read of the store parses all of it: the listing, its finds, the switch.
+constexpr http::Frame kScan{kCors, http::Work::kScan};
+// Downloads, store rebuilds, rule generation (with its chown) and rewrites of
+// Suricata's configuration.
+constexpr http::Frame kSlow{kCors, http::Work::kSlow};
+
+// ---- Pages --------------------------------------------------------------------------
 
 // The query key `key` read as a decimal int (leading blanks and a sign
 // allowed, trailing characters ignored), `fallback` when absent or below 1.
+// Refuses 400 `errorText` for a text that is no int.
 int32_t pageKey(const Request& request, const char* key, int32_t fallback,
                 const char* errorText) {
-  const auto text = request.query().get(key);
+  const std::optional<std::string> text = http::query(request, key);
   if (!text) return fallback;
   errno = 0;
   char* end = nullptr;
   const long value = std::strtol(text->c_str(), &end, 10);
   if (end == text->c_str() || errno == ERANGE || value < std::numeric_limits<int32_t>::min() ||
       value > std::numeric_limits<int32_t>::max()) {
-    throw BadPageParameter(errorText);
+    throw http::Refusal(Code::Bad_Request, errorText);
   }
   return value < 1 ? fallback : static_cast<int32_t>(value);
 }
 
-// Reads the page keys, runs `find` and sends the styled array (or "null").
-template <typename Find>
-void sendPage(const Request& request, ResponseWriter& response, Find find) {
-  try {
-    const int32_t page = pageKey(request, "page", 1, "Invalid 'page' parameter");
-    const int32_t page_size = pageKey(request, "page_size", 10, "Invalid 'page_size' parameter");
+// The records of one page that a listing route asks for.
+using Find = std::vector<ThreatItem> (*)(const Request& request, int32_t page, int32_t page_size);
+
+// Serves the page of `find` as the styled array of its records ("null" when
+// empty). The listing and its three finds.
+void servePage(const Request& request, ResponseWriter& response, Find find) {
+  http::serve(kScan, request, response, [find](const Request& r) {
+    const int32_t page = pageKey(r, "page", 1, "Invalid 'page' parameter");
+    const int32_t page_size = pageKey(r, "page_size", 10, "Invalid 'page_size' parameter");
     Json::Value records;
-    for (const ThreatItem& item : find(page, page_size)) records.append(item.toJson());
-    response.send(Code::Ok, records.toStyledString(), MIME(Application, Json));
-  } catch (const BadPageParameter& e) {
-    reply::sendText(response, Code::Bad_Request, e.what());
-  } catch (const std::exception& e) {
-    reply::sendError(response, e.what());
-  }
+    for (const ThreatItem& item : find(r, page, page_size)) records.append(item.toJson());
+    return http::styledJson(records);
+  });
 }
 
-// A day count refused with its 400 text.
-class BadDayCount : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+// ---- Store rebuild -------------------------------------------------------------------
 
-// The segment `n_days`: plain decimal digits up to Threats::kMaxDays. A
+// The segment `n_days`: plain decimal digits up to threats::kMaxDays. A
 // segment that does not begin with a number keeps the routing library's
-// conversion error ("Bad lexical cast"); any other text throws BadDayCount,
+// conversion error (500 "Bad lexical cast"); any other text is refused 400,
 // for the stream conversion alone would take "-1", "0x10" or "1e3" by their
 // leading characters and rebuild the store from them.
 int32_t dayCount(const Request& request) {
-  const std::string text = reply::pathParam(request, ":n_days");
+  const http::Refusal invalid(Code::Bad_Request, "Invalid number of days");
+  const std::string text = http::pathParam(request, ":n_days");
   if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) {
         return c >= '0' && c <= '9';
       })) {
-    request.param(":n_days").as<int32_t>();
-    throw BadDayCount("Invalid number of days");
+    try {
+      request.param(":n_days").as<int32_t>();
+    } catch (const std::exception& e) {
+      throw http::Refusal(Code::Internal_Server_Error, e.what());
+    }
+    throw invalid;
   }
   int32_t days = 0;
   for (const char c : text) {
     days = days * 10 + (c - '0');
-    if (days > Threats::kMaxDays) throw BadDayCount("Invalid number of days");
+    if (days > threats::kMaxDays) throw invalid;
   }
   return days;
 }
 
+// The rebuild's own failures (the store could not be replaced) keep their
+// text; any other failure is answered with a general one.
+http::Reply rebuildError(const std::exception& error) {
+  if (dynamic_cast<const ThreatsException*>(&error) != nullptr) return http::error(error.what());
+  return http::error("Internal server error");
+}
+
+// ---- Switch -------------------------------------------------------------------------
+
 // The switch's reply: a styled {"message", "status"} object, no content type.
-void sendToggleReply(ResponseWriter& response, Code code, const std::string& status,
-                     const std::string& message) {
+http::Reply toggleReply(Code code, const char* status, const std::string& message) {
   Json::Value body;
   body["message"] = message;
   body["status"] = status;
-  reply::sendText(response, code, body.toStyledString());
+  return http::text(body.toStyledString(), code);
+}
+
+http::Reply toggleError(const std::exception& error) {
+  return toggleReply(Code::Internal_Server_Error, "error", error.what());
 }
 
 // The "content" of a switch request as text: "" when missing, null or of no
@@ -115,121 +141,89 @@ uint64_t leadingUid(const std::string& content) {
   return std::strtoull(content.c_str() + start, nullptr, 10);
 }
 
+// ---- Rule generation ----------------------------------------------------------------
+
+// Every failure of rule generation is answered 400 with its text.
+http::Reply fetchError(const std::exception& error) {
+  return http::text(error.what(), Code::Bad_Request);
+}
+
 }  // namespace
 
-void Threats::addCORSHeaders(ResponseWriter& response) { cors::addRulesSet(response); }
-
-void Threats::handleDownloadRequest(const Request&, ResponseWriter response) {
-  addCORSHeaders(response);
-  try {
-    downloadAndUnzipAsync();
-    reply::sendText(response, Code::Ok, "ZIP downloading and unzipping");
-  } catch (const std::exception& e) {
-    reply::sendError(response, e.what());
-  }
+void Threats::handleDownloadRequest(const Request& request, ResponseWriter response) {
+  http::serve(kSlow, request, response, [](const Request&) {
+    threats::downloadAndUnzipAsync();
+    return http::text("ZIP downloading and unzipping");
+  });
 }
 
 void Threats::getRecentThreats(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  int32_t n_days = 0;
-  try {
-    n_days = dayCount(request);
-  } catch (const BadDayCount& e) {
-    reply::sendText(response, Code::Bad_Request, e.what());
-    return;
-  } catch (const std::exception& e) {
-    reply::sendError(response, e.what());  // "Bad lexical cast"
-    return;
-  }
-  try {
-    std::future<bool> rebuild = std::async(std::launch::async, &Threats::processThreats, n_days);
-    if (rebuild.get()) {
-      reply::sendText(response, Code::Ok, "Threats processed successfully");
-    } else {
-      reply::sendError(response, "Error processing data");
-    }
-  } catch (const ThreatsException& e) {
-    reply::sendError(response, e.what());  // the store could not be replaced
-  } catch (const std::exception&) {
-    reply::sendError(response, "Internal server error");
-  }
+  http::serve({kCors, http::Work::kSlow, &rebuildError}, request, response,
+              [](const Request& r) {
+                if (!threats::processThreats(dayCount(r))) {
+                  return http::error("Error processing data");
+                }
+                return http::text("Threats processed successfully");
+              });
 }
 
 void Threats::handleGetThreats(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  sendPage(request, response, &Threats::getThreats);
+  servePage(request, response, [](const Request&, int32_t page, int32_t page_size) {
+    return threats::getThreats(page, page_size);
+  });
 }
 
 void Threats::handleFindThreatsById(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  sendPage(request, response, [&](int32_t page, int32_t page_size) {
-    return findThreatsById(reply::pathParam(request, ":id"), page, page_size);
+  servePage(request, response, [](const Request& r, int32_t page, int32_t page_size) {
+    return threats::findThreatsById(http::pathParam(r, ":id"), page, page_size);
   });
 }
 
 void Threats::handleFindThreatsByIocType(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  sendPage(request, response, [&](int32_t page, int32_t page_size) {
-    return findThreatsByIocType(reply::pathParam(request, ":ioc_type"), page, page_size);
+  servePage(request, response, [](const Request& r, int32_t page, int32_t page_size) {
+    return threats::findThreatsByIocType(http::pathParam(r, ":ioc_type"), page, page_size);
   });
 }
 
 void Threats::handleFindThreatsByStatus(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  sendPage(request, response, [&](int32_t page, int32_t page_size) {
-    return findThreatsByStatus(reply::pathParam(request, ":status"), page, page_size);
+  servePage(request, response, [](const Request& r, int32_t page, int32_t page_size) {
+    return threats::findThreatsByStatus(http::pathParam(r, ":status"), page, page_size);
   });
 }
 
 void Threats::handleToggleThreatStatus(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  try {
-    Json::Value body;
-    std::string error;
-    if (!threats_support::parseJson(request.body(), body, error)) {
-      sendToggleReply(response, Code::Bad_Request, "error", "Invalid JSON format");
-      return;
-    }
-    const std::string content = contentOf(body);
-    if (content.empty()) {
-      sendToggleReply(response, Code::Bad_Request, "error", "Content ID is missing");
-      return;
-    }
-    ToggleThreatStatus(leadingUid(content));
-    sendToggleReply(response, Code::Ok, "success", "Threat status was changed.");
-  } catch (const std::exception& e) {
-    sendToggleReply(response, Code::Internal_Server_Error, "error", e.what());
-  }
+  http::serve({kCors, http::Work::kScan, &toggleError}, request, response,
+              [](const Request& r) {
+                const std::optional<Json::Value> body = json_body::read(r.body());
+                if (!body) return toggleReply(Code::Bad_Request, "error", "Invalid JSON format");
+                const std::string content = contentOf(*body);
+                if (content.empty()) {
+                  return toggleReply(Code::Bad_Request, "error", "Content ID is missing");
+                }
+                threats::ToggleThreatStatus(leadingUid(content));
+                return toggleReply(Code::Ok, "success", "Threat status was changed.");
+              });
 }
 
-void Threats::handleFetchIocs(const Request&, ResponseWriter response) {
-  addCORSHeaders(response);
-  try {
-    fetch_iocs();
-    reply::sendText(response, Code::Ok, "Action was success!");
-  } catch (const std::exception& e) {
-    reply::sendText(response, Code::Bad_Request, e.what());
-  }
+void Threats::handleFetchIocs(const Request& request, ResponseWriter response) {
+  http::serve({kCors, http::Work::kSlow, &fetchError}, request, response, [](const Request&) {
+    threats::fetch_iocs();
+    return http::text("Action was success!");
+  });
 }
 
-void Threats::handlegetThreatsRuleFilesStatus(const Request&, ResponseWriter response) {
-  addCORSHeaders(response);
-  try {
-    reply::sendText(response, Code::Ok, getThreatsRuleFilesStatus());
-  } catch (const std::exception& e) {
-    reply::sendError(response, e.what());
-  }
+void Threats::handlegetThreatsRuleFilesStatus(const Request& request, ResponseWriter response) {
+  http::serve({kCors}, request, response, [](const Request&) {
+    return http::text(threats::getThreatsRuleFilesStatus());
+  });
 }
 
 void Threats::handlemodifyRuleFilesStatus(const Request& request, ResponseWriter response) {
-  addCORSHeaders(response);
-  try {
+  http::serve(kSlow, request, response, [](const Request& r) {
     // Any other document would read as "every file off".
-    const std::optional<Json::Value> body = json_body::readObject(request.body());
-    if (!body) return reply::sendText(response, Code::Bad_Request, "Invalid JSON");
-    modifyRuleFilesStatus(*body);
-    reply::sendText(response, Code::Ok, "Suricata config modyfied.");
-  } catch (const std::exception& e) {
-    reply::sendError(response, e.what());
-  }
+    const std::optional<Json::Value> body = json_body::readObject(r.body());
+    if (!body) throw http::Refusal(Code::Bad_Request, "Invalid JSON");
+    threats::modifyRuleFilesStatus(*body);
+    return http::text("Suricata config modyfied.");
+  });
 }

@@ -1,4 +1,4 @@
-// Configuration reads, JSON reading and writing, and the store lock.
+// Configuration reads, reading of stored JSON documents, and the store lock.
 #include "threats/ThreatsSupport.h"
 
 #include <fstream>
@@ -7,7 +7,6 @@
 #include <memory>
 
 #include <json/reader.h>
-#include <json/writer.h>
 #include <libconfig.h++>
 
 #include "common/Configuration.h"
@@ -39,20 +38,16 @@ std::vector<std::string> readSettings(std::initializer_list<const char*> keys,
   return values;
 }
 
-bool parseJson(const std::string& text, Json::Value& root, std::string& error) {
+bool parseJson(std::istream& in, Json::Value& root, std::string& error) {
   static const Json::CharReaderBuilder kBuilder;
   const std::unique_ptr<Json::CharReader> reader(kBuilder.newCharReader());
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   try {
     return reader->parse(text.data(), text.data() + text.size(), &root, &error);
   } catch (const Json::Exception& e) {  // nesting past the reader's depth limit
     error = e.what();
     return false;
   }
-}
-
-bool parseJson(std::istream& in, Json::Value& root, std::string& error) {
-  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  return parseJson(text, root, error);
 }
 
 Json::Value readStore(const std::string& path, const char* openLog) {

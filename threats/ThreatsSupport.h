@@ -1,5 +1,5 @@
 // Pieces shared by the threat operations: configuration reads with the
-// subsystem's failure texts, the store's JSON reading and writing, and the
+// subsystem's failure texts, the reading of stored JSON documents, and the
 // lock that serialises the store's writers.
 #ifndef THREATS_THREATSSUPPORT_H_
 #define THREATS_THREATSSUPPORT_H_
@@ -27,13 +27,11 @@ std::vector<std::string> readSettings(std::initializer_list<const char*> keys,
                                       const char* readErrorText = "Error reading config file",
                                       const char* notFoundLog = kNotFoundLog);
 
-// Parses all of `in` as one JSON document. Returns false with the JSON
+// Parses all of `in`, a stored document (never a request body: those go
+// through json_body), as one JSON document. Returns false with the JSON
 // library's error text in `error` when it is not valid JSON, nesting past the
 // reader's depth limit included.
 bool parseJson(std::istream& in, Json::Value& root, std::string& error);
-
-// Parses a JSON text (a request body).
-bool parseJson(const std::string& text, Json::Value& root, std::string& error);
 
 // The store's document at `path`: an array, or null for a store without
 // records. A store that cannot be opened is logged at alert priority with
@@ -41,7 +39,6 @@ bool parseJson(const std::string& text, Json::Value& root, std::string& error);
 // file"; one that is not JSON is thrown with the JSON library's text, one that
 // holds no list with a text naming the path.
 Json::Value readStore(const std::string& path, const char* openLog);
-
 
 // Held by every writer of the local indicator store for its whole
 // read-modify-write, so that no switch or rebuild is lost.

@@ -8,9 +8,10 @@
 
 #include <json/reader.h>
 
+#include "common/BuildSettings.h"
 #include "support/FeedServer.h"
 #include "support/Harness.h"
-#include "threats/Threats.h"
+#include "threats/FeedDownload.h"
 
 namespace {
 
@@ -130,17 +131,19 @@ TEST_F(IocFeedTest, FailedDownloadOrUnpackLeavesTheFeedFileAsItWas) {
 }
 
 // A feed server that accepts the connection and never answers must not hold
-// a worker for longer than the transfer limit of 15 seconds.
-TEST_F(IocFeedTest, DeadFeedTimesOutWithinTheTransferLimit) {
+// a worker for longer than the stall limit, well before the transfer limit.
+TEST_F(IocFeedTest, DeadFeedTimesOutAtTheStallLimit) {
+  constexpr auto kStall = std::chrono::seconds(build_settings::kFeedStallSeconds);
   writeFile(feedFile_, "previous content\n");
   config_.setString("ioc_full_link", FeedServer::url("/hang")).write();
   const auto start = std::chrono::steady_clock::now();
-  const HttpReply reply = harness::http("GET", "/ioc/download/", "", std::chrono::seconds(40));
+  const HttpReply reply =
+      harness::http("GET", "/ioc/download/", "", kStall + std::chrono::seconds(20));
   const auto waited = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(reply.status, 500);
   EXPECT_EQ(reply.body, "Error downloading file");
-  EXPECT_GE(waited, std::chrono::seconds(14));
-  EXPECT_LT(waited, std::chrono::seconds(25));
+  EXPECT_GE(waited, kStall - std::chrono::seconds(1));
+  EXPECT_LT(waited, kStall + std::chrono::seconds(10));
   EXPECT_EQ(feed_.requests(), 1);
   EXPECT_EQ(readFile(feedFile_), "previous content\n");
 }
@@ -269,13 +272,13 @@ TEST(FeedUnpackTest, EntryPastTheBoundIsRefusedAndTheOldFeedKept) {
   writeFile(folder + "/full.csv", "old feed\n");
   const std::string archive = makeZip({{"full.csv", std::string(5000, 'a')}});
   try {
-    Threats::unzipFile(archive, folder, 4999);
+    threats::unzipFile(archive, folder, 4999);
     FAIL() << "an entry past the bound was unpacked";
   } catch (const ThreatsException& e) {
     EXPECT_STREQ(e.what(), "Error in unzipFile");
   }
   EXPECT_EQ(readFile(folder + "/full.csv"), "old feed\n");
-  Threats::unzipFile(archive, folder, 5000);
+  threats::unzipFile(archive, folder, 5000);
   EXPECT_EQ(readFile(folder + "/full.csv"), std::string(5000, 'a'));
 }
 

@@ -203,8 +203,13 @@ TEST_F(IocStoreTest, ToggleRejectionsAnswerTheirJsonAndLeaveTheStore) {
     long status;
     const char* message;
   };
+  const std::string request = "{\"content\":\"" + uniqIdOf("4") + "\"}";
   const Case cases[] = {
       {"not json", 400, "Invalid JSON format"},
+      // A valid request with more after it, or a byte-order mark before it,
+      // used to switch the indicator.
+      {request + " {}", 400, "Invalid JSON format"},
+      {"\xEF\xBB\xBF" + request, 400, "Invalid JSON format"},
       // Nesting past the reader's limit answered 500 with the reader's error.
       {std::string(100000, '['), 400, "Invalid JSON format"},
       {"", 400, "Invalid JSON format"},

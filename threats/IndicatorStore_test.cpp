@@ -1,10 +1,10 @@
 // The age and type filters of the store rebuild. Runs under UTC and under a
 // zone with daylight saving time: the feed's times are UTC either way.
+#include "threats/IndicatorStore.h"
+
 #include <gtest/gtest.h>
 
 #include <ctime>
-
-#include "threats/Threats.h"
 
 namespace {
 
@@ -37,13 +37,13 @@ TEST(ThreatsFilterTest, DateIsWithinWhenNoMoreWholeHoursAgoThanTheDays) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.date + " within " + std::to_string(c.n_days));
-    EXPECT_EQ(Threats::isWithinNDays(c.date, c.n_days), c.within);
+    EXPECT_EQ(threats::isWithinNDays(c.date, c.n_days), c.within);
   }
 }
 
 TEST(ThreatsFilterTest, TextThatIsNoDateIsNeverWithin) {
   for (const char* text : {"", "first_seen_utc", "# comment", "2024-13-45", "yesterday"}) {
-    EXPECT_FALSE(Threats::isWithinNDays(text, 2147483647)) << text;
+    EXPECT_FALSE(threats::isWithinNDays(text, 2147483647)) << text;
   }
 }
 
@@ -54,7 +54,7 @@ TEST(ThreatsFilterTest, OnlyAddressUrlAndDomainTypesAreKept) {
   for (const auto& [type, kept] : cases) {
     ThreatItem item;
     item.ioc_type = type;
-    EXPECT_EQ(Threats::isWithinValidTypes(item), kept) << type;
+    EXPECT_EQ(threats::isWithinValidTypes(item), kept) << type;
   }
 }
 

@@ -1,6 +1,6 @@
 // Rule generation: the domain list and the three rule files made from the
 // enabled indicators of the store.
-#include "threats/Threats.h"
+#include "threats/IocRules.h"
 
 #include <openssl/bio.h>
 #include <openssl/buffer.h>
@@ -15,7 +15,8 @@
 #include "common/Configuration.h"
 #include "common/Log.h"
 #include "common/Process.h"
-#include "threats/IocRules.h"
+#include "threats/ThreatItem.h"
+#include "threats/ThreatsException.h"
 #include "threats/ThreatsSupport.h"
 
 namespace {
@@ -83,7 +84,9 @@ std::string ruleLines(const Json::Value& store, const char* type, int64_t& sid,
 
 }  // namespace
 
-std::string Threats::base64_encode(const std::string& text) {
+namespace threats {
+
+std::string base64_encode(const std::string& text) {
   BioPtr chain(BIO_new(BIO_f_base64()), BIO_free_all);
   BIO* memory = BIO_new(BIO_s_mem());
   if (!chain || !memory) {
@@ -102,7 +105,7 @@ std::string Threats::base64_encode(const std::string& text) {
   return std::string(buffer->data, buffer->length);
 }
 
-bool Threats::extract_ip_and_port(const std::string& value, std::string& ip, std::string& port) {
+bool extract_ip_and_port(const std::string& value, std::string& ip, std::string& port) {
   const size_t colon = value.find(':');
   if (colon == std::string::npos) return false;
   ip = value.substr(0, colon);
@@ -110,7 +113,7 @@ bool Threats::extract_ip_and_port(const std::string& value, std::string& ip, std
   return true;
 }
 
-void Threats::fetch_iocs() {
+void fetch_iocs() {
   const auto paths = threats_support::readSettings(
       {config::kIocLocalFileName, config::kIocDomainRules, config::kIocUrlRules,
        config::kIocIpRules, config::kIocDomainsLst});
@@ -137,3 +140,5 @@ void Threats::fetch_iocs() {
   replaceFileAtomically(ipRulesPath, ruleLines(store, "ip:port", sid, ioc_rules::ipPortRule));
   replaceFileAtomically(urlRulesPath, ruleLines(store, "url", sid, ioc_rules::urlRule));
 }
+
+}  // namespace threats

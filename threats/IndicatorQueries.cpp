@@ -1,9 +1,10 @@
 // The local indicator store: pages of its records, found by identifier, type
 // or status, and the switch of one indicator.
-#include "threats/Threats.h"
+#include "threats/IndicatorStore.h"
 
 #include <fstream>
 #include <functional>
+#include <mutex>
 
 #include "common/AtomicFile.h"
 #include "common/Configuration.h"
@@ -41,20 +42,21 @@ std::vector<ThreatItem> findPage(const Match& match, int32_t page, int32_t page_
 
 }  // namespace
 
-std::vector<ThreatItem> Threats::getThreats(int32_t page, int32_t page_size) {
+namespace threats {
+
+std::vector<ThreatItem> getThreats(int32_t page, int32_t page_size) {
   return findPage([](const Json::Value&) { return true; }, page, page_size,
                   "Error reading config file: ", threats_support::kNotFoundLog);
 }
 
-std::vector<ThreatItem> Threats::findThreatsById(const std::string& id, int32_t page,
-                                                 int32_t page_size) {
+std::vector<ThreatItem> findThreatsById(const std::string& id, int32_t page, int32_t page_size) {
   return findPage(
       [&](const Json::Value& object) { return ThreatItem::textMember(object, "id") == id; },
       page, page_size, "Error reading config file", threats_support::kNotFoundLog);
 }
 
-std::vector<ThreatItem> Threats::findThreatsByIocType(const std::string& ioc_type, int32_t page,
-                                                      int32_t page_size) {
+std::vector<ThreatItem> findThreatsByIocType(const std::string& ioc_type, int32_t page,
+                                             int32_t page_size) {
   return findPage(
       [&](const Json::Value& object) {
         return ThreatItem::textMember(object, "ioc_type") == ioc_type;
@@ -62,15 +64,15 @@ std::vector<ThreatItem> Threats::findThreatsByIocType(const std::string& ioc_typ
       page, page_size, "Error reading config file", threats_support::kNotFoundLogSpaced);
 }
 
-std::vector<ThreatItem> Threats::findThreatsByStatus(const std::string& status, int32_t page,
-                                                     int32_t page_size) {
+std::vector<ThreatItem> findThreatsByStatus(const std::string& status, int32_t page,
+                                            int32_t page_size) {
   const bool enabled = status == "enabled";
   return findPage(
       [&](const Json::Value& object) { return ThreatItem::statusMember(object) == enabled; },
       page, page_size, "Error reading config file", threats_support::kNotFoundLogSpaced);
 }
 
-void Threats::ToggleThreatStatus(uint64_t uid) {
+void ToggleThreatStatus(uint64_t uid) {
   std::string path;
   try {
     path = config::readString(config::kIocLocalFileName);
@@ -106,3 +108,5 @@ void Threats::ToggleThreatStatus(uint64_t uid) {
   if (!found) throw std::runtime_error("Threat with given UID not found");
   replaceFileAtomically(path, json_text::write(records));
 }
+
+}  // namespace threats

@@ -1,29 +1,24 @@
-// The feed: download of the archive, its unpacking into the feed file, and
-// the rebuild of the local indicator store from that file.
-#include "threats/Threats.h"
+// The feed: download of the archive and its unpacking into the feed file.
+#include "threats/FeedDownload.h"
 
 #include <zip.h>
 
 #include <algorithm>
-#include <chrono>
-#include <ctime>
-#include <fstream>
 #include <memory>
 
 #include <curl/curl.h>
-#include <json/value.h>
 
 #include "common/AtomicFile.h"
+#include "common/BuildSettings.h"
 #include "common/Configuration.h"
-#include "common/JsonText.h"
 #include "common/Log.h"
-#include "threats/ThreatsSupport.h"
 
 namespace {
 
 constexpr char kFeedFileName[] = "full.csv";
 constexpr long kConnectTimeoutSeconds = 10;
-constexpr long kTransferTimeoutSeconds = 15;
+// A transfer slower than this many bytes a second for the stall time ends.
+constexpr long kStallBytesPerSecond = 1;
 constexpr zip_uint64_t kReadChunk = 64 * 1024;
 constexpr zip_uint64_t kMaxReserve = 256 * 1024 * 1024;
 
@@ -40,7 +35,7 @@ using ZipPtr = std::unique_ptr<zip_t, ZipDiscard>;
 // Collects the body; a chunk past the bound stops the transfer.
 size_t appendChunk(char* data, size_t size, size_t count, void* body) {
   auto& text = *static_cast<std::string*>(body);
-  if (text.size() + size * count > Threats::kMaxFeedBytes) return 0;
+  if (text.size() + size * count > threats::kMaxFeedBytes) return 0;
   text.append(data, size * count);
   return size * count;
 }
@@ -102,18 +97,11 @@ void unpack(const std::string& archive, const std::string& directory, uint64_t m
   replaceFileAtomically(directory + "/" + kFeedFileName, content);
 }
 
-// Whole hours from `then` to now, truncated toward zero; counted in seconds so
-// that dates centuries away cannot overflow.
-int64_t hoursSince(time_t then) {
-  const auto now = std::chrono::system_clock::now().time_since_epoch();
-  const int64_t seconds =
-      std::chrono::duration_cast<std::chrono::seconds>(now).count() - static_cast<int64_t>(then);
-  return seconds / 3600;
-}
-
 }  // namespace
 
-std::string Threats::downloadFile() {
+namespace threats {
+
+std::string downloadFile() {
   try {
     const std::string link = config::readString(config::kIocFullLink);
     std::string body;
@@ -121,13 +109,20 @@ std::string Threats::downloadFile() {
     if (!curl) return body;
     curl_easy_setopt(curl.get(), CURLOPT_URL, link.c_str());
     curl_easy_setopt(curl.get(), CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT, kTransferTimeoutSeconds);
+    curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_LIMIT, kStallBytesPerSecond);
+    curl_easy_setopt(curl.get(), CURLOPT_LOW_SPEED_TIME,
+                     static_cast<long>(build_settings::kFeedStallSeconds));
+    curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT,
+                     static_cast<long>(build_settings::kFeedTransferSeconds));
     curl_easy_setopt(curl.get(), CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, appendChunk);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &body);
+    char reason[CURL_ERROR_SIZE] = "";
+    curl_easy_setopt(curl.get(), CURLOPT_ERRORBUFFER, reason);
     const CURLcode result = curl_easy_perform(curl.get());
     if (result != CURLE_OK) {
-      throw ThreatsException(std::string("Error downloading file: ") + curl_easy_strerror(result));
+      // The buffer says which limit ended the transfer; the code's text only "Timeout".
+      throw ThreatsException(*reason != '\0' ? reason : curl_easy_strerror(result));
     }
     return body;
   } catch (const std::exception& e) {
@@ -137,8 +132,7 @@ std::string Threats::downloadFile() {
   }
 }
 
-void Threats::unzipFile(const std::string& archive, const std::string& directory,
-                        uint64_t maxBytes) {
+void unzipFile(const std::string& archive, const std::string& directory, uint64_t maxBytes) {
   try {
     unpack(archive, directory, maxBytes);
   } catch (const std::exception& e) {
@@ -148,7 +142,7 @@ void Threats::unzipFile(const std::string& archive, const std::string& directory
   }
 }
 
-void Threats::downloadAndUnzipAsync() {
+void downloadAndUnzipAsync() {
   try {
     const std::string directory = config::readString(config::kIocFullFilePath);
     unzipFile(downloadFile(), directory);
@@ -159,60 +153,4 @@ void Threats::downloadAndUnzipAsync() {
   }
 }
 
-bool Threats::processThreats(int32_t n_days) {
-  std::string feedPath;
-  std::string storePath;
-  try {
-    const auto paths = threats_support::readSettings(
-        {config::kIocFullFileName, config::kIocLocalFileName}, "Error reading config file",
-        threats_support::kNotFoundLogSpaced);
-    feedPath = paths[0];
-    storePath = paths[1];
-  } catch (const ThreatsException&) {
-    return false;  // logged where it failed
-  }
-
-  std::ifstream feed(feedPath);
-  if (!feed.is_open()) {
-    logging::alert("Cannot open input file: %s", feedPath.c_str());
-    return false;
-  }
-  Json::Value store;  // null until the first record: the store's form of "none"
-  std::string line;
-  while (std::getline(feed, line)) {
-    if (!line.empty() && line[0] == '#') continue;
-    if (!isWithinNDays(line.substr(0, line.find(',')), n_days)) continue;
-    const ThreatItem item = ThreatItem::parse_csv1(line);
-    if (!isWithinValidTypes(item)) continue;
-    store.append(item.toJson());
-  }
-  if (feed.bad()) {
-    logging::alert("Cannot read input file: %s", feedPath.c_str());
-    return false;
-  }
-
-  try {
-    const std::lock_guard<std::mutex> lock(threats_support::storeMutex());
-    replaceFileAtomically(storePath, json_text::write(store));
-  } catch (const std::runtime_error& e) {
-    logging::alert("Cannot open output file: %s", e.what());
-    throw ThreatsException(e.what());
-  }
-  return true;
-}
-
-bool Threats::isWithinNDays(const std::string& date, int32_t n_days) {
-  std::string text;
-  text.reserve(date.size());
-  for (char c : date) {
-    if (c != '"') text += c;
-  }
-  std::tm when{};
-  if (strptime(text.c_str(), "%Y-%m-%d %H:%M:%S", &when) == nullptr) return false;
-  // The feed gives its times in UTC, whatever the host's zone.
-  return 24 * static_cast<int64_t>(n_days) >= hoursSince(timegm(&when));
-}
-
-bool Threats::isWithinValidTypes(const ThreatItem& item) {
-  return item.ioc_type == "ip:port" || item.ioc_type == "url" || item.ioc_type == "domain";
-}
+}  // namespace threats

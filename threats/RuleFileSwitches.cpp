@@ -1,6 +1,6 @@
 // The switches of the three generated rule files: their list-item lines in
 // Suricata's configuration file, read and rewritten.
-#include "threats/Threats.h"
+#include "threats/RuleFileSwitches.h"
 
 #include <fstream>
 #include <mutex>
@@ -50,7 +50,9 @@ bool switchLine(std::string& line, const Json::Value& body) {
 
 }  // namespace
 
-std::string Threats::getThreatsRuleFilesStatus() {
+namespace threats {
+
+std::string getThreatsRuleFilesStatus() {
   const std::string path = suricataConfPath();
   std::ifstream in(path);
   if (!in.is_open()) {
@@ -69,7 +71,7 @@ std::string Threats::getThreatsRuleFilesStatus() {
   return json_text::write(status);
 }
 
-void Threats::modifyRuleFilesStatus(const Json::Value& body) {
+void modifyRuleFilesStatus(const Json::Value& body) {
   const std::string path = suricataConfPath();
   const std::lock_guard<std::mutex> lock(suricataConfMutex());
   std::ifstream in(path);
@@ -89,3 +91,5 @@ void Threats::modifyRuleFilesStatus(const Json::Value& body) {
   if (!changed) return;
   replaceFileAtomically(path, content);
 }
+
+}  // namespace threats

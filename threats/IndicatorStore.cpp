@@ -1,0 +1,91 @@
+// The rebuild of the local indicator store from the feed file, and the age
+// and type filters that choose its records.
+#include "threats/IndicatorStore.h"
+
+#include <chrono>
+#include <ctime>
+#include <fstream>
+#include <mutex>
+
+#include <json/value.h>
+
+#include "common/AtomicFile.h"
+#include "common/Configuration.h"
+#include "common/JsonText.h"
+#include "common/Log.h"
+#include "threats/ThreatsSupport.h"
+
+namespace {
+
+// Whole hours from `then` to now, truncated toward zero; counted in seconds so
+// that dates centuries away cannot overflow.
+int64_t hoursSince(time_t then) {
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  const int64_t seconds =
+      std::chrono::duration_cast<std::chrono::seconds>(now).count() - static_cast<int64_t>(then);
+  return seconds / 3600;
+}
+
+}  // namespace
+
+namespace threats {
+
+bool processThreats(int32_t n_days) {
+  std::string feedPath;
+  std::string storePath;
+  try {
+    const auto paths = threats_support::readSettings(
+        {config::kIocFullFileName, config::kIocLocalFileName}, "Error reading config file",
+        threats_support::kNotFoundLogSpaced);
+    feedPath = paths[0];
+    storePath = paths[1];
+  } catch (const ThreatsException&) {
+    return false;  // logged where it failed
+  }
+
+  std::ifstream feed(feedPath);
+  if (!feed.is_open()) {
+    logging::alert("Cannot open input file: %s", feedPath.c_str());
+    return false;
+  }
+  Json::Value store;  // null until the first record: the store's form of "none"
+  std::string line;
+  while (std::getline(feed, line)) {
+    if (!line.empty() && line[0] == '#') continue;
+    if (!isWithinNDays(line.substr(0, line.find(',')), n_days)) continue;
+    const ThreatItem item = ThreatItem::parse_csv1(line);
+    if (!isWithinValidTypes(item)) continue;
+    store.append(item.toJson());
+  }
+  if (feed.bad()) {
+    logging::alert("Cannot read input file: %s", feedPath.c_str());
+    return false;
+  }
+
+  try {
+    const std::lock_guard<std::mutex> lock(threats_support::storeMutex());
+    replaceFileAtomically(storePath, json_text::write(store));
+  } catch (const std::runtime_error& e) {
+    logging::alert("Cannot open output file: %s", e.what());
+    throw ThreatsException(e.what());
+  }
+  return true;
+}
+
+bool isWithinNDays(const std::string& date, int32_t n_days) {
+  std::string text;
+  text.reserve(date.size());
+  for (char c : date) {
+    if (c != '"') text += c;
+  }
+  std::tm when{};
+  if (strptime(text.c_str(), "%Y-%m-%d %H:%M:%S", &when) == nullptr) return false;
+  // The feed gives its times in UTC, whatever the host's zone.
+  return 24 * static_cast<int64_t>(n_days) >= hoursSince(timegm(&when));
+}
+
+bool isWithinValidTypes(const ThreatItem& item) {
+  return item.ioc_type == "ip:port" || item.ioc_type == "url" || item.ioc_type == "domain";
+}
+
+}  // namespace threats
