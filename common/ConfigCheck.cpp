@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstring>
-
 #include <libconfig.h++>
 
 #include "common/Configuration.h"
@@ -17,13 +16,13 @@ namespace {
 
 // What a key must hold, and what the server does with the path it names.
 enum class Kind {
-  kText,          // a string, no path
-  kFloat,         // a float written with a decimal point
-  kStringList,    // a parenthesised list of strings
-  kReadFile,      // a file the server reads
-  kRewrittenFile, // a file the server reads and replaces in its folder
-  kWrittenFile,   // a file the server creates or replaces in its folder
-  kWrittenFolder, // a folder the server writes into
+  kText,           // a string, no path
+  kFloat,          // a float written with a decimal point
+  kStringList,     // a parenthesised list of strings
+  kReadFile,       // a file the server reads
+  kRewrittenFile,  // a file the server reads and replaces in its folder
+  kWrittenFile,    // a file the server creates or replaces in its folder
+  kWrittenFolder,  // a folder the server writes into
 };
 
 struct Key {

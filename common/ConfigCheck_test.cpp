@@ -2,6 +2,7 @@
 // missing, of the wrong type, naming a missing file or an unwritable folder.
 #include "common/ConfigCheck.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,8 +11,6 @@
 #include <map>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -28,21 +27,30 @@ class ConfigCheckTest : public ::testing::Test {
     mkdir((root_ + "/ok").c_str(), 0777);
     chmod((root_ + "/ok").c_str(), 0777);
     mkdir((root_ + "/ro").c_str(), 0555);
-    for (const char* file : {"/fast.log", "/geo.mmdb", "/ok/suricata.rules", "/ok/suricata.yaml",
-                             "/token"}) {
+    for (const char* file :
+         {"/fast.log", "/geo.mmdb", "/ok/suricata.rules", "/ok/suricata.yaml", "/token"}) {
       write(root_ + file, "x\n");
       chmod((root_ + file).c_str(), 0644);
     }
     values_ = {
-        {"fast_file", q("/fast.log")},         {"geo_file", q("/geo.mmdb")},
-        {"country", "\"Nowhere\""},            {"city", "\"Town\""},
-        {"latitude", "55.0"},                  {"longitude", "37.5"},
-        {"rules_file", q("/ok/suricata.rules")}, {"tmp_rule_file", q("/ok/tmp.rules")},
-        {"suricata_conf", q("/ok/suricata.yaml")}, {"additional_rules", q("/ok/additional.rules")},
-        {"ioc_full_link", "\"http://127.0.0.1:1/full.zip\""}, {"ioc_full_file_path", q("/ok")},
-        {"ioc_full_file_name", q("/ok/full.csv")}, {"ioc_local_file_name", q("/ok/threats.json")},
-        {"ioc_domain_rules", q("/ok/d.rules")}, {"ioc_url_rules", q("/ok/u.rules")},
-        {"ioc_ip_rules", q("/ok/i.rules")},    {"ioc_domains_lst", q("/ok/d.lst")},
+        {"fast_file", q("/fast.log")},
+        {"geo_file", q("/geo.mmdb")},
+        {"country", "\"Nowhere\""},
+        {"city", "\"Town\""},
+        {"latitude", "55.0"},
+        {"longitude", "37.5"},
+        {"rules_file", q("/ok/suricata.rules")},
+        {"tmp_rule_file", q("/ok/tmp.rules")},
+        {"suricata_conf", q("/ok/suricata.yaml")},
+        {"additional_rules", q("/ok/additional.rules")},
+        {"ioc_full_link", "\"http://127.0.0.1:1/full.zip\""},
+        {"ioc_full_file_path", q("/ok")},
+        {"ioc_full_file_name", q("/ok/full.csv")},
+        {"ioc_local_file_name", q("/ok/threats.json")},
+        {"ioc_domain_rules", q("/ok/d.rules")},
+        {"ioc_url_rules", q("/ok/u.rules")},
+        {"ioc_ip_rules", q("/ok/i.rules")},
+        {"ioc_domains_lst", q("/ok/d.lst")},
         {"statistical_events", "( \"alert\", \"flow\" )"},
     };
   }
@@ -102,7 +110,8 @@ class ConfigCheckTest : public ::testing::Test {
 
   static std::vector<std::string> lines(const std::vector<config::Problem>& problems) {
     std::vector<std::string> result;
-    for (const config::Problem& problem : problems) result.push_back(problem.key + ": " + problem.text);
+    for (const config::Problem& problem : problems)
+      result.push_back(problem.key + ": " + problem.text);
     return result;
   }
 
@@ -133,27 +142,32 @@ TEST_F(ConfigCheckTest, BrokenValuesAreReportedWithTheirReason) {
       {"latitude", "55", "is an integer, must be a float (55.0, not 55)"},
       {"city", "5", "is an integer, must be a string"},
       {"rules_file", "( \"a\" )", "is a list, must be a string"},
-      {"statistical_events", "[ \"alert\" ]", "is an array, must be a list of strings ( \"alert\" )"},
+      {"statistical_events", "[ \"alert\" ]",
+       "is an array, must be a list of strings ( \"alert\" )"},
       {"statistical_events", "( \"alert\", 5 )", "element 2 is an integer, must be a string"},
       {"geo_file", q("/missing.mmdb"), root_ + "/missing.mmdb: No such file or directory"},
       {"fast_file", q("/ok"), root_ + "/ok: is a folder, not a file"},
-      {"rules_file", q("/ro/suricata.rules"), root_ + "/ro/suricata.rules: No such file or directory"},
-      {"tmp_rule_file", q("/ro/tmp.rules"), root_ + "/ro: folder cannot be written: Permission denied"},
+      {"rules_file", q("/ro/suricata.rules"),
+       root_ + "/ro/suricata.rules: No such file or directory"},
+      {"tmp_rule_file", q("/ro/tmp.rules"),
+       root_ + "/ro: folder cannot be written: Permission denied"},
       {"ioc_full_file_path", q("/ro"), root_ + "/ro: folder cannot be written: Permission denied"},
       {"ioc_local_file_name", q("/none/threats.json"), root_ + "/none: No such file or directory"},
       {"ioc_ip_rules", q("/fast.log/i.rules"), root_ + "/fast.log: not a folder"},
       {"api_token_file", q("/no-token"), root_ + "/no-token: No such file or directory"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(check({{c.key, c.value}}),
-              std::vector<std::string>{std::string("application.settings.") + c.key + ": " + c.problem})
+    EXPECT_EQ(
+        check({{c.key, c.value}}),
+        std::vector<std::string>{std::string("application.settings.") + c.key + ": " + c.problem})
         << c.key << " = " << c.value;
   }
 }
 
 TEST_F(ConfigCheckTest, UnreadableOrInvalidFileIsOneProblem) {
   const std::string missing = root_ + "/absent.conf";
-  EXPECT_EQ(run(missing), std::vector<std::string>{missing + ": cannot be read: No such file or directory"});
+  EXPECT_EQ(run(missing),
+            std::vector<std::string>{missing + ": cannot be read: No such file or directory"});
   write(root_ + "/bad.conf", "application: { settings: { city = ; }; };\n");
   chmod((root_ + "/bad.conf").c_str(), 0644);
   const std::vector<std::string> problems = run(root_ + "/bad.conf");

@@ -89,15 +89,15 @@ bool reaped(pid_t pid, int& status) {
 
 // Waits for `pid` to end, reading `outFd` (when not -1) into `output` until
 // its end, both by `deadline`. Returns the wait status.
-int await(pid_t pid, int outFd, std::string* output, const std::string& command,
-          int limitSeconds) {
+int await(pid_t pid, int outFd, std::string* output, const std::string& command, int limitSeconds) {
   const Clock::time_point deadline = Clock::now() + std::chrono::seconds(limitSeconds);
   auto pause = std::chrono::milliseconds(1);
   int status = 0;
   bool open = outFd >= 0;
   char buffer[4096];
   while (true) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) killAndThrow(pid, command, limitSeconds);
     if (open) {
       pollfd ready{outFd, POLLIN, 0};

@@ -7,8 +7,8 @@
 #include <thread>
 #include <utility>
 
-#include "common/BuildSettings.h"
 #include "common/Blocking.h"
+#include "common/BuildSettings.h"
 #include "common/Log.h"
 #include "common/Unavailable.h"
 #include "http/WorkPool.h"
@@ -26,9 +26,9 @@ constexpr int kRetryAfterBusySeconds = 5;
 // The pools live as long as the process; they are never destroyed, so that a
 // job still running when the process exits cannot hold up its exit.
 WorkPool& scanPool() {
-  static WorkPool* pool = new WorkPool(
-      "scan", static_cast<int>(std::max(1u, std::thread::hardware_concurrency())),
-      build_settings::kScanQueue, 5);
+  static WorkPool* pool =
+      new WorkPool("scan", static_cast<int>(std::max(1u, std::thread::hardware_concurrency())),
+                   build_settings::kScanQueue, 5);
   return *pool;
 }
 
@@ -110,12 +110,9 @@ void serve(const Frame& frame, const Pistache::Rest::Request& request,
     return finish(response, unavailable("The server is stopping", kRetryAfterBusySeconds));
   }
   switch (frame.work) {
-    case Work::kScan:
-      return dispatch(scanPool(), jobOf(frame, request, response, body));
-    case Work::kSlow:
-      return dispatch(slowPool(), jobOf(frame, request, response, body));
-    case Work::kCheap:
-      break;
+    case Work::kScan: return dispatch(scanPool(), jobOf(frame, request, response, body));
+    case Work::kSlow: return dispatch(slowPool(), jobOf(frame, request, response, body));
+    case Work::kCheap: break;
   }
   std::optional<Reply> reply;
   try {

@@ -8,8 +8,11 @@ name=$1
 shift
 dir=${PAVORA_STANDIN_DIR:-/tmp}
 echo "$name $*" >> "$dir/calls.log"
-echo $$ >> "$dir/$name.pids"
-[ -z "$PAVORA_STANDIN_DELAYED" ] && [ -f "$dir/$name.delay" ] && sleep "$(cat "$dir/$name.delay")"
+# A wrapper that already recorded its pid and waited sets PAVORA_STANDIN_DELAYED.
+if [ -z "$PAVORA_STANDIN_DELAYED" ]; then
+  echo $$ >> "$dir/$name.pids"
+  [ -f "$dir/$name.delay" ] && sleep "$(cat "$dir/$name.delay")"
+fi
 [ -f "$dir/$name.out" ] && cat "$dir/$name.out"
 status=0
 [ -f "$dir/$name.exit" ] && status=$(cat "$dir/$name.exit")
