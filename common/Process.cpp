@@ -13,13 +13,30 @@
 #include <chrono>
 #include <mutex>
 #include <set>
+#include <sstream>
 #include <thread>
+
+#include "common/Metrics.h"
 
 namespace process {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// The program a command line runs, for the metrics: its first word, or the
+// word after "sudo".
+std::string programOf(const std::string& command) {
+  std::istringstream words(command);
+  std::string program;
+  words >> program;
+  if (program == "sudo") words >> program;
+  return program;
+}
+
+double secondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 // Process groups of the commands running now (each child leads its own).
 std::mutex g_childrenMutex;
@@ -68,11 +85,13 @@ pid_t spawn(const std::string& command, int outFd) {
   _exit(127);
 }
 
-[[noreturn]] void killAndThrow(pid_t pid, const std::string& command, int limitSeconds) {
+[[noreturn]] void killAndThrow(pid_t pid, const std::string& command, int limitSeconds,
+                               Clock::time_point started) {
   kill(-pid, SIGKILL);
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
+  metrics::commandDone(programOf(command), secondsSince(started), true);
   untrack(pid, command);
   throw TimeLimitExceeded("Command '" + command + "' ran past its limit of " +
                           std::to_string(limitSeconds) + " s and was killed");
@@ -90,7 +109,8 @@ bool reaped(pid_t pid, int& status) {
 // Waits for `pid` to end, reading `outFd` (when not -1) into `output` until
 // its end, both by `deadline`. Returns the wait status.
 int await(pid_t pid, int outFd, std::string* output, const std::string& command, int limitSeconds) {
-  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(limitSeconds);
+  const Clock::time_point started = Clock::now();
+  const Clock::time_point deadline = started + std::chrono::seconds(limitSeconds);
   auto pause = std::chrono::milliseconds(1);
   int status = 0;
   bool open = outFd >= 0;
@@ -98,7 +118,7 @@ int await(pid_t pid, int outFd, std::string* output, const std::string& command,
   while (true) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) killAndThrow(pid, command, limitSeconds);
+    if (left.count() <= 0) killAndThrow(pid, command, limitSeconds, started);
     if (open) {
       pollfd ready{outFd, POLLIN, 0};
       const int waitMs = static_cast<int>(std::min<long long>(left.count(), 100));
@@ -116,6 +136,7 @@ int await(pid_t pid, int outFd, std::string* output, const std::string& command,
     std::this_thread::sleep_for(std::min<Clock::duration>(pause, left));
     pause = std::min(pause * 2, std::chrono::milliseconds(50));
   }
+  metrics::commandDone(programOf(command), secondsSince(started), false);
   untrack(pid, command);
   return status;
 }

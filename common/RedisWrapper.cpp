@@ -27,10 +27,10 @@ std::runtime_error connectionError(const redisContext* context) {
 
 }  // namespace
 
-RedisContextPtr connectToRedis(const std::string& host, int port) {
+RedisContextPtr connectToRedis(const std::string& host, int port, int timeoutSeconds) {
   // A Redis that accepts but never answers (stopped, swapping, stuck on a long
   // command) must fail the request rather than hold a worker thread forever.
-  const timeval limit{build_settings::kRedisTimeoutSeconds, 0};
+  const timeval limit{timeoutSeconds, 0};
   RedisContextPtr context(redisConnectWithTimeout(host.c_str(), port, limit));
   if (!context) throw std::runtime_error("Can't allocate redis context");
   if (context->err) throw connectionError(context.get());

@@ -40,7 +40,9 @@ inline constexpr int kError = REDIS_REPLY_ERROR;      // 6
 // Throws std::runtime_error "Can't allocate redis context", or
 // "Redis connection error: " and hiredis's text when the server cannot be reached.
 // Used by RedisWrapper and by the statistics snapshot, which does not wait for the lock.
-RedisContextPtr connectToRedis(const std::string& host, int port);
+// `timeoutSeconds` replaces that bound for a caller that must answer sooner.
+RedisContextPtr connectToRedis(const std::string& host, int port,
+                               int timeoutSeconds = build_settings::kRedisTimeoutSeconds);
 
 // Built on the stack for one operation; holds no connection between calls and
 // is never shared between threads.

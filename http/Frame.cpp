@@ -2,6 +2,7 @@
 #include "http/Frame.h"
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -10,6 +11,7 @@
 #include "common/Blocking.h"
 #include "common/BuildSettings.h"
 #include "common/Log.h"
+#include "common/Metrics.h"
 #include "common/Unavailable.h"
 #include "http/WorkPool.h"
 
@@ -19,6 +21,7 @@ namespace {
 
 std::atomic<size_t> g_inFlight{0};
 std::atomic<bool> g_refusing{false};
+thread_local const char* t_route = "unmatched";
 
 // Seconds a client is asked to wait before trying a refused request again.
 constexpr int kRetryAfterBusySeconds = 5;
@@ -50,15 +53,27 @@ Reply replyOf(const Pistache::Rest::Request& request, const Body& body, ErrorRep
   }
 }
 
+// What the metrics record of a request: its method, route pattern, arrival.
+struct Arrival {
+  std::string method;
+  const char* route;
+  std::chrono::steady_clock::time_point time = std::chrono::steady_clock::now();
+};
+
 // Sends `reply` and counts the request as done. A client that has gone
 // makes the send fail; that ends the request too.
-void finish(Pistache::Http::ResponseWriter& response, const Reply& reply) {
+void finish(Pistache::Http::ResponseWriter& response, const Reply& reply,
+            const Arrival& arrival) {
   try {
     send(response, reply);
   } catch (const std::exception& e) {
     logging::alert("Reply could not be sent: %s", e.what());
   }
   --g_inFlight;
+  metrics::requestEnded();
+  metrics::requestDone(
+      arrival.method, arrival.route, static_cast<int>(reply.code),
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - arrival.time).count());
 }
 
 // One request handed to a pool: everything it needs, owned.
@@ -67,6 +82,7 @@ struct Job {
   Pistache::Rest::Request request;
   Pistache::Http::ResponseWriter response;
   Body body;
+  Arrival arrival;
 };
 
 void dispatch(WorkPool& pool, const std::shared_ptr<Job>& job);
@@ -80,22 +96,25 @@ void run(const std::shared_ptr<Job>& job, bool mayWait) {
   } catch (const blocking::WouldBlock&) {
     return dispatch(slowPool(), job);
   }
-  finish(job->response, *reply);
+  finish(job->response, *reply, job->arrival);
 }
 
 void dispatch(WorkPool& pool, const std::shared_ptr<Job>& job) {
   const bool mayWait = &pool == &slowPool();
   std::function<void()> task = [job, mayWait] { run(job, mayWait); };
   if (!pool.trySubmit(task)) {
-    finish(job->response, unavailable("The server is busy: too many requests wait for the " +
-                                          pool.name() + " pool; try again shortly",
-                                      kRetryAfterBusySeconds));
+    finish(job->response,
+           unavailable("The server is busy: too many requests wait for the " + pool.name() +
+                           " pool; try again shortly",
+                       kRetryAfterBusySeconds),
+           job->arrival);
   }
 }
 
 std::shared_ptr<Job> jobOf(const Frame& frame, const Pistache::Rest::Request& request,
-                           Pistache::Http::ResponseWriter& response, const Body& body) {
-  return std::make_shared<Job>(Job{frame, request, std::move(response), body});
+                           Pistache::Http::ResponseWriter& response, const Body& body,
+                           const Arrival& arrival) {
+  return std::make_shared<Job>(Job{frame, request, std::move(response), body, arrival});
 }
 
 }  // namespace
@@ -104,14 +123,17 @@ Reply errorText(const std::exception& error) { return http::error(error.what());
 
 void serve(const Frame& frame, const Pistache::Rest::Request& request,
            Pistache::Http::ResponseWriter& response, const Body& body) {
+  const Arrival arrival{Pistache::Http::methodString(request.method()), t_route};
   addCorsHeaders(frame.cors, response);
   ++g_inFlight;
+  metrics::requestStarted();
   if (g_refusing) {
-    return finish(response, unavailable("The server is stopping", kRetryAfterBusySeconds));
+    return finish(response, unavailable("The server is stopping", kRetryAfterBusySeconds),
+                  arrival);
   }
   switch (frame.work) {
-    case Work::kScan: return dispatch(scanPool(), jobOf(frame, request, response, body));
-    case Work::kSlow: return dispatch(slowPool(), jobOf(frame, request, response, body));
+    case Work::kScan: return dispatch(scanPool(), jobOf(frame, request, response, body, arrival));
+    case Work::kSlow: return dispatch(slowPool(), jobOf(frame, request, response, body, arrival));
     case Work::kCheap: break;
   }
   std::optional<Reply> reply;
@@ -119,10 +141,14 @@ void serve(const Frame& frame, const Pistache::Rest::Request& request,
     const blocking::Forbidden forbidden;
     reply = replyOf(request, body, frame.onError);
   } catch (const blocking::WouldBlock&) {
-    return dispatch(slowPool(), jobOf(frame, request, response, body));
+    return dispatch(slowPool(), jobOf(frame, request, response, body, arrival));
   }
-  finish(response, *reply);
+  finish(response, *reply, arrival);
 }
+
+RouteScope::RouteScope(const char* pattern) : previous_(t_route) { t_route = pattern; }
+
+RouteScope::~RouteScope() { t_route = previous_; }
 
 size_t requestsInFlight() { return g_inFlight; }
 

@@ -77,6 +77,21 @@ using Body = std::function<Reply(const Pistache::Rest::Request& request)>;
 void serve(const Frame& frame, const Pistache::Rest::Request& request,
            Pistache::Http::ResponseWriter& response, const Body& body);
 
+// The route pattern ("/events/:event_type") of the request being routed on
+// the calling thread, for the metrics: the route table's binding sets it for
+// the length of the handler's call. Patterns are literals that live as long
+// as the process.
+class RouteScope {
+ public:
+  explicit RouteScope(const char* pattern);
+  ~RouteScope();
+  RouteScope(const RouteScope&) = delete;
+  RouteScope& operator=(const RouteScope&) = delete;
+
+ private:
+  const char* previous_;
+};
+
 // ---- The server's stop ------------------------------------------------------
 
 // Requests between their arrival in serve and their reply being sent.

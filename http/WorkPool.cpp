@@ -6,6 +6,8 @@
 
 #include <utility>
 
+#include "common/Metrics.h"
+
 namespace http {
 
 WorkPool::WorkPool(std::string name, int threads, size_t queueLimit, int nice)
@@ -28,9 +30,11 @@ bool WorkPool::trySubmit(std::function<void()>& job) {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (queue_.size() >= queueLimit_) {
       ++refused_;
+      metrics::queueRefused(name_);
       return false;
     }
     queue_.push_back(std::move(job));
+    metrics::queueDepth(name_, queue_.size());
   }
   ready_.notify_one();
   return true;
@@ -57,6 +61,7 @@ void WorkPool::work(int nice) {
       if (queue_.empty()) return;
       job = std::move(queue_.front());
       queue_.pop_front();
+      metrics::queueDepth(name_, queue_.size());
     }
     job();
   }

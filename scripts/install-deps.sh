@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libpistache-dev libhiredis-dev libjsoncpp-dev libsimdjson-dev libconfig++-dev
   libcurl4-openssl-dev libzip-dev libssl-dev libmaxminddb-dev
+  prometheus-cpp-dev libsystemd-dev
   libgtest-dev googletest
   redis-server redis-tools
   libmaxmind-db-writer-perl zip python3 tzdata procps iproute2 ca-certificates

@@ -4,6 +4,7 @@
 #include "events/Events.h"
 #include "http/Preflight.h"
 #include "net/Net.h"
+#include "ops/Ops.h"
 #include "rules/Rules.h"
 #include "stats/Stats.h"
 #include "threats/Threats.h"
@@ -79,6 +80,8 @@ const std::vector<RouteEntry>& routeTable() {
       {Method::Get, "/stats/update/", &Stats::handleGetFileDate},
       {Method::Get, "/net/map/", &Net::HandlegetNetworkMap},
       {Method::Get, "/net/historicalmap/", &Net::HandlegetHistoricalNetworkMap},
+      {Method::Get, "/health", &Ops::handleHealth},
+      {Method::Get, "/metrics", &Ops::handleMetrics},
   };
   return kTable;
 }

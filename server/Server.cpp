@@ -1,21 +1,38 @@
 // The HTTP endpoint of the process.
 #include "server/Server.h"
 
-#include <memory>
+#include <unistd.h>
 
+#include <memory>
+#include <utility>
+
+#include "http/Frame.h"
 #include "server/Routes.h"
+#include "server/Systemd.h"
 #include "server/TargetGuard.h"
 
 Server::Server(Pistache::Address address) : endpoint_(address) {}
 
 void Server::run() {
   setupRoutes();
-  endpoint_.serve();
+  endpoint_.serveThreaded();
+  systemd::notifyReady();
+  systemd::startWatchdog(static_cast<uint16_t>(endpoint_.getPort()));
+  for (;;) pause();  // the stop watcher ends the process
 }
 
 void Server::setupRoutes() {
   for (const RouteEntry& route : routeTable()) {
-    router_.addRoute(route.method, route.path, Pistache::Rest::Routes::bind(route.handler));
+    // The pattern travels with the request for the metrics' route label.
+    const RouteHandler handler = route.handler;
+    const char* pattern = route.path;
+    router_.addRoute(route.method, route.path,
+                     [handler, pattern](const Pistache::Rest::Request request,
+                                        Pistache::Http::ResponseWriter response) {
+                       const http::RouteScope scope(pattern);
+                       handler(request, std::move(response));
+                       return Pistache::Rest::Route::Result::Ok;
+                     });
   }
   // ReuseAddr lets a restarted service bind again at once instead of failing
   // while the previous process's connections linger in TIME_WAIT. The

@@ -14,8 +14,10 @@ class Server {
   // Builds the endpoint on `address` and an empty router; nothing listens yet.
   explicit Server(Pistache::Address address);
 
-  // Registers the routes and serves until the endpoint stops (blocking).
-  // Start-up errors, such as the port being in use, are thrown.
+  // Registers the routes, binds the port, tells systemd the server is ready
+  // (and starts its watchdog's keep-alives when asked for), and serves until
+  // the process is stopped; never returns. Start-up errors, such as the port
+  // being in use, are thrown.
   void run();
 
  private:

@@ -1,0 +1,157 @@
+// The metrics registry and its families.
+#include "common/Metrics.h"
+
+#include <unistd.h>
+
+#include <fstream>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <utility>
+#include <vector>
+
+#include <prometheus/counter.h>
+#include <prometheus/family.h>
+#include <prometheus/gauge.h>
+#include <prometheus/histogram.h>
+#include <prometheus/registry.h>
+#include <prometheus/text_serializer.h>
+
+namespace metrics {
+
+namespace {
+
+using prometheus::BuildCounter;
+using prometheus::BuildGauge;
+using prometheus::BuildHistogram;
+
+// Upper bounds of the latency buckets, seconds: a cheap route answers in a
+// millisecond, a rules update may take minutes.
+const prometheus::Histogram::BucketBoundaries kLatencyBuckets = {
+    0.0005, 0.001, 0.0025, 0.005, 0.01, 0.025, 0.05, 0.1, 0.25, 0.5, 1, 2.5, 5, 10, 30, 60, 300};
+
+struct Registry {
+  std::shared_ptr<prometheus::Registry> registry = std::make_shared<prometheus::Registry>();
+  prometheus::Family<prometheus::Counter>& requests =
+      BuildCounter()
+          .Name("pavora_http_requests_total")
+          .Help("Requests answered, by method, route pattern and status")
+          .Register(*registry);
+  prometheus::Family<prometheus::Histogram>& latency =
+      BuildHistogram()
+          .Name("pavora_http_request_duration_seconds")
+          .Help("Time from a request's arrival to its reply, by route pattern")
+          .Register(*registry);
+  prometheus::Gauge& inFlight = BuildGauge()
+                                    .Name("pavora_http_requests_in_flight")
+                                    .Help("Requests between arrival and reply")
+                                    .Register(*registry)
+                                    .Add({});
+  prometheus::Family<prometheus::Gauge>& queueDepth =
+      BuildGauge()
+          .Name("pavora_work_queue_depth")
+          .Help("Requests waiting for a thread of the pool")
+          .Register(*registry);
+  prometheus::Family<prometheus::Counter>& queueRefused =
+      BuildCounter()
+          .Name("pavora_work_queue_rejections_total")
+          .Help("Requests refused with 503 because the pool's queue was full")
+          .Register(*registry);
+  prometheus::Family<prometheus::Histogram>& commands =
+      BuildHistogram()
+          .Name("pavora_command_duration_seconds")
+          .Help("Run time of outside commands, by program")
+          .Register(*registry);
+  prometheus::Family<prometheus::Counter>& commandTimeouts =
+      BuildCounter()
+          .Name("pavora_command_timeouts_total")
+          .Help("Outside commands killed at their time limit, by program")
+          .Register(*registry);
+  prometheus::Family<prometheus::Gauge>& cacheHits =
+      BuildGauge()
+          .Name("pavora_cache_hits")
+          .Help("Requests served from a cache since the start, by cache")
+          .Register(*registry);
+  prometheus::Family<prometheus::Gauge>& cacheRebuilds =
+      BuildGauge()
+          .Name("pavora_cache_rebuilds")
+          .Help("Times a cache was rebuilt from its file since the start, by cache")
+          .Register(*registry);
+  prometheus::Gauge& residentBytes = BuildGauge()
+                                         .Name("process_resident_memory_bytes")
+                                         .Help("Resident memory of the server")
+                                         .Register(*registry)
+                                         .Add({});
+
+  std::mutex cachesMutex;
+  std::vector<std::pair<std::string, std::function<void(uint64_t&, uint64_t&)>>> caches;
+};
+
+Registry& registry() {
+  static Registry* instance = new Registry();  // lives as long as the process
+  return *instance;
+}
+
+double residentMemory() {
+  std::ifstream statm("/proc/self/statm");
+  long pages = 0;
+  long resident = 0;
+  statm >> pages >> resident;
+  return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE));
+}
+
+}  // namespace
+
+void requestDone(const std::string& method, const std::string& route, int status,
+                 double seconds) {
+  Registry& r = registry();
+  r.requests.Add({{"method", method}, {"route", route}, {"status", std::to_string(status)}})
+      .Increment();
+  r.latency.Add({{"route", route}}, kLatencyBuckets).Observe(seconds);
+}
+
+void requestStarted() { registry().inFlight.Increment(); }
+
+void requestEnded() { registry().inFlight.Decrement(); }
+
+void queueDepth(const std::string& pool, size_t depth) {
+  registry().queueDepth.Add({{"pool", pool}}).Set(static_cast<double>(depth));
+}
+
+void queueRefused(const std::string& pool) {
+  registry().queueRefused.Add({{"pool", pool}}).Increment();
+}
+
+void commandDone(const std::string& program, double seconds, bool timedOut) {
+  Registry& r = registry();
+  r.commands.Add({{"program", program}}, kLatencyBuckets).Observe(seconds);
+  if (timedOut) r.commandTimeouts.Add({{"program", program}}).Increment();
+}
+
+void registerCache(const std::string& name,
+                   std::function<void(uint64_t& hits, uint64_t& rebuilds)> read) {
+  Registry& r = registry();
+  const std::lock_guard<std::mutex> lock(r.cachesMutex);
+  r.caches.emplace_back(name, std::move(read));
+}
+
+std::string text() {
+  Registry& r = registry();
+  r.residentBytes.Set(residentMemory());
+  {
+    const std::lock_guard<std::mutex> lock(r.cachesMutex);
+    for (const auto& [name, read] : r.caches) {
+      uint64_t hits = 0;
+      uint64_t rebuilds = 0;
+      read(hits, rebuilds);
+      r.cacheHits.Add({{"cache", name}}).Set(static_cast<double>(hits));
+      r.cacheRebuilds.Add({{"cache", name}}).Set(static_cast<double>(rebuilds));
+    }
+  }
+  std::ostringstream out;
+  prometheus::TextSerializer().Serialize(out, r.registry->Collect());
+  return out.str();
+}
+
+}  // namespace metrics

@@ -1,0 +1,19 @@
+// The server's health: whether the configuration reads and Redis answers.
+#ifndef OPS_HEALTH_H_
+#define OPS_HEALTH_H_
+
+#include <json/value.h>
+
+namespace ops {
+
+// {"configuration", "redis", "status"}: "ok" for each part that works, else
+// the reason; "status" is "ok" or "unavailable". Reads the configuration file
+// and sends PING to Redis (2 s at most); never throws.
+Json::Value health();
+
+// Whether `report` (from health) says every part works.
+bool healthy(const Json::Value& report);
+
+}  // namespace ops
+
+#endif  // OPS_HEALTH_H_
