@@ -6,6 +6,9 @@
 #include <ctime>
 #include <fstream>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include <json/value.h>
 
@@ -13,6 +16,7 @@
 #include "common/Configuration.h"
 #include "common/JsonText.h"
 #include "common/Log.h"
+#include "threats/FeedColumns.h"
 #include "threats/ThreatsSupport.h"
 
 namespace {
@@ -49,11 +53,17 @@ bool processThreats(int32_t n_days) {
     return false;
   }
   Json::Value store;  // null until the first record: the store's form of "none"
+  FeedColumns columns;  // by position until a header names them
   std::string line;
   while (std::getline(feed, line)) {
-    if (!line.empty() && line[0] == '#') continue;
-    if (!isWithinNDays(line.substr(0, line.find(',')), n_days)) continue;
-    const ThreatItem item = ThreatItem::parse_csv1(line);
+    if (!line.empty() && line[0] == '#') {
+      if (std::optional<FeedColumns> header = FeedColumns::fromHeader(line)) columns = *header;
+      continue;
+    }
+    const std::vector<std::string> fields = ThreatItem::parseCsvLine(line);
+    const size_t firstSeen = columns.firstSeenColumn();
+    if (fields.size() <= firstSeen || !isWithinNDays(fields[firstSeen], n_days)) continue;
+    const ThreatItem item = columns.record(fields);
     if (!isWithinValidTypes(item)) continue;
     store.append(item.toJson());
   }

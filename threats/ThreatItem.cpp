@@ -1,12 +1,12 @@
 // Feed CSV lines and stored JSON objects to indicator records, and back.
 #include "threats/ThreatItem.h"
 
+#include "threats/FeedColumns.h"
 #include "threats/MurmurHash.h"
 
 namespace {
 
 constexpr uint64_t kHashSeed = 0xc70f6907ULL;
-constexpr size_t kCsvFields = 14;
 constexpr char kWhiteSpace[] = " \t\n\v\f\r";
 
 // The text members in JSON key order, for reading and writing alike.
@@ -32,16 +32,6 @@ constexpr NamedMember kTextMembers[] = {
     {"threat_type", &ThreatItem::threat_type},
 };
 
-// Feed field positions, first to fourteenth.
-constexpr TextMember kCsvOrder[kCsvFields] = {
-    &ThreatItem::first_seen_utc, &ThreatItem::id,
-    &ThreatItem::ioc_value,      &ThreatItem::ioc_type,
-    &ThreatItem::threat_type,    &ThreatItem::malware,
-    &ThreatItem::malware_alias,  &ThreatItem::malware_printable,
-    &ThreatItem::last_seen_utc,  &ThreatItem::confidence_level,
-    &ThreatItem::reference,      &ThreatItem::tags,
-    &ThreatItem::anonymous,      &ThreatItem::reporter,
-};
 
 }  // namespace
 
@@ -77,12 +67,8 @@ std::string ThreatItem::trim(const std::string& text) {
 }
 
 ThreatItem ThreatItem::parse_csv1(const std::string& line) {
-  ThreatItem item;
-  const std::vector<std::string> fields = parseCsvLine(line);
-  if (fields.size() < kCsvFields) return item;
-  for (size_t i = 0; i < kCsvFields; ++i) item.*kCsvOrder[i] = trim(fields[i]);
-  item.identify();
-  return item;
+  static const FeedColumns kByPosition;
+  return kByPosition.record(parseCsvLine(line));
 }
 
 std::string ThreatItem::textMember(const Json::Value& object, const char* key) {

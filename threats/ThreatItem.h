@@ -36,7 +36,8 @@ class ThreatItem {
 
   // The record of one feed line: the 14 fields in feed order, each trimmed,
   // enabled, with uid and uniq_id computed. A line of fewer than 14 fields
-  // gives the default record (empty ioc_type, uid 0). Never fails.
+  // gives the default record (empty ioc_type, uid 0). Never fails. A feed
+  // whose header names its columns is read through FeedColumns instead.
   static ThreatItem parse_csv1(const std::string& line);
 
   // Splits at commas outside double quotes; quotes open and close anywhere in
@@ -74,7 +75,6 @@ class ThreatItem {
   // `value` in unsigned decimal.
   static std::string hash_to_string(uint64_t value);
 
- private:
   // Sets uid and uniq_id from the current id, ioc_type and ioc_value.
   void identify();
 };

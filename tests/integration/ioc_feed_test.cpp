@@ -186,6 +186,42 @@ TEST_F(IocFeedTest, FilterKeepsRecentIndicatorsInFeedOrderWhateverTheLocalTime) 
   EXPECT_EQ(listedIds(), (Ids{{"10", true}}));
 }
 
+// The published feed added is_compromised after confidence_level: read by
+// position, every later column landed in the member before it.
+TEST_F(IocFeedTest, FilterReadsTheColumnsTheFeedsHeaderNames) {
+  const std::string recent = utcHoursAgo(1);
+  const struct {
+    const char* name;
+    std::string feed;
+  } cases[] = {
+      {"published order",
+       "# \"first_seen_utc\",\"ioc_id\",\"ioc_value\",\"ioc_type\",\"threat_type\",\"fk_malware\","
+       "\"malware_alias\",\"malware_printable\",\"last_seen_utc\",\"confidence_level\","
+       "\"is_compromised\",\"reference\",\"tags\",\"anonymous\",\"reporter\"\n"
+       "\"" + recent + "\",\"5\",\"a.example\",\"domain\",\"botnet_cc\",\"win.x\",\"\",\"X\",\"\","
+       "\"75\",\"false\",\"https://ref.example\",\"tag\",\"0\",\"someone\"\n"},
+      {"another order",
+       "# ioc_value,reporter,is_compromised,ioc_type,reference,first_seen_utc,ioc_id,tags,"
+       "anonymous\n"
+       "a.example,someone,false,domain,https://ref.example," + recent + ",5,tag,0\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFile(feedFile_, "# Feed of the last days\n" + c.feed);
+    ASSERT_EQ(get("/ioc/filter/7").status, 200);
+    const HttpReply reply = get("/ioc/");
+    Json::Value records;
+    Json::Reader().parse(reply.body, records);
+    ASSERT_EQ(records.size(), 1u) << reply.body;
+    EXPECT_EQ(records[0]["id"], "5");
+    EXPECT_EQ(records[0]["ioc_value"], "a.example");
+    EXPECT_EQ(records[0]["reference"], "https://ref.example");
+    EXPECT_EQ(records[0]["tags"], "tag");
+    EXPECT_EQ(records[0]["anonymous"], "0");
+    EXPECT_EQ(records[0]["reporter"], "someone");
+  }
+}
+
 TEST_F(IocFeedTest, FilterWithNothingQualifyingStoresNull) {
   writeFile(feedFile_, "# only a comment\n" +
                            feedLine("2001-01-01 00:00:00", "1", "a.example", "domain") + "\n");
