@@ -218,6 +218,12 @@ class Rules {
   static std::optional<std::string> deletedText(const std::string& text,
                                                 const std::string& rule);
 
+  // `text` with the first occurrence of `oldRule`, at any position, replaced
+  // by `newRule`; nothing when `oldRule` does not occur.
+  static std::optional<std::string> updatedText(const std::string& text,
+                                                const std::string& oldRule,
+                                                const std::string& newRule);
+
   // ---- Additional rules file ("application.settings.additional_rules") ---------
 
   // The status array as JSON text ("null" when no "drop dns" line exists,

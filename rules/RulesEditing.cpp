@@ -77,6 +77,15 @@ std::optional<std::string> Rules::deletedText(const std::string& text, const std
   return kept;
 }
 
+std::optional<std::string> Rules::updatedText(const std::string& text, const std::string& oldRule,
+                                              const std::string& newRule) {
+  const size_t at = text.find(oldRule);
+  if (at == std::string::npos) return std::nullopt;
+  std::string result = text;
+  result.replace(at, oldRule.size(), newRule);
+  return result;
+}
+
 bool Rules::toggleRule(const std::string& rulesFile, const std::string& rule) {
   const auto lock = rule_files::lockForEdit(rulesFile);
   const std::optional<std::string> text = rule_files::readIfOpenable(rulesFile);
@@ -111,11 +120,10 @@ bool Rules::deleteRule(const std::string& rulesFile, const std::string& rule) {
 bool Rules::updateRule(const std::string& rulesFile, const std::string& oldRule,
                        const std::string& newRule) {
   const auto lock = rule_files::lockForEdit(rulesFile);
-  std::optional<std::string> text = rule_files::readIfOpenable(rulesFile);
+  const std::optional<std::string> text = rule_files::readIfOpenable(rulesFile);
   if (!text) return false;
-  const size_t at = text->find(oldRule);
-  if (at == std::string::npos) return false;
-  text->replace(at, oldRule.size(), newRule);
-  replaceFileAtomically(rulesFile, *text);
+  const std::optional<std::string> updated = updatedText(*text, oldRule, newRule);
+  if (!updated) return false;
+  replaceFileAtomically(rulesFile, *updated);
   return true;
 }

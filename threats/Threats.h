@@ -86,6 +86,12 @@ class Threats {
   // in memory: a hostile or broken feed must not exhaust the sensor's memory.
   static constexpr uint64_t kMaxFeedBytes = uint64_t{1} << 30;
 
+  // The content of the archive's last entry (every earlier entry must open),
+  // without touching any file. Throws ThreatsException with the cause when the
+  // bytes are no zip archive, the archive holds no entry, an entry cannot be
+  // opened or read, or the last one unpacks to more than `maxBytes`.
+  static std::string unpackedFeed(const std::string& archive, uint64_t maxBytes = kMaxFeedBytes);
+
   // Writes the archive's last entry as `directory` + "/full.csv", replacing the
   // old file whole. Throws ThreatsException "Error in unzipFile" (logged with
   // its cause) when the bytes are no zip archive, the archive holds no entry,
