@@ -1,6 +1,7 @@
 // Request bodies: the JSON reading of the rule edits and of the threat
-// routes (the library's default reader settings). A body read once must read
-// the same after being written back.
+// routes (the library's default reader settings). A body written back must
+// read as the same document (the writer replaces invalid UTF-8 once, so the
+// written texts are compared).
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -34,6 +35,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string written = Json::writeString(Json::StreamWriterBuilder(), root);
   Json::Value reread;
   FUZZ_CHECK(threats_support::parseJson(written, reread, error));
-  FUZZ_CHECK(reread == root);
+  FUZZ_CHECK(Json::writeString(Json::StreamWriterBuilder(), reread) == written);
   return 0;
 }

@@ -38,8 +38,10 @@ std::string contentOf(const std::string& line) {
 }
 
 void checkToggle(const std::string& text, const std::string& rule) {
-  const std::string once = Rules::toggleComment(rule);
-  FUZZ_CHECK(Rules::toggleComment(once) == rule);
+  // One "#" comes off a line starting with "##", so it stays disabled.
+  if (rule.rfind("##", 0) != 0) {
+    FUZZ_CHECK(Rules::toggleComment(Rules::toggleComment(rule)) == rule);
+  }
   if (!namesRule(rule) || hasLineBreak(rule)) return;
 
   const std::optional<std::string> toggled = Rules::toggledText(text, rule);

@@ -188,7 +188,8 @@ class Rules {
   static bool deleteRule(const std::string& rulesFile, const std::string& rule);
 
   // Replaces the first occurrence of `oldRule` anywhere in the file by
-  // `newRule`. False when there is none (or the file cannot be read).
+  // `newRule` (see updatedText). False when there is none (or the file cannot
+  // be read).
   static bool updateRule(const std::string& rulesFile, const std::string& oldRule,
                          const std::string& newRule);
 
@@ -205,10 +206,11 @@ class Rules {
 
   // `line` with its leading "#" removed, or with "#" put in front.
   static std::string toggleComment(const std::string& line);
-  // Each line whose text after leading blanks and tabs equals `rule` is
-  // switched (keeping those blanks behind a new "#"); a line that after them
-  // is "#" followed by text beginning with `rule` is enabled and loses them.
-  // Nothing when no line matches.
+  // Each line whose text after leading blanks and tabs equals `rule` after
+  // its own (unless it is nothing but those) is switched, keeping the line's
+  // blanks behind a new "#"; a line that after them is "#" followed by text
+  // beginning with `rule` is enabled and loses them. Nothing when no line
+  // matches.
   static std::optional<std::string> toggledText(const std::string& text,
                                                 const std::string& rule);
   // `text` followed by `rule` and a newline, with a newline put between when
@@ -219,7 +221,7 @@ class Rules {
                                                 const std::string& rule);
 
   // `text` with the first occurrence of `oldRule`, at any position, replaced
-  // by `newRule`; nothing when `oldRule` does not occur.
+  // by `newRule`; nothing when `oldRule` does not occur or holds a newline.
   static std::optional<std::string> updatedText(const std::string& text,
                                                 const std::string& oldRule,
                                                 const std::string& newRule);

@@ -31,9 +31,14 @@ std::optional<std::string> Rules::toggledText(const std::string& text, const std
   std::string result;
   result.reserve(text.size() + 16);
   bool switched = false;
+  // A line is matched without its indent, so the rule text is too: the text a
+  // listing shows for a line enabled from "# rule" begins with that blank,
+  // and must disable the line again.
+  std::string_view wanted = withoutIndent(rule);
+  if (wanted.empty()) wanted = rule;
   rule_files::forEachLine(text, [&](std::string_view line) {
     const std::string_view bare = withoutIndent(line);
-    if (bare == rule) {
+    if (bare == wanted) {
       if (!line.empty() && line[0] == '#') {
         result.append(line.substr(1));
       } else {
@@ -79,6 +84,9 @@ std::optional<std::string> Rules::deletedText(const std::string& text, const std
 
 std::optional<std::string> Rules::updatedText(const std::string& text, const std::string& oldRule,
                                               const std::string& newRule) {
+  // No line holds a newline, so a text with one names no rule; replacing it
+  // would join the lines around it into one.
+  if (oldRule.find('\n') != std::string::npos) return std::nullopt;
   const size_t at = text.find(oldRule);
   if (at == std::string::npos) return std::nullopt;
   std::string result = text;

@@ -36,6 +36,9 @@ TEST(RulesEditingTest, ToggleSwitchesEveryMatchingLine) {
        lines({"#" + a + " # note"}), a, lines({a + " # note"})},
       {"a blank after # needs the blank in the text", lines({"# " + a}), a, std::nullopt},
       {"text with the blank enables it", lines({"# " + a}), " " + a, lines({" " + a})},
+      // The line enabled by a text with a blank could not be disabled again by it.
+      {"the same text with the blank disables it again", lines({" " + a}), " " + a,
+       lines({"# " + a})},
       {"two identical lines are both switched", lines({a, b, a}), a,
        lines({"#" + a, b, "#" + a})},
       {"a last line without newline gets one", a + "\n" + b, b, lines({a, "#" + b})},
@@ -63,6 +66,22 @@ TEST(RulesEditingTest, AppendNeverGluesOntoALastLineWithoutNewline) {
   EXPECT_EQ(Rules::appendedText(std::string(kA) + "\n", kB), lines({kA, kB}));
   EXPECT_EQ(Rules::appendedText(kA, kB), lines({kA, kB}));
   EXPECT_EQ(Rules::appendedText("", kB), lines({kB}));
+}
+
+TEST(RulesEditingTest, UpdateReplacesTheFirstOccurrenceOnly) {
+  const std::string a = kA;
+  const std::string b = kB;
+  EXPECT_EQ(Rules::updatedText(lines({a, b, a}), "sid:1;", "sid:9;"),
+            lines({"alert tcp any any -> any any (msg:\"a\"; sid:9; rev:1;)", b, a}));
+  EXPECT_EQ(Rules::updatedText(lines({a}), b, a), std::nullopt);
+}
+
+// An old text spanning a newline joined the two lines around it into one rule.
+TEST(RulesEditingTest, UpdateWithAnOldTextHoldingANewlineFindsNothing) {
+  const std::string a = kA;
+  const std::string b = kB;
+  EXPECT_EQ(Rules::updatedText(lines({a, b}), "rev:1;)\ndrop", "x"), std::nullopt);
+  EXPECT_EQ(Rules::updatedText(lines({a, b}), a + "\n", b), std::nullopt);
 }
 
 const std::string kSocialOn = "drop dns any any -> any any (msg:\"social media x\"; sid:1; rev:1;)";
