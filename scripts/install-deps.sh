@@ -8,6 +8,7 @@ packages=(
   libpistache-dev libhiredis-dev libjsoncpp-dev libconfig++-dev
   libcurl4-openssl-dev libzip-dev libssl-dev libmaxminddb-dev
   libgtest-dev googletest
+  clang libfuzzer-14-dev
   redis-server redis-tools
   libmaxmind-db-writer-perl zip python3 tzdata procps iproute2 ca-certificates
 )

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up and runs the whole test suite: a plain build, then the same tests
-# built with AddressSanitizer and UndefinedBehaviorSanitizer. Each build has
-# its own configuration file, HTTP port and Redis port, never the machine's.
+# built with AddressSanitizer and UndefinedBehaviorSanitizer, then a short run
+# of every fuzz target (scripts/fuzz.sh). Each build has its own configuration
+# file, HTTP port and Redis port, never the machine's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -23,3 +24,4 @@ run_suite() {
 
 run_suite build-test "$http_port" "$redis_port"
 run_suite build-asan "$((http_port + 1))" "$((redis_port + 1))" -DPAVORA_SANITIZE=ON
+scripts/fuzz.sh
