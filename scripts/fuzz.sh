@@ -6,6 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Local times read back unambiguously only in a zone without summer time.
+export TZ=UTC
 export build=build-fuzz
 export seconds=${PAVORA_FUZZ_SECONDS:-60}
 jobs=${PAVORA_FUZZ_JOBS:-2}
