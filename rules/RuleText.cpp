@@ -62,9 +62,14 @@ std::optional<std::string> toggledText(const std::string& text, const std::strin
   std::string result;
   result.reserve(text.size() + 16);
   bool switched = false;
+  // A line is matched without its indent, so the rule text is too: the text a
+  // listing shows for a line enabled from "# rule" begins with that blank,
+  // and must disable the line again.
+  std::string_view wanted = withoutIndent(rule);
+  if (wanted.empty()) wanted = rule;
   rule_files::forEachLine(text, [&](std::string_view line) {
     const std::string_view bare = withoutIndent(line);
-    if (bare == rule) {
+    if (bare == wanted) {
       if (!line.empty() && line[0] == '#') {
         result.append(line.substr(1));
       } else {
@@ -110,6 +115,9 @@ std::optional<std::string> deletedText(const std::string& text, const std::strin
 
 UpdateResult updateText(std::string& text, const std::string& oldRule,
                         const std::string& newRule) {
+  // No line holds a line break, so a text with one names no rule; replacing
+  // it would join the lines around it into one.
+  if (oldRule.find_first_of("\r\n") != std::string::npos) return UpdateResult::kNotFound;
   const size_t at = text.find(oldRule);
   if (at == std::string::npos) return UpdateResult::kNotFound;
   const std::string oldSid = sidOfLineAround(text, at);

@@ -11,10 +11,11 @@ namespace rules {
 
 // `line` with its leading "#" removed, or with "#" put in front.
 std::string toggleComment(const std::string& line);
-// Each line whose text after leading blanks and tabs equals `rule` is
-// switched (keeping those blanks behind a new "#"); a line that after them
-// is "#" followed by text beginning with `rule` is enabled and loses them.
-// Nothing when no line matches.
+// Each line whose text after leading blanks and tabs equals `rule` after
+// its own (unless it is nothing but those) is switched, keeping the line's
+// blanks behind a new "#"; a line that after them is "#" followed by text
+// beginning with `rule` is enabled and loses them. Nothing when no line
+// matches.
 std::optional<std::string> toggledText(const std::string& text, const std::string& rule);
 // `text` followed by `rule` and a newline, with a newline put between when
 // the last line lacks one.
@@ -27,7 +28,8 @@ std::optional<std::string> deletedText(const std::string& text, const std::strin
 enum class UpdateResult { kUpdated, kNotFound, kUnreadable, kSidInUse };
 // Replaces the first occurrence of `oldRule` anywhere in `text` by `newRule`
 // (both single lines) and returns kUpdated. Leaves `text` as it was and
-// returns kNotFound when there is none, kUnreadable when the line that would
+// returns kNotFound when there is none (an `oldRule` holding a line break
+// names no line, so it finds none either), kUnreadable when the line that would
 // result has no sid and rev that RuleItem::parse reads, kSidInUse when it
 // takes a sid text that another line carries (keeping the line's own sid is
 // no conflict).

@@ -33,6 +33,9 @@ TEST(RuleTextTest, ToggleSwitchesEveryMatchingLine) {
        lines({"#" + a + " # note"}), a, lines({a + " # note"})},
       {"a blank after # needs the blank in the text", lines({"# " + a}), a, std::nullopt},
       {"text with the blank enables it", lines({"# " + a}), " " + a, lines({" " + a})},
+      // The line enabled by a text with a blank could not be disabled again by it.
+      {"the same text with the blank disables it again", lines({" " + a}), " " + a,
+       lines({"# " + a})},
       {"two identical lines are both switched", lines({a, b, a}), a,
        lines({"#" + a, b, "#" + a})},
       {"a last line without newline gets one", a + "\n" + b, b, lines({a, "#" + b})},
@@ -90,6 +93,11 @@ TEST(RuleTextTest, UpdateReplacesTheFirstOccurrenceUnlessTheLineWouldBreak) {
        lines({a, b})},
       {"taking the sid of another line", lines({a, b}), "sid:1;", "sid:2;",
        rules::UpdateResult::kSidInUse, lines({a, b})},
+      // An old text spanning a line break joined the two lines around it.
+      {"an old text across a line break", lines({a, b}), "rev:1;)\nalert", "x",
+       rules::UpdateResult::kNotFound, lines({a, b})},
+      {"an old text ending in a line break", lines({a, b}), a + "\n", b,
+       rules::UpdateResult::kNotFound, lines({a, b})},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

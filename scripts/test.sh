@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Sets up and runs the whole test suite: a plain build, then the same tests
-# built with AddressSanitizer and UndefinedBehaviorSanitizer. Each build has
-# its own configuration file, HTTP port and Redis port, never the machine's.
+# built with AddressSanitizer and UndefinedBehaviorSanitizer, then a short run
+# of every fuzz target (scripts/fuzz.sh). Each build has its own configuration
+# file, HTTP port and Redis port, never the machine's.
 #
 #   scripts/test.sh           the full run that CI makes (installs packages)
 #   scripts/test.sh --quick   one plain build and its tests, for the edit-test
-#                             loop: no package install, no sanitizer build
+#                             loop: no package install, no sanitizer build, no fuzzing
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -40,3 +41,4 @@ run_suite() {
 run_suite build-test "$http_port" "$redis_port"
 $quick && exit 0
 run_suite build-asan "$((http_port + 1))" "$((redis_port + 1))" -DPAVORA_SANITIZE=ON
+scripts/fuzz.sh

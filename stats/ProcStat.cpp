@@ -35,7 +35,8 @@ std::optional<MemoryFields> parse(const std::string& text) {
 MemoryUsage toKiB(const MemoryFields& fields, long pageSize) {
   MemoryUsage usage;
   usage.virtualKiB = static_cast<double>(fields.vsize) / 1024.0;
-  usage.residentKiB = static_cast<double>((pageSize / 1024) * fields.rss);
+  // Multiplied as doubles: a product past 64 bits must not overflow.
+  usage.residentKiB = static_cast<double>(pageSize / 1024) * static_cast<double>(fields.rss);
   return usage;
 }
 

@@ -28,7 +28,7 @@ struct MemoryUsage {
 std::optional<MemoryFields> parse(const std::string& text);
 
 // virtual = vsize / 1024 with its fraction; resident = (pageSize / 1024, in
-// integer arithmetic) * rss.
+// integer arithmetic) * rss, multiplied as doubles so that no rss overflows.
 MemoryUsage toKiB(const MemoryFields& fields, long pageSize);
 
 // Reads "/proc/self/stat"; both figures are 0 when it cannot be read or parsed.

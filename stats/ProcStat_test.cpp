@@ -50,6 +50,8 @@ TEST(ProcStatTest, KiBArithmetic) {
       {1024, 3, 16384, 1.0, 48.0},
       {1, 7, 1536, 1.0 / 1024, 7.0},  // the page size is whole KiB before multiplying
       {1099511627776, 1, 65536, 1073741824.0, 64.0},
+      // An rss this large overflowed the 64-bit product of the integers.
+      {0, INT64_MAX, 4096, 0.0, 4.0 * 9223372036854775807.0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.vsize) + " " + std::to_string(c.rss) + " " +

@@ -72,30 +72,6 @@ std::string readEntry(zip_t* archive, zip_uint64_t index, uint64_t maxBytes) {
   return content;
 }
 
-// Unpacks without reporting: every failure is thrown with its cause.
-void unpack(const std::string& archive, const std::string& directory, uint64_t maxBytes) {
-  zip_error_t error;
-  zip_error_init(&error);
-  ZipSourcePtr source(zip_source_buffer_create(archive.data(), archive.size(), 0, &error),
-                      zip_source_free);
-  if (!source) throw ThreatsException("Error creating zip_source: " + zipErrorText(&error));
-  ZipPtr zip(zip_open_from_source(source.get(), 0, &error));
-  if (!zip) throw ThreatsException("Error opening zip file: " + zipErrorText(&error));
-  source.release();  // the archive owns its source from here on
-  zip_error_fini(&error);
-
-  const zip_int64_t entries = zip_get_num_entries(zip.get(), 0);
-  if (entries <= 0) throw ThreatsException("the archive holds no entry");
-  // Every entry goes to the same file, so only the last one's bytes remain;
-  // the earlier ones need only open.
-  for (zip_int64_t i = 0; i + 1 < entries; ++i) {
-    ZipFilePtr entry(zip_fopen_index(zip.get(), static_cast<zip_uint64_t>(i), 0), zip_fclose);
-    if (!entry) throw ThreatsException("Error opening zip file");
-  }
-  const std::string content =
-      readEntry(zip.get(), static_cast<zip_uint64_t>(entries - 1), maxBytes);
-  replaceFileAtomically(directory + "/" + kFeedFileName, content);
-}
 
 }  // namespace
 
@@ -132,9 +108,31 @@ std::string downloadFile() {
   }
 }
 
+std::string unpackedFeed(const std::string& archive, uint64_t maxBytes) {
+  zip_error_t error;
+  zip_error_init(&error);
+  ZipSourcePtr source(zip_source_buffer_create(archive.data(), archive.size(), 0, &error),
+                      zip_source_free);
+  if (!source) throw ThreatsException("Error creating zip_source: " + zipErrorText(&error));
+  ZipPtr zip(zip_open_from_source(source.get(), 0, &error));
+  if (!zip) throw ThreatsException("Error opening zip file: " + zipErrorText(&error));
+  source.release();  // the archive owns its source from here on
+  zip_error_fini(&error);
+
+  const zip_int64_t entries = zip_get_num_entries(zip.get(), 0);
+  if (entries <= 0) throw ThreatsException("the archive holds no entry");
+  // Every entry goes to the same file, so only the last one's bytes remain;
+  // the earlier ones need only open.
+  for (zip_int64_t i = 0; i + 1 < entries; ++i) {
+    ZipFilePtr entry(zip_fopen_index(zip.get(), static_cast<zip_uint64_t>(i), 0), zip_fclose);
+    if (!entry) throw ThreatsException("Error opening zip file");
+  }
+  return readEntry(zip.get(), static_cast<zip_uint64_t>(entries - 1), maxBytes);
+}
+
 void unzipFile(const std::string& archive, const std::string& directory, uint64_t maxBytes) {
   try {
-    unpack(archive, directory, maxBytes);
+    replaceFileAtomically(directory + "/" + kFeedFileName, unpackedFeed(archive, maxBytes));
   } catch (const std::exception& e) {
     logging::errorLine(std::string("Error in unzipFile: ") + e.what());
     logging::alert("Error in unzipFile:%s", e.what());

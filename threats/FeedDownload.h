@@ -23,6 +23,12 @@ inline constexpr uint64_t kMaxFeedBytes = uint64_t{1} << 30;
 // transfer), and when the body grows past kMaxFeedBytes.
 std::string downloadFile();
 
+// The content of the archive's last entry (every earlier entry must open),
+// without touching any file. Throws ThreatsException with the cause when the
+// bytes are no zip archive, the archive holds no entry, an entry cannot be
+// opened or read, or the last one unpacks to more than `maxBytes`.
+std::string unpackedFeed(const std::string& archive, uint64_t maxBytes = kMaxFeedBytes);
+
 // Writes the archive's last entry as `directory` + "/full.csv", replacing the
 // old file whole. Throws ThreatsException "Error in unzipFile" (logged with
 // its cause) when the bytes are no zip archive, the archive holds no entry,
