@@ -58,9 +58,14 @@ void statsFloor() {
 std::vector<Scenario> scenarios() {
   // Flow search walks the lists in "KEYS *" order: a flow near the head of
   // the first list, the oldest event of the last, and one nobody has.
+  // Only event lists carry flow ids ("stats" and "stats_report" do not).
   const std::vector<std::string> lists = listKeys();
-  const std::string& first = lists.front();
-  const std::string& last = lists.back();
+  std::vector<std::string> eventLists;
+  for (const std::string& key : lists) {
+    if (key.rfind("stats", 0) != 0) eventLists.push_back(key);
+  }
+  const std::string& first = eventLists.front();
+  const std::string& last = eventLists.back();
   const std::string newFlow = flowIdAt(first, listLength(first) / 20);
   const std::string oldFlow = flowIdAt(last, -1);
   const auto allLists = [lists] { floorParse(lists); };
