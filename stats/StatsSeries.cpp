@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <sstream>
@@ -14,6 +15,7 @@
 #include <json/reader.h>
 
 #include "common/EventJson.h"
+#include "common/ListSlices.h"
 #include "common/Log.h"
 #include "common/RedisWrapper.h"
 #include "stats/StatsItem.h"
@@ -28,9 +30,10 @@ constexpr int64_t kNanosPerMinute = 60'000'000'000;
 constexpr nanoseconds kWindow(86'400'000'000'000);  // 24 hours
 constexpr int kSlots = 48;                          // half hours in the window
 
-// The whole list `key` as an LRANGE reply whose elements all hold text, or
-// null for an empty list. Callers: both series readers.
-RedisReplyPtr readWholeList(const char* key) {
+// Calls `use` with each entry of the list `key` and its index, in list order,
+// a slice at a time. Returns false, having called nothing, when LLEN gives 0.
+// Callers: both series readers.
+bool forEachEntry(const char* key, const std::function<void(const redisReply&, size_t)>& use) {
   const RedisReplyPtr length = runWithLock("LLEN %s", key);
   if (!length) {
     logging::alert("Stats: Redis command error (nullptr reply for LLEN)");
@@ -45,26 +48,30 @@ RedisReplyPtr readWholeList(const char* key) {
   logging::info("Stats: Retrieved list length: %d", count);
   if (count <= 0) {
     logging::info("Stats: List is empty, returning an empty vector");
-    return nullptr;
+    return false;
   }
 
-  RedisReplyPtr range = runWithLock("LRANGE %s 0 %d", key, count - 1);
-  if (!range) {
-    logging::alert("Stats: Redis command error (nullptr reply for LRANGE)");
-    throw StatsException("Stats: Redis command error");
-  }
-  if (range->type != redis_type::kArray) {
-    logging::alert("Stats: Invalid Redis response type for LRANGE. Expected ARRAY, got: %d",
-           range->type);
-    throw StatsException("Stats: Invalid Redis response for LRANGE");
-  }
-  for (size_t i = 0; i < range->elements; ++i) {
-    if (range->element[i]->str == nullptr) {
-      logging::alert("Stats: Null string in Redis reply element %zu", i);
-      throw StatsException("Stats: Null string in Redis element");
+  size_t index = 0;
+  list_slices::walkWithLock(RedisWrapper(), key, 0, count - 1, [&](const redisReply* range) {
+    if (!range) {
+      logging::alert("Stats: Redis command error (nullptr reply for LRANGE)");
+      throw StatsException("Stats: Redis command error");
     }
-  }
-  return range;
+    if (range->type != redis_type::kArray) {
+      logging::alert("Stats: Invalid Redis response type for LRANGE. Expected ARRAY, got: %d",
+             range->type);
+      throw StatsException("Stats: Invalid Redis response for LRANGE");
+    }
+    for (size_t i = 0; i < range->elements; ++i) {
+      if (range->element[i]->str == nullptr) {
+        logging::alert("Stats: Null string in Redis reply element %zu", index + i);
+        throw StatsException("Stats: Null string in Redis element");
+      }
+    }
+    for (size_t i = 0; i < range->elements; ++i, ++index) use(*range->element[i], index);
+    return true;
+  });
+  return true;
 }
 
 // Low 32 bits of a 64-bit count, as the series keep their values.
@@ -132,35 +139,26 @@ std::vector<std::pair<std::string, int32_t>> newestFirst(const ChartData& chart)
 
 DataSeries get_stats_as_DataPoints(const std::string& type) {
   logging::info("Stats: Requesting statistics for key 'stats'");
-  const RedisReplyPtr range = readWholeList("stats");
-  if (!range) return DataSeries();
-
   const bool packets = type == "pkts";
   DataSeries series;
-  series.reserve(range->elements);
-  for (size_t i = 0; i < range->elements; ++i) {
-    const redisReply* element = range->element[i];
-    const StatsItem item = StatsItem::parse(element->str, element->str + element->len);
+  const bool listed = forEachEntry("stats", [&](const redisReply& element, size_t) {
+    const StatsItem item = StatsItem::parse(element.str, element.str + element.len);
     series.push_back({parseIso8601(item.timestamp),
                       low32(packets ? item.decoder_pkts : item.detect_alert)});
-  }
+  });
+  if (!listed) return DataSeries();
   logging::info("Stats: Successfully parsed %zu data points from Redis", series.size());
   return modifyValues(series);
 }
 
 DataSeries get_resource_stats_as_DataPoints(const std::string& type) {
   logging::info("Stats: Requesting resource statistics for key 'stats_report'");
-  const RedisReplyPtr range = readWholeList("stats_report");
-  if (!range) return DataSeries();
-
   const std::unique_ptr<Json::CharReader> reader = event_json::makeReader();
   Json::Value entry;
   std::string errors;
   DataSeries series;
-  series.reserve(range->elements);
-  for (size_t i = 0; i < range->elements; ++i) {
-    const redisReply* element = range->element[i];
-    if (!reader->parse(element->str, element->str + element->len, &entry, &errors)) {
+  const bool listed = forEachEntry("stats_report", [&](const redisReply& element, size_t i) {
+    if (!reader->parse(element.str, element.str + element.len, &entry, &errors)) {
       logging::alert("Stats: JSON parsing error at element %zu: %s", i, errors.c_str());
       throw StatsException("Stats: JSON parsing error: " + errors);
     }
@@ -171,7 +169,8 @@ DataSeries get_resource_stats_as_DataPoints(const std::string& type) {
     // A timestamp that is missing or not text cannot be read as a time.
     const SampleTime when = parseIso8601(time.isString() ? time.asString() : std::string());
     series.push_back({when, resourceValue(entry, type, i)});
-  }
+  });
+  if (!listed) return DataSeries();
   logging::info("Stats: Successfully parsed %zu data points from Redis", series.size());
   return series;
 }
