@@ -2,14 +2,13 @@
 // whatever it settles, it must settle as jsoncpp reads the same text.
 #include "common/FastEvent.h"
 
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "common/EventJson.h"
+#include "common/SampleEvents_test.h"
 
 namespace {
 
@@ -126,25 +125,9 @@ TEST(FastEventTest, SettlesOnlyAsJsoncppReads) {
 // The elements of the demo's sample events are all plain: simdjson settles
 // every one of them, each member as jsoncpp reads it.
 TEST(FastEventTest, SettlesEverySampleEvent) {
-  const std::string command =
-      "python3 " + std::string(PAVORA_SOURCE_DIR) + "/scripts/sample_events.py";
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  ASSERT_NE(pipe, nullptr);
-  std::string line;
-  size_t elements = 0;
-  for (int c; (c = std::fgetc(pipe.get())) != EOF;) {
-    if (c != '\n') {
-      line += static_cast<char>(c);
-      continue;
-    }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty() && line.front() == '{') {
-      ++elements;
-      EXPECT_TRUE(agreesWithJsoncpp(line)) << line;
-    }
-    line.clear();
-  }
-  EXPECT_GT(elements, 0u);
+  const std::vector<std::string> texts = sample_events::elements();
+  ASSERT_FALSE(texts.empty());
+  for (const std::string& text : texts) EXPECT_TRUE(agreesWithJsoncpp(text)) << text;
 }
 
 }  // namespace

@@ -9,14 +9,19 @@
 
 #include "common/EventJson.h"
 #include "common/FastEvent.h"
+#include "common/JsonLayout.h"
+#include "common/JsonText.h"
 #include "common/ListSlices.h"
 #include "common/Log.h"
 #include "common/RedisWrapper.h"
 
 namespace events {
 
-Json::Value getEventsByType(const std::string& type, const std::string& offset,
-                            const std::string& limit) {
+namespace {
+
+// The LRANGE page of `type`, checked as every page route checks it.
+RedisReplyPtr fetchPage(const std::string& type, const std::string& offset,
+                        const std::string& limit) {
   logging::info("Events: Requesting LRANGE %s %s %s", type.c_str(), offset.c_str(),
          limit.c_str());
   RedisReplyPtr reply =
@@ -30,25 +35,58 @@ Json::Value getEventsByType(const std::string& type, const std::string& offset,
            reply->type);
     throw EventsException("Events: Invalid Redis response");
   }
+  return reply;
+}
 
+// Parses element `i` of a page into `event`; throws EventsException for an
+// element without text or that is not JSON.
+void parsePageElement(const redisReply& element, size_t i, Json::CharReader& reader,
+                      Json::Value& event) {
+  if (element.str == nullptr) {
+    logging::alert("Events: Null string in Redis reply element %zu", i);
+    throw EventsException("Events: Null string in Redis element");
+  }
+  std::string error;
+  if (!event_json::parse(reader, element.str, element.str + element.len, event, error)) {
+    logging::alert("Events: JSON parsing error at element %zu: %s", i, error.c_str());
+    throw EventsException("Events: JSON parsing error: " + error);
+  }
+}
+
+}  // namespace
+
+Json::Value getEventsByType(const std::string& type, const std::string& offset,
+                            const std::string& limit) {
+  const RedisReplyPtr reply = fetchPage(type, offset, limit);
   Json::Value events(Json::arrayValue);
   auto reader = event_json::makeReader();
-  std::string error;
   for (size_t i = 0; i < reply->elements; ++i) {
-    const redisReply* element = reply->element[i];
-    if (element->str == nullptr) {
-      logging::alert("Events: Null string in Redis reply element %zu", i);
-      throw EventsException("Events: Null string in Redis element");
-    }
-    Json::Value& event = events.append(Json::Value());
-    if (!event_json::parse(*reader, element->str, element->str + element->len, event, error)) {
-      logging::alert("Events: JSON parsing error at element %zu: %s", i, error.c_str());
-      throw EventsException("Events: JSON parsing error: " + error);
-    }
+    parsePageElement(*reply->element[i], i, *reader, events.append(Json::Value()));
   }
   logging::info("Events: Successfully parsed %zu events from Redis",
          static_cast<size_t>(reply->elements));
   return events;
+}
+
+std::string getEventsTextByType(const std::string& type, const std::string& offset,
+                                const std::string& limit) {
+  const RedisReplyPtr reply = fetchPage(type, offset, limit);
+  json_layout::ArrayText events;
+  fast_event::Parser fast;
+  auto reader = event_json::makeReader();
+  Json::Value event;
+  for (size_t i = 0; i < reply->elements; ++i) {
+    const redisReply& element = *reply->element[i];
+    if (element.str != nullptr && fast.parse(element.str, element.len)) {
+      events.add(json_layout::write(fast.root()));
+      continue;
+    }
+    parsePageElement(element, i, *reader, event);
+    events.add(json_text::write(event));
+  }
+  logging::info("Events: Successfully parsed %zu events from Redis",
+         static_cast<size_t>(reply->elements));
+  return events.finish();
 }
 
 int64_t getEventsCountByType(const std::string& type) {
