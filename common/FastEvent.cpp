@@ -12,7 +12,7 @@ using simdjson::dom::element_type;
 
 Parser::Parser()
     // Later parses grow the buffers as needed and keep the depth limit.
-    : ready_(parser_.allocate(64 * 1024, kMaxDepth) == simdjson::SUCCESS) {}
+    : ready_(parser_.allocate(4096, kMaxDepth) == simdjson::SUCCESS) {}
 
 bool Parser::parse(const char* text, size_t length) {
   return ready_ && parser_.parse(text, length).get(root_) == simdjson::SUCCESS;

@@ -4,7 +4,9 @@
 #include "common/JsonLayout.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -56,10 +58,24 @@ void appendEscape(std::string& out, unsigned unit) {
 // feed, line feed, carriage return and tab, \u00XX for other control
 // characters, and every code point past ASCII as \uXXXX (two for those
 // beyond the basic plane). A slash stays as it is.
+// The bytes written as they are inside a quoted string.
+constexpr auto kPlain = [] {
+  std::array<bool, 256> plain{};
+  for (int c = 0x20; c < 0x80; ++c) plain[c] = c != '"' && c != '\\';
+  return plain;
+}();
+
 void appendQuoted(std::string& out, std::string_view text) {
   out += '"';
   const char* const end = text.data() + text.size();
-  for (const char* c = text.data(); c != end; ++c) {
+  const char* c = text.data();
+  while (c != end) {
+    // Printable ASCII other than '"' and '\\' goes out as it is, a run at a time.
+    const char* plain = c;
+    while (plain != end && kPlain[static_cast<unsigned char>(*plain)]) ++plain;
+    out.append(c, static_cast<size_t>(plain - c));
+    if (plain == end) break;
+    c = plain;
     switch (*c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;
@@ -82,6 +98,7 @@ void appendQuoted(std::string& out, std::string_view text) {
         }
       }
     }
+    ++c;
   }
   out += '"';
 }
@@ -96,18 +113,14 @@ std::string realText(double value) {
   return text;
 }
 
-std::string scalarText(element value) {
+void appendScalar(std::string& out, element value) {
   switch (value.type()) {
-    case element_type::INT64: return std::to_string(int64_t(value));
-    case element_type::UINT64: return std::to_string(uint64_t(value));
-    case element_type::DOUBLE: return realText(double(value));
-    case element_type::BOOL: return bool(value) ? "true" : "false";
-    case element_type::STRING: {
-      std::string text;
-      appendQuoted(text, std::string_view(value));
-      return text;
-    }
-    default: return "null";
+    case element_type::INT64: out += std::to_string(int64_t(value)); break;
+    case element_type::UINT64: out += std::to_string(uint64_t(value)); break;
+    case element_type::DOUBLE: out += realText(double(value)); break;
+    case element_type::BOOL: out += bool(value) ? "true" : "false"; break;
+    case element_type::STRING: appendQuoted(out, std::string_view(value)); break;
+    default: out += "null";
   }
 }
 
@@ -152,7 +165,7 @@ class Writer {
     switch (value.type()) {
       case element_type::OBJECT: writeObject(value); break;
       case element_type::ARRAY: writeArray(value); break;
-      default: out_ += scalarText(value);
+      default: appendScalar(out_, value);
     }
   }
 
@@ -165,9 +178,9 @@ class Writer {
     writeWithIndent("{");
     indent_ += '\t';
     for (size_t i = 0; i < members.size(); ++i) {
-      std::string name;
-      appendQuoted(name, members[i].first);
-      writeWithIndent(name);
+      if (!indented_) newLine();
+      indented_ = false;
+      appendQuoted(out_, members[i].first);
       out_ += " : ";
       writeValue(members[i].second);
       if (i + 1 < members.size()) out_ += ',';
@@ -215,10 +228,14 @@ void ArrayText::add(const std::string& text) {
   // Each element one level deeper: a tab after every line break of its text
   // (line feeds inside strings are escaped, so every one is a break).
   text_ += text_.empty() ? "[\n\t" : ",\n\t";
-  for (const char c : text) {
-    text_ += c;
-    if (c == '\n') text_ += '\t';
+  const char* rest = text.data();
+  const char* const end = rest + text.size();
+  while (const char* lineEnd = static_cast<const char*>(std::memchr(rest, '\n', end - rest))) {
+    text_.append(rest, static_cast<size_t>(lineEnd + 1 - rest));
+    text_ += '\t';
+    rest = lineEnd + 1;
   }
+  text_.append(rest, static_cast<size_t>(end - rest));
 }
 
 std::string ArrayText::finish() const { return text_.empty() ? "[]" : text_ + "\n]"; }
