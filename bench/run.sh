@@ -10,11 +10,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 smoke=false
-case "${1:-}" in
-  "") ;;
-  --smoke) smoke=true ;;
-  *) echo "usage: $0 [--smoke]" >&2; exit 2 ;;
-esac
+if [ "${1:-}" = --smoke ]; then
+  smoke=true
+elif [ -n "${1:-}" ]; then
+  echo "usage: $0 [--smoke]" >&2
+  exit 2
+fi
 
 build=${PAVORA_BENCH_BUILD:-build-bench}
 http_port=${PAVORA_BENCH_HTTP_PORT:-18781}

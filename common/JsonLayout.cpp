@@ -76,26 +76,17 @@ void appendQuoted(std::string& out, std::string_view text) {
     out.append(c, static_cast<size_t>(plain - c));
     if (plain == end) break;
     c = plain;
-    switch (*c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default: {
-        const unsigned point = codePoint(c, end);
-        if (point < 0x20) {
-          appendEscape(out, point);
-        } else if (point < 0x80) {
-          out += static_cast<char>(point);
-        } else if (point < 0x10000) {
-          appendEscape(out, point);
-        } else {
-          appendEscape(out, 0xD800 + (((point - 0x10000) >> 10) & 0x3FF));
-          appendEscape(out, 0xDC00 + ((point - 0x10000) & 0x3FF));
-        }
+    if (!appendShortEscape(out, *c)) {
+      const unsigned point = codePoint(c, end);
+      if (point < 0x20) {
+        appendEscape(out, point);
+      } else if (point < 0x80) {
+        out += static_cast<char>(point);
+      } else if (point < 0x10000) {
+        appendEscape(out, point);
+      } else {
+        appendEscape(out, 0xD800 + (((point - 0x10000) >> 10) & 0x3FF));
+        appendEscape(out, 0xDC00 + ((point - 0x10000) & 0x3FF));
       }
     }
     ++c;
@@ -217,6 +208,19 @@ class Writer {
 };
 
 }  // namespace
+
+bool appendShortEscape(std::string& out, char c) {
+  switch (c) {
+    case '"': out += "\\\""; return true;
+    case '\\': out += "\\\\"; return true;
+    case '\b': out += "\\b"; return true;
+    case '\f': out += "\\f"; return true;
+    case '\n': out += "\\n"; return true;
+    case '\r': out += "\\r"; return true;
+    case '\t': out += "\\t"; return true;
+    default: return false;
+  }
+}
 
 std::string write(simdjson::dom::element value) {
   std::string out;

@@ -16,6 +16,11 @@ namespace json_layout {
 // text read by jsoncpp. Never fails.
 std::string write(simdjson::dom::element value);
 
+// Appends the two-character escape of `c` when it has one (quotation mark,
+// backslash, backspace, form feed, line feed, carriage return, tab) and
+// returns true; returns false, appending nothing, for any other byte.
+bool appendShortEscape(std::string& out, char c);
+
 // A JSON array in the default layout, from the texts of its elements, each
 // written on its own at the top level (by write() or json_text::write): for
 // arrays whose elements come from separate documents.

@@ -12,6 +12,7 @@
 #include "common/EventJson.h"
 #include "common/FastEvent.h"
 #include "common/ListSlices.h"
+#include "common/LocalHours.h"
 #include "common/Log.h"
 #include "common/RedisWrapper.h"
 #include "events/EventFilters.h"
@@ -149,6 +150,8 @@ Json::Value getHourlyCountLast24h(const char* list, time_t now) {
 
   event_json::ElementReader elements(event_json::makeReader());
   fast_event::Parser fast;
+  LocalHours hours;
+  std::unordered_map<time_t, std::string> keyOfStart;
   list_slices::walkWithLock(RedisWrapper(), list, 0, -1, [&](const redisReply* slice) {
     if (!slice) throw EventsException("Redis command error: reply is null");
     if (slice->type != redis_type::kArray) {
@@ -164,11 +167,21 @@ Json::Value getHourlyCountLast24h(const char* list, time_t now) {
         if (!elements.parse(element)) continue;
         text = event_json::textForm(event_json::member(elements.event(), "timestamp"));
       }
-      const std::optional<time_t> stamp = parseTimestamp(*text);
+      time_t hourStart = -1;
+      const std::optional<time_t> stamp = parseTimestamp(*text, &hours, &hourStart);
       if (!stamp) continue;
       const int64_t ageHours = (static_cast<int64_t>(now) - *stamp) / 3600;
       if (ageHours < 0 || ageHours > 23) continue;
-      Json::Value& count = buckets[hourKey(*stamp)];
+      // Within an hour without a clock change every time has its start's key.
+      std::string key;
+      if (hourStart == -1) {
+        key = hourKey(*stamp);
+      } else {
+        std::string& known = keyOfStart[hourStart];
+        if (known.empty()) known = hourKey(hourStart);
+        key = known;
+      }
+      Json::Value& count = buckets[key];
       count = count.asInt() + 1;
     }
     return true;

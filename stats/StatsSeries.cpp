@@ -18,6 +18,7 @@
 
 #include "common/EventJson.h"
 #include "common/ListSlices.h"
+#include "common/LocalHours.h"
 #include "common/Log.h"
 #include "common/RedisWrapper.h"
 #include "stats/StatsItem.h"
@@ -137,48 +138,14 @@ std::vector<std::pair<std::string, int32_t>> newestFirst(const ChartData& chart)
   return sorted;
 }
 
-// Conversions of local calendar times to seconds for one series: samples
-// come many to an hour, so each hour's start is converted once and the
-// minutes and seconds added to it, for every hour that has no change of
-// clock inside it (its first and last second lie 3,599 s apart); other
-// hours, and leap seconds, are converted one time at a time.
-class LocalHours {
- public:
-  std::time_t toSeconds(std::tm broken) {
-    if (broken.tm_min < 0 || broken.tm_min > 59 || broken.tm_sec < 0 || broken.tm_sec > 59) {
-      return convert(broken);
-    }
-    const auto [hour, added] = starts_.try_emplace(
-        std::make_tuple(broken.tm_year, broken.tm_mon, broken.tm_mday, broken.tm_hour));
-    if (added) {
-      std::tm first = broken;
-      first.tm_min = first.tm_sec = 0;
-      std::tm last = broken;
-      last.tm_min = last.tm_sec = 59;
-      const std::time_t start = convert(first);
-      if (start != -1 && convert(last) - start == 3599) hour->second = start;
-    }
-    if (!hour->second) return convert(broken);
-    return *hour->second + broken.tm_min * 60 + broken.tm_sec;
-  }
-
- private:
-  // Whether summer time applies is the zone's rule for that date.
-  static std::time_t convert(std::tm broken) {
-    broken.tm_isdst = -1;
-    return mktime(&broken);
-  }
-
-  std::map<std::tuple<int, int, int, int>, std::optional<std::time_t>> starts_;
-};
-
-// parseIso8601 with the conversions of `hours`.
-SampleTime parseIso8601(const std::string& text, LocalHours& hours) {
+// parseIso8601 with the conversions of `hours` when given.
+SampleTime parseIso8601(const std::string& text, LocalHours* hours) {
   std::tm broken{};
   if (strptime(text.c_str(), "%Y-%m-%dT%H:%M:%S", &broken) == nullptr) {
     throw std::runtime_error("Failed to parse time");
   }
-  const std::time_t seconds = hours.toSeconds(broken);
+  const std::time_t seconds =
+      hours != nullptr ? hours->toSeconds(broken) : LocalHours::convert(broken);
   constexpr std::time_t kLimit = std::numeric_limits<int64_t>::max() / 1'000'000'000;
   if (seconds > kLimit || seconds < -kLimit) throw std::runtime_error("Failed to parse time");
   return SampleTime(std::chrono::seconds(seconds));
@@ -193,7 +160,7 @@ DataSeries get_stats_as_DataPoints(const std::string& type) {
   DataSeries series;
   const bool listed = forEachEntry("stats", [&](const redisReply& element, size_t) {
     const StatsItem item = StatsItem::parse(element.str, element.str + element.len);
-    series.push_back({parseIso8601(item.timestamp, hours),
+    series.push_back({parseIso8601(item.timestamp, &hours),
                       low32(packets ? item.decoder_pkts : item.detect_alert)});
   });
   if (!listed) return DataSeries();
@@ -219,7 +186,7 @@ DataSeries get_resource_stats_as_DataPoints(const std::string& type) {
     const Json::Value& time = entry["timestamp"];
     // A timestamp that is missing or not text cannot be read as a time.
     const SampleTime when =
-        parseIso8601(time.isString() ? time.asString() : std::string(), hours);
+        parseIso8601(time.isString() ? time.asString() : std::string(), &hours);
     series.push_back({when, resourceValue(entry, type, i)});
   });
   if (!listed) return DataSeries();
@@ -245,10 +212,7 @@ DataSeries modifyValues(const DataSeries& points) {
   return increments;
 }
 
-SampleTime parseIso8601(const std::string& text) {
-  LocalHours hours;
-  return parseIso8601(text, hours);
-}
+SampleTime parseIso8601(const std::string& text) { return parseIso8601(text, nullptr); }
 
 std::string generateTimeLabel(double hours) {
   std::ostringstream label;
