@@ -33,20 +33,26 @@ constexpr int64_t kNanosPerMinute = 60'000'000'000;
 constexpr nanoseconds kWindow(86'400'000'000'000);  // 24 hours
 constexpr int kSlots = 48;                          // half hours in the window
 
+// Logs and throws the series' error for a missing reply to `command`, or one
+// whose type is not `type` (named `typeName` in the log line).
+void checkReply(const redisReply* reply, const char* command, int type, const char* typeName) {
+  if (!reply) {
+    logging::alert("Stats: Redis command error (nullptr reply for %s)", command);
+    throw StatsException("Stats: Redis command error");
+  }
+  if (reply->type != type) {
+    logging::alert("Stats: Invalid Redis response type for %s. Expected %s, got: %d", command,
+                   typeName, reply->type);
+    throw StatsException(std::string("Stats: Invalid Redis response for ") + command);
+  }
+}
+
 // Calls `use` with each entry of the list `key` and its index, in list order,
 // a slice at a time. Returns false, having called nothing, when LLEN gives 0.
 // Callers: both series readers.
 bool forEachEntry(const char* key, const std::function<void(const redisReply&, size_t)>& use) {
   const RedisReplyPtr length = runWithLock("LLEN %s", key);
-  if (!length) {
-    logging::alert("Stats: Redis command error (nullptr reply for LLEN)");
-    throw StatsException("Stats: Redis command error");
-  }
-  if (length->type != redis_type::kInteger) {
-    logging::alert("Stats: Invalid Redis response type for LLEN. Expected INTEGER, got: %d",
-           length->type);
-    throw StatsException("Stats: Invalid Redis response for LLEN");
-  }
+  checkReply(length.get(), "LLEN", redis_type::kInteger, "INTEGER");
   const int32_t count = static_cast<int32_t>(length->integer);
   logging::info("Stats: Retrieved list length: %d", count);
   if (count <= 0) {
@@ -56,15 +62,7 @@ bool forEachEntry(const char* key, const std::function<void(const redisReply&, s
 
   size_t index = 0;
   list_slices::walkWithLock(RedisWrapper(), key, 0, count - 1, [&](const redisReply* range) {
-    if (!range) {
-      logging::alert("Stats: Redis command error (nullptr reply for LRANGE)");
-      throw StatsException("Stats: Redis command error");
-    }
-    if (range->type != redis_type::kArray) {
-      logging::alert("Stats: Invalid Redis response type for LRANGE. Expected ARRAY, got: %d",
-             range->type);
-      throw StatsException("Stats: Invalid Redis response for LRANGE");
-    }
+    checkReply(range, "LRANGE", redis_type::kArray, "ARRAY");
     for (size_t i = 0; i < range->elements; ++i) {
       if (range->element[i]->str == nullptr) {
         logging::alert("Stats: Null string in Redis reply element %zu", index + i);
