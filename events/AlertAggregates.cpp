@@ -3,12 +3,16 @@
 #include "events/AlertAggregates.h"
 
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "common/EventJson.h"
+#include "common/FastEvent.h"
+#include "common/ListSlices.h"
+#include "common/LocalHours.h"
 #include "common/Log.h"
 #include "common/RedisWrapper.h"
 #include "events/EventFilters.h"
@@ -41,43 +45,88 @@ Alert toAlert(const Json::Value& event) {
   return alert;
 }
 
+// The Alert of a parsed element when simdjson settles every member as
+// toAlert would; nullopt when a member needs jsoncpp's own number formatting.
+std::optional<Alert> fastAlert(simdjson::dom::element event) {
+  using fast_event::find;
+  using fast_event::textForm;
+  std::optional<std::string> signature = textForm(find(event, {"alert", "signature"}));
+  std::optional<std::string> category = textForm(find(event, {"alert", "category"}));
+  const std::optional<int64_t> id = fast_event::int64OrZero(find(event, {"alert", "signature_id"}));
+  std::optional<std::string> timestamp = textForm(find(event, {"timestamp"}));
+  std::optional<std::string> source = textForm(find(event, {"src_ip"}));
+  std::optional<std::string> destination = textForm(find(event, {"dest_ip"}));
+  if (!signature || !category || !id || !timestamp || !source || !destination) return std::nullopt;
+  return Alert{std::move(*signature), std::move(*category), *id,
+               std::move(*timestamp), std::move(*source), std::move(*destination)};
+}
+
+// Calls `use` with the Alert of every parsable element of "alert", in list
+// order, a slice of the list at a time. Elements that are not JSON are
+// written to standard error and skipped. Throws as fetchAlertsFromRedis.
+void forEachAlert(const std::function<void(Alert&&)>& use) {
+  event_json::ElementReader elements(event_json::makeLenientReader());
+  fast_event::Parser fast;
+  list_slices::walkWithLock(RedisWrapper(), "alert", 0, -1, [&](const redisReply* slice) {
+    if (!slice) {
+      logging::alert("Events: Redis command error");
+      throw EventsException("Events: Redis LRANGE command error");
+    }
+    if (slice->type != redis_type::kArray) throw EventsException("Events: Invalid Redis response");
+    for (size_t i = 0; i < slice->elements; ++i) {
+      const redisReply& element = *slice->element[i];
+      if (element.str != nullptr && fast.parse(element.str, element.len)) {
+        std::optional<Alert> alert = fastAlert(fast.root());
+        if (alert) {
+          use(std::move(*alert));
+          continue;
+        }
+      }
+      if (!elements.parse(element)) {
+        logging::errorLine("JSON parse error: " + elements.error());
+        continue;
+      }
+      use(toAlert(elements.event()));
+    }
+    return true;
+  });
+}
+
+// Rows of the per-signature statistics, built one alert at a time.
+class SignatureTally {
+ public:
+  void add(const Alert& alert) {
+    const auto [found, added] = rowOfId_.emplace(alert.signature_id, rows_.size());
+    if (added) rows_.push_back({alert.signature, alert.category, alert.signature_id, 0});
+    ++rows_[found->second].total;
+  }
+  const std::vector<SignatureStats>& rows() const { return rows_; }
+
+ private:
+  std::vector<SignatureStats> rows_;
+  std::unordered_map<int64_t, size_t> rowOfId_;
+};
+
 }  // namespace
 
 std::vector<Alert> fetchAlertsFromRedis() {
-  RedisReplyPtr reply = runWithLock("LRANGE alert 0 -1");
-  if (!reply) {
-    logging::alert("Events: Redis command error");
-    throw EventsException("Events: Redis LRANGE command error");
-  }
-  if (reply->type != redis_type::kArray) throw EventsException("Events: Invalid Redis response");
-
   std::vector<Alert> alerts;
-  alerts.reserve(reply->elements);
-  event_json::ElementReader elements(event_json::makeLenientReader());
-  for (size_t i = 0; i < reply->elements; ++i) {
-    if (!elements.parse(*reply->element[i])) {
-      logging::errorLine("JSON parse error: " + elements.error());
-      continue;
-    }
-    alerts.push_back(toAlert(elements.event()));
-  }
+  forEachAlert([&](Alert&& alert) { alerts.push_back(std::move(alert)); });
   return alerts;
 }
 
 std::vector<SignatureStats> calculateSignatureStats(const std::vector<Alert>& alerts) {
-  std::vector<SignatureStats> rows;
-  std::unordered_map<int64_t, size_t> rowOfId;
-  for (const Alert& alert : alerts) {
-    const auto [found, added] = rowOfId.emplace(alert.signature_id, rows.size());
-    if (added) rows.push_back({alert.signature, alert.category, alert.signature_id, 0});
-    ++rows[found->second].total;
-  }
-  return rows;
+  SignatureTally tally;
+  for (const Alert& alert : alerts) tally.add(alert);
+  return tally.rows();
 }
 
 Json::Value getAlertsSignatures(const std::string& /*limit*/) {
+  // Folded as the slices come, so that no list of every alert is kept.
+  SignatureTally tally;
+  forEachAlert([&](Alert&& alert) { tally.add(alert); });
   Json::Value rows(Json::arrayValue);
-  for (const SignatureStats& stats : calculateSignatureStats(fetchAlertsFromRedis())) {
+  for (const SignatureStats& stats : tally.rows()) {
     Json::Value& row = rows.append(Json::Value(Json::objectValue));
     row["category"] = stats.category;
     row["signature"] = stats.signature;
@@ -96,26 +145,47 @@ Json::Value getHourlyAnomalyCountLast24h() {
 }
 
 Json::Value getHourlyCountLast24h(const char* list, time_t now) {
-  RedisReplyPtr reply = runWithLock("LRANGE %s 0 -1", list);
-  if (!reply) throw EventsException("Redis command error: reply is null");
-  if (reply->type != redis_type::kArray) {
-    throw EventsException("Invalid Redis response, expected ARRAY");
-  }
-
   Json::Value buckets(Json::objectValue);
   for (int k = 0; k < 24; ++k) buckets[hourKey(now - static_cast<time_t>(k) * 3600)] = 0;
 
   event_json::ElementReader elements(event_json::makeReader());
-  for (size_t i = 0; i < reply->elements; ++i) {
-    if (!elements.parse(*reply->element[i])) continue;
-    const std::optional<time_t> stamp =
-        parseTimestamp(event_json::textForm(event_json::member(elements.event(), "timestamp")));
-    if (!stamp) continue;
-    const int64_t ageHours = (static_cast<int64_t>(now) - *stamp) / 3600;
-    if (ageHours < 0 || ageHours > 23) continue;
-    Json::Value& count = buckets[hourKey(*stamp)];
-    count = count.asInt() + 1;
-  }
+  fast_event::Parser fast;
+  LocalHours hours;
+  std::unordered_map<time_t, std::string> keyOfStart;
+  list_slices::walkWithLock(RedisWrapper(), list, 0, -1, [&](const redisReply* slice) {
+    if (!slice) throw EventsException("Redis command error: reply is null");
+    if (slice->type != redis_type::kArray) {
+      throw EventsException("Invalid Redis response, expected ARRAY");
+    }
+    for (size_t i = 0; i < slice->elements; ++i) {
+      const redisReply& element = *slice->element[i];
+      std::optional<std::string> text;
+      if (element.str != nullptr && fast.parse(element.str, element.len)) {
+        text = fast_event::textForm(fast_event::find(fast.root(), {"timestamp"}));
+      }
+      if (!text) {
+        if (!elements.parse(element)) continue;
+        text = event_json::textForm(event_json::member(elements.event(), "timestamp"));
+      }
+      time_t hourStart = -1;
+      const std::optional<time_t> stamp = parseTimestamp(*text, &hours, &hourStart);
+      if (!stamp) continue;
+      const int64_t ageHours = (static_cast<int64_t>(now) - *stamp) / 3600;
+      if (ageHours < 0 || ageHours > 23) continue;
+      // Within an hour without a clock change every time has its start's key.
+      std::string key;
+      if (hourStart == -1) {
+        key = hourKey(*stamp);
+      } else {
+        std::string& known = keyOfStart[hourStart];
+        if (known.empty()) known = hourKey(hourStart);
+        key = known;
+      }
+      Json::Value& count = buckets[key];
+      count = count.asInt() + 1;
+    }
+    return true;
+  });
   return buckets;
 }
 

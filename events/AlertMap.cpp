@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -11,6 +12,7 @@
 
 #include "common/Configuration.h"
 #include "common/EventJson.h"
+#include "common/FastEvent.h"
 #include "common/Log.h"
 #include "common/RedisWrapper.h"
 
@@ -67,6 +69,49 @@ Json::Value shortAlert(const Json::Value& event) {
   return alert;
 }
 
+// A scalar read by simdjson as jsoncpp would hold it; nullopt for an object
+// or an array.
+std::optional<Json::Value> scalarValue(simdjson::dom::element value) {
+  using simdjson::dom::element_type;
+  switch (value.type()) {
+    case element_type::STRING: return Json::Value(std::string(std::string_view(value)));
+    case element_type::INT64: return Json::Value(Json::Int64(int64_t(value)));
+    case element_type::UINT64: return Json::Value(Json::UInt64(uint64_t(value)));
+    case element_type::DOUBLE: return Json::Value(double(value));
+    case element_type::BOOL: return Json::Value(bool(value));
+    case element_type::NULL_VALUE: return Json::Value();
+    default: return std::nullopt;
+  }
+}
+
+// shortAlert of an event object read by simdjson; nullopt when a member it
+// copies is an object or an array, which jsoncpp then copies as a whole.
+std::optional<Json::Value> fastShortAlert(simdjson::dom::element event) {
+  static const struct {
+    fast_event::Path path;
+    const char* name;
+    bool number;  // placeholder 0 rather than "N/A"
+  } kMembers[] = {
+      {{"dest_ip"}, "dest_ip", false},         {{"dest_port"}, "dest_port", true},
+      {{"flow_id"}, "flow_id", true},          {{"in_iface"}, "in_iface", false},
+      {{"src_ip"}, "src_ip", false},           {{"src_port"}, "src_port", true},
+      {{"timestamp"}, "timestamp", false},     {{"alert", "signature"}, "signature", false},
+      {{"alert", "signature_id"}, "signature_id", true},
+  };
+  Json::Value alert(Json::objectValue);
+  for (const auto& member : kMembers) {
+    const std::optional<simdjson::dom::element> found = fast_event::find(event, member.path);
+    if (!found) {
+      alert[member.name] = member.number ? Json::Value(0) : Json::Value("N/A");
+      continue;
+    }
+    std::optional<Json::Value> value = scalarValue(*found);
+    if (!value) return std::nullopt;
+    alert[member.name] = std::move(*value);
+  }
+  return alert;
+}
+
 // Reads the value at `path` below `entry` into `target` when the record has
 // one of type `type` (a UTF-8 string or a double); otherwise leaves `target`.
 void readValue(MMDB_entry_s& entry, const char* const* path, uint32_t type, Json::Value& target) {
@@ -79,6 +124,12 @@ void readValue(MMDB_entry_s& entry, const char* const* path, uint32_t type, Json
   } else {
     target = data.double_value;
   }
+}
+
+// Adds "src_geo" and "dest_geo" to a short alert.
+void addLocations(Json::Value& alert, const MMDB_s* mmdb, const GeoPoint& site) {
+  alert["src_geo"] = get_geolocation(event_json::textForm(alert["src_ip"]), mmdb, site);
+  alert["dest_geo"] = get_geolocation(event_json::textForm(alert["dest_ip"]), mmdb, site);
 }
 
 }  // namespace
@@ -111,9 +162,21 @@ Json::Value getAlertsShortEvents(const std::string& limit) {
 
   Json::Value alerts(Json::arrayValue);
   event_json::ElementReader elements(event_json::makeLenientReader());
+  fast_event::Parser fast;
   for (size_t i = 0; i < reply->elements; ++i) {
+    const redisReply& element = *reply->element[i];
+    std::optional<Json::Value> fastAlert;
+    if (element.str != nullptr && fast.parse(element.str, element.len) &&
+        fast.root().is_object()) {
+      fastAlert = fastShortAlert(fast.root());
+    }
+    if (fastAlert) {
+      Json::Value& alert = alerts.append(std::move(*fastAlert));
+      addLocations(alert, database->handle(), site);
+      continue;
+    }
     const Json::Value& event = elements.event();
-    if (!elements.parse(*reply->element[i])) {
+    if (!elements.parse(element)) {
       logging::alert("JSON parsing error: %s. Data: %s", elements.error().c_str(),
              elements.text());
       logSkipped("Events: JSON parsing error: " + elements.error(), elements.text());
@@ -123,11 +186,7 @@ Json::Value getAlertsShortEvents(const std::string& limit) {
       logSkipped("Events: event is not a JSON object", elements.text());
       continue;
     }
-    Json::Value& alert = alerts.append(shortAlert(event));
-    alert["src_geo"] =
-        get_geolocation(event_json::textForm(alert["src_ip"]), database->handle(), site);
-    alert["dest_geo"] =
-        get_geolocation(event_json::textForm(alert["dest_ip"]), database->handle(), site);
+    addLocations(alerts.append(shortAlert(event)), database->handle(), site);
   }
   return alerts;
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/EventJson.h"
+#include "common/LocalHours.h"
 #include "common/Log.h"
 #include "common/RedisWrapper.h"
 #include "events/EventItem.h"
@@ -87,12 +88,18 @@ Json::Value getEventsByTime(const std::string& type, const std::string& offset,
 }
 
 std::optional<time_t> parseTimestamp(const std::string& text) {
+  return parseTimestamp(text, nullptr, nullptr);
+}
+
+std::optional<time_t> parseTimestamp(const std::string& text, LocalHours* hours,
+                                     time_t* hourStart) {
+  if (hourStart != nullptr) *hourStart = -1;
   std::tm calendar{};
   if (strptime(text.c_str(), "%Y-%m-%dT%H:%M:%S", &calendar) == nullptr) return std::nullopt;
-  // Suricata writes the host's local time; let the zone rules say whether
+  // Suricata writes the host's local time; the zone rules say whether
   // daylight saving time was in force at that moment.
-  calendar.tm_isdst = -1;
-  return mktime(&calendar);
+  if (hours == nullptr) return LocalHours::convert(calendar);
+  return hours->toSeconds(calendar, hourStart);
 }
 
 }  // namespace events

@@ -12,6 +12,8 @@
 
 #include "events/EventsException.h"
 
+class LocalHours;
+
 namespace events {
 
 // Member texts an event must have exactly (byte for byte) to pass; an
@@ -46,6 +48,10 @@ Json::Value getEventsByTime(const std::string& type, const std::string& offset,
 // are not read, daylight saving time as in force at that moment. nullopt
 // when the text does not start with a whole date and time.
 std::optional<time_t> parseTimestamp(const std::string& text);
+// The same for one of many timestamps of a list, through `hours` when given;
+// sets *hourStart as LocalHours::toSeconds does (-1 without `hours`).
+std::optional<time_t> parseTimestamp(const std::string& text, LocalHours* hours,
+                                     time_t* hourStart);
 
 }  // namespace events
 

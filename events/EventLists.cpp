@@ -2,17 +2,26 @@
 // all read straight from the Redis lists.
 #include "events/EventLists.h"
 
+#include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "common/EventJson.h"
+#include "common/FastEvent.h"
+#include "common/JsonLayout.h"
+#include "common/JsonText.h"
+#include "common/ListSlices.h"
 #include "common/Log.h"
 #include "common/RedisWrapper.h"
 
 namespace events {
 
-Json::Value getEventsByType(const std::string& type, const std::string& offset,
-                            const std::string& limit) {
+namespace {
+
+// The LRANGE page of `type`, checked as every page route checks it.
+RedisReplyPtr fetchPage(const std::string& type, const std::string& offset,
+                        const std::string& limit) {
   logging::info("Events: Requesting LRANGE %s %s %s", type.c_str(), offset.c_str(),
          limit.c_str());
   RedisReplyPtr reply =
@@ -26,25 +35,58 @@ Json::Value getEventsByType(const std::string& type, const std::string& offset,
            reply->type);
     throw EventsException("Events: Invalid Redis response");
   }
+  return reply;
+}
 
+// Parses element `i` of a page into `event`; throws EventsException for an
+// element without text or that is not JSON.
+void parsePageElement(const redisReply& element, size_t i, Json::CharReader& reader,
+                      Json::Value& event) {
+  if (element.str == nullptr) {
+    logging::alert("Events: Null string in Redis reply element %zu", i);
+    throw EventsException("Events: Null string in Redis element");
+  }
+  std::string error;
+  if (!event_json::parse(reader, element.str, element.str + element.len, event, error)) {
+    logging::alert("Events: JSON parsing error at element %zu: %s", i, error.c_str());
+    throw EventsException("Events: JSON parsing error: " + error);
+  }
+}
+
+}  // namespace
+
+Json::Value getEventsByType(const std::string& type, const std::string& offset,
+                            const std::string& limit) {
+  const RedisReplyPtr reply = fetchPage(type, offset, limit);
   Json::Value events(Json::arrayValue);
   auto reader = event_json::makeReader();
-  std::string error;
   for (size_t i = 0; i < reply->elements; ++i) {
-    const redisReply* element = reply->element[i];
-    if (element->str == nullptr) {
-      logging::alert("Events: Null string in Redis reply element %zu", i);
-      throw EventsException("Events: Null string in Redis element");
-    }
-    Json::Value& event = events.append(Json::Value());
-    if (!event_json::parse(*reader, element->str, element->str + element->len, event, error)) {
-      logging::alert("Events: JSON parsing error at element %zu: %s", i, error.c_str());
-      throw EventsException("Events: JSON parsing error: " + error);
-    }
+    parsePageElement(*reply->element[i], i, *reader, events.append(Json::Value()));
   }
   logging::info("Events: Successfully parsed %zu events from Redis",
          static_cast<size_t>(reply->elements));
   return events;
+}
+
+std::string getEventsTextByType(const std::string& type, const std::string& offset,
+                                const std::string& limit) {
+  const RedisReplyPtr reply = fetchPage(type, offset, limit);
+  json_layout::ArrayText events;
+  fast_event::Parser fast;
+  auto reader = event_json::makeReader();
+  Json::Value event;
+  for (size_t i = 0; i < reply->elements; ++i) {
+    const redisReply& element = *reply->element[i];
+    if (element.str != nullptr && fast.parse(element.str, element.len)) {
+      events.add(json_layout::write(fast.root()));
+      continue;
+    }
+    parsePageElement(element, i, *reader, event);
+    events.add(json_text::write(event));
+  }
+  logging::info("Events: Successfully parsed %zu events from Redis",
+         static_cast<size_t>(reply->elements));
+  return events.finish();
 }
 
 int64_t getEventsCountByType(const std::string& type) {
@@ -83,6 +125,47 @@ Json::Value getEventById(const std::string& type, const std::string& id) {
   return event;
 }
 
+namespace {
+
+// Whether an element of `length` bytes at `text` may hold an event whose
+// "flow_id" reads as `digits` (a non-empty run of decimal digits). Such a
+// value is written either as those digits (a number, perhaps with leading
+// zeros, or a string) or as a string escaping a digit ("\u0031"); real
+// numbers, booleans, objects and arrays never read as digits alone. So an
+// element holding neither the digits nor such an escape cannot match.
+bool mayHoldFlow(const char* text, size_t length, const std::string& digits) {
+  static constexpr char kDigitEscape[] = "\\u003";
+  return memmem(text, length, digits.data(), digits.size()) != nullptr ||
+         memmem(text, length, kDigitEscape, sizeof kDigitEscape - 1) != nullptr;
+}
+
+bool isDigits(const std::string& text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Whether the element of `length` bytes at `text` is an event of the flow:
+// simdjson settles most elements; the rest are parsed into `event` by
+// jsoncpp, whose failures are logged as in the key `key`.
+bool isEventOfFlow(const char* text, size_t length, const std::string& flow_id,
+                   fast_event::Parser& fast, Json::CharReader& reader, Json::Value& event,
+                   const char* key) {
+  if (fast.parse(text, length)) {
+    if (!fast.root().is_object()) return false;
+    const std::optional<std::string> form =
+        fast_event::textForm(fast_event::find(fast.root(), {"flow_id"}));
+    if (form) return *form == flow_id;
+  }
+  std::string error;
+  if (!event_json::parse(reader, text, text + length, event, error)) {
+    logging::alert("Events: JSON parsing error in key: %s", key);
+    return false;
+  }
+  return event.isObject() && event_json::textForm(event["flow_id"]) == flow_id;
+}
+
+}  // namespace
+
 Json::Value searchEventByFlowId(const std::string& flow_id) {
   RedisReplyPtr keys = runWithLock("KEYS *");
   // A refused listing (KEYS renamed away, as hardened servers do, or denied to
@@ -92,8 +175,9 @@ Json::Value searchEventByFlowId(const std::string& flow_id) {
     throw EventsException("Events: Redis command error while retrieving keys");
   }
 
+  const bool digits = isDigits(flow_id);
   auto reader = event_json::makeReader();
-  std::string error;
+  fast_event::Parser fast;
   Json::Value event;
   for (size_t k = 0; k < keys->elements; ++k) {
     const char* key = keys->element[k]->str;
@@ -102,17 +186,26 @@ Json::Value searchEventByFlowId(const std::string& flow_id) {
     if (!type || type->type != redis_type::kStatus || std::strcmp(type->str, "list") != 0) {
       continue;
     }
-    RedisReplyPtr list = runWithLock("LRANGE %s 0 -1", key);
-    if (!list || list->type != redis_type::kArray) continue;
-    for (size_t i = 0; i < list->elements; ++i) {
-      const char* text = list->element[i]->str;
-      if (text == nullptr) continue;
-      if (!event_json::parse(*reader, text, text + std::strlen(text), event, error)) {
-        logging::alert("Events: JSON parsing error in key: %s", key);
-        continue;
+    // Elements are read up to their first NUL byte, as they always were.
+    bool found = false;
+    list_slices::walkWithLock(RedisWrapper(), key, 0, -1, [&](const redisReply* list) {
+      if (!list || list->type != redis_type::kArray) return false;
+      for (size_t i = 0; i < list->elements; ++i) {
+        const char* text = list->element[i]->str;
+        if (text == nullptr) continue;
+        const size_t length = std::strlen(text);
+        if (digits && !mayHoldFlow(text, length, flow_id)) continue;
+        if (isEventOfFlow(text, length, flow_id, fast, *reader, event, key)) {
+          found = true;
+          // The reply is freed once this returns: read the event now.
+          std::string error;
+          event_json::parse(*reader, text, text + length, event, error);
+          return false;
+        }
       }
-      if (event.isObject() && event_json::textForm(event["flow_id"]) == flow_id) return event;
-    }
+      return true;
+    });
+    if (found) return event;
   }
   return Json::Value();
 }

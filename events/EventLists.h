@@ -21,6 +21,11 @@ Json::Value getEventsByType(const std::string& type, const std::string& offset,
 
 // "LLEN type": 0 for a missing list. Throws EventsException when the key
 // holds no list.
+// The same page as the reply text, json_text::write of what getEventsByType
+// returns, written without building the array. Throws as getEventsByType.
+std::string getEventsTextByType(const std::string& type, const std::string& offset,
+                                const std::string& limit);
+
 int64_t getEventsCountByType(const std::string& type);
 
 // "LINDEX type id", id 0-based and negative from the tail. Throws

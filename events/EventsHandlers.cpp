@@ -67,7 +67,8 @@ int timeshiftOf(const Request& request) {
 
 void Events::HandlegetEventsByType(const Request& request, ResponseWriter response) {
   http::serve(kPage, request, response, [](const Request& r) {
-    return http::json(events::getEventsByType(typeOf(r), offsetOf(r), limitOf(r)));
+    return http::Reply{Code::Ok, events::getEventsTextByType(typeOf(r), offsetOf(r), limitOf(r)),
+                       MIME(Application, Json), {}};
   });
 }
 

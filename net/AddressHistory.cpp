@@ -5,6 +5,8 @@
 #include <arpa/inet.h>
 
 #include <memory>
+#include <optional>
+#include <string_view>
 
 #include <json/reader.h>
 #include <json/value.h>
@@ -12,6 +14,8 @@
 #include <libconfig.h++>
 
 #include "common/Configuration.h"
+#include "common/FastEvent.h"
+#include "common/ListSlices.h"
 #include "common/Log.h"
 #include "common/RedisWrapper.h"
 
@@ -25,6 +29,12 @@ constexpr char kUnspecifiedAddress[] = "0.0.0.0";
 bool isDottedIpv4(const std::string& text) {
   in_addr address{};
   return inet_pton(AF_INET, text.c_str(), &address) == 1;
+}
+
+// Only a dotted IPv4 text counts: an IPv6 address, an empty or null value,
+// a number or an object is no address of this history.
+void addIfDottedIpv4(std::string address, std::set<std::string>& addresses) {
+  if (isDottedIpv4(address)) addresses.insert(std::move(address));
 }
 
 }  // namespace
@@ -71,29 +81,34 @@ void addSourceIpv4(Json::CharReader& reader, const char* begin, const char* end,
   }
   if (!event.isObject()) return;
   const Json::Value* source = event.find("src_ip", "src_ip" + 6);
-  // Only a dotted IPv4 text counts: an IPv6 address, an empty or null value,
-  // a number or an object is no address of this history.
-  if (source == nullptr || !source->isString()) return;
-  std::string address = source->asString();
-  if (isDottedIpv4(address)) addresses.insert(std::move(address));
+  if (source != nullptr && source->isString()) addIfDottedIpv4(source->asString(), addresses);
 }
 
 std::set<std::string> get_unique_ipv4(RedisWrapper& redis, const std::vector<std::string>& keys) {
   std::set<std::string> addresses;
   const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
+  fast_event::Parser fast;
   for (const std::string& key : keys) {
-    RedisReplyPtr reply = redis.executeWithLock([&key](redisContext* context) {
-      return static_cast<redisReply*>(redisCommand(context, "LRANGE %s 0 -1", key.c_str()));
+    list_slices::walkWithLock(redis, key, 0, -1, [&](const redisReply* reply) {
+      if (!reply || reply->type != redis_type::kArray) {
+        logging::errorLine("Error executing LRANGE for key: " + key);
+        return false;
+      }
+      for (size_t i = 0; i < reply->elements; ++i) {
+        const redisReply* element = reply->element[i];
+        if (element->str == nullptr) continue;
+        // simdjson settles every element it accepts; jsoncpp reads (and
+        // reports) the rest.
+        if (fast.parse(element->str, element->len)) {
+          const std::optional<std::string_view> source =
+              fast_event::string(fast_event::find(fast.root(), {"src_ip"}));
+          if (source) addIfDottedIpv4(std::string(*source), addresses);
+          continue;
+        }
+        addSourceIpv4(*reader, element->str, element->str + element->len, addresses);
+      }
+      return true;
     });
-    if (!reply || reply->type != redis_type::kArray) {
-      logging::errorLine("Error executing LRANGE for key: " + key);
-      continue;
-    }
-    for (size_t i = 0; i < reply->elements; ++i) {
-      const redisReply* element = reply->element[i];
-      if (element->str == nullptr) continue;
-      addSourceIpv4(*reader, element->str, element->str + element->len, addresses);
-    }
   }
   return addresses;
 }

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "common/BuildSettings.h"
+#include "common/JsonLayout.h"
 #include "common/Log.h"
 
 namespace net {
@@ -101,22 +102,13 @@ void appendEscaped(std::string& out, const std::string& value) {
       continue;
     }
     ++i;
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof(escaped), "\\u%04x", c);
-          out += escaped;
-        } else {
-          out += static_cast<char>(c);
-        }
+    if (json_layout::appendShortEscape(out, static_cast<char>(c))) continue;
+    if (c < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof(escaped), "\\u%04x", c);
+      out += escaped;
+    } else {
+      out += static_cast<char>(c);
     }
   }
 }

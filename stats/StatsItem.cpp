@@ -4,10 +4,12 @@
 
 #include <ctime>
 #include <memory>
+#include <optional>
 
 #include <json/reader.h>
 
 #include "common/EventJson.h"
+#include "common/FastEvent.h"
 #include "common/Log.h"
 
 namespace {
@@ -58,8 +60,84 @@ StatsItem StatsItem::parse(const std::string& text) {
   return parse(text.data(), text.data() + text.size());
 }
 
+namespace {
+
+// The groups on the counters' paths, each named by its path.
+enum Group { kStats, kDecoder, kCapture, kDetect, kFlow, kGroups };
+constexpr const char* kGroupPath[kGroups] = {"stats", "stats.decoder", "stats.capture",
+                                             "stats.detect", "stats.app_layer.flow"};
+
+// Every counter a statistics event gives, in the order they are read.
+struct CounterField {
+  int64_t StatsItem::*field;
+  Group group;
+  const char* name;
+};
+constexpr CounterField kCounters[] = {
+    {&StatsItem::decoder_pkts, kDecoder, "pkts"},
+    {&StatsItem::decoder_bytes, kDecoder, "bytes"},
+    {&StatsItem::decoder_ipv4, kDecoder, "ipv4"},
+    {&StatsItem::decoder_ipv6, kDecoder, "ipv6"},
+    {&StatsItem::decoder_tcp, kDecoder, "tcp"},
+    {&StatsItem::decoder_udp, kDecoder, "udp"},
+    {&StatsItem::decoder_icmp4, kDecoder, "icmp4"},
+    {&StatsItem::decoder_icmp6, kDecoder, "icmp6"},
+    {&StatsItem::kernel_drops, kCapture, "kernel_drops"},
+    {&StatsItem::kernel_packets, kCapture, "kernel_packets"},
+    {&StatsItem::detect_alert, kDetect, "alert"},
+    {&StatsItem::flow_http, kFlow, "http"},
+    {&StatsItem::flow_tls, kFlow, "tls"},
+    {&StatsItem::flow_memuse, kFlow, "memuse"},
+    {&StatsItem::uptime, kStats, "uptime"},
+};
+
+// The event read by simdjson when it is an object whose timestamp is a string
+// or null and whose groups and counters are all absent, null, objects and
+// signed 64-bit integers where expected. Anything else (real numbers
+// included) is nullopt, and jsoncpp reads it to convert or to name the fault.
+std::optional<StatsItem> fastParse(fast_event::Parser& fast, const char* begin, const char* end) {
+  using simdjson::dom::element;
+  if (!fast.parse(begin, static_cast<size_t>(end - begin)) || !fast.root().is_object()) {
+    return std::nullopt;
+  }
+  StatsItem item;
+  const std::optional<element> time = fast_event::find(fast.root(), {"timestamp"});
+  if (!time || time->is_null()) {
+    item.timestamp = "unknown";
+  } else if (const std::optional<std::string_view> text = fast_event::string(time)) {
+    item.timestamp = std::string(*text);
+  } else {
+    return std::nullopt;
+  }
+  std::optional<element> groups[kGroups];
+  groups[kStats] = fast_event::find(fast.root(), {"stats"});
+  groups[kDecoder] = fast_event::find(fast.root(), {"stats", "decoder"});
+  groups[kCapture] = fast_event::find(fast.root(), {"stats", "capture"});
+  groups[kDetect] = fast_event::find(fast.root(), {"stats", "detect"});
+  groups[kFlow] = fast_event::find(fast.root(), {"stats", "app_layer", "flow"});
+  const std::optional<element> appLayer = fast_event::find(fast.root(), {"stats", "app_layer"});
+  for (const std::optional<element>& group : {groups[kStats], appLayer, groups[kDecoder],
+                                              groups[kCapture], groups[kDetect], groups[kFlow]}) {
+    if (group && !group->is_null() && !group->is_object()) return std::nullopt;
+  }
+  for (const CounterField& field : kCounters) {
+    const std::optional<element> value =
+        groups[field.group] ? fast_event::find(*groups[field.group], {field.name}) : std::nullopt;
+    if (!value || value->is_null()) continue;
+    if (!value->is_int64()) return std::nullopt;
+    item.*field.field = int64_t(*value);
+  }
+  item.tls_sessions = item.flow_tls;
+  return item;
+}
+
+}  // namespace
+
 StatsItem StatsItem::parse(const char* begin, const char* end) {
-  // One reader per worker thread: the series parse every entry of "stats".
+  // One parser per worker thread: the series parse every entry of "stats".
+  thread_local fast_event::Parser fast;
+  if (std::optional<StatsItem> item = fastParse(fast, begin, end)) return std::move(*item);
+
   thread_local const std::unique_ptr<Json::CharReader> reader = event_json::makeLenientReader();
   Json::Value root;
   std::string errors;
@@ -80,27 +158,15 @@ StatsItem StatsItem::parse(const char* begin, const char* end) {
     throw StatsException("Stats: 'timestamp' in the statistics event is not a string");
   }
 
-  const Json::Value& stats = root["stats"];
-  const Json::Value& decoder = member(stats, "stats", "decoder");
-  const Json::Value& capture = member(stats, "stats", "capture");
-  const Json::Value& detect = member(stats, "stats", "detect");
-  const Json::Value& flow = member(member(stats, "stats", "app_layer"), "stats.app_layer", "flow");
-
-  item.decoder_pkts = counter(decoder, "stats.decoder", "pkts");
-  item.decoder_bytes = counter(decoder, "stats.decoder", "bytes");
-  item.decoder_ipv4 = counter(decoder, "stats.decoder", "ipv4");
-  item.decoder_ipv6 = counter(decoder, "stats.decoder", "ipv6");
-  item.decoder_tcp = counter(decoder, "stats.decoder", "tcp");
-  item.decoder_udp = counter(decoder, "stats.decoder", "udp");
-  item.decoder_icmp4 = counter(decoder, "stats.decoder", "icmp4");
-  item.decoder_icmp6 = counter(decoder, "stats.decoder", "icmp6");
-  item.kernel_drops = counter(capture, "stats.capture", "kernel_drops");
-  item.kernel_packets = counter(capture, "stats.capture", "kernel_packets");
-  item.detect_alert = counter(detect, "stats.detect", "alert");
-  item.flow_http = counter(flow, "stats.app_layer.flow", "http");
-  item.flow_tls = counter(flow, "stats.app_layer.flow", "tls");
-  item.flow_memuse = counter(flow, "stats.app_layer.flow", "memuse");
-  item.uptime = counter(stats, "stats", "uptime");
+  const Json::Value* groups[kGroups];
+  groups[kStats] = &root["stats"];
+  groups[kDecoder] = &member(*groups[kStats], "stats", "decoder");
+  groups[kCapture] = &member(*groups[kStats], "stats", "capture");
+  groups[kDetect] = &member(*groups[kStats], "stats", "detect");
+  groups[kFlow] = &member(member(*groups[kStats], "stats", "app_layer"), "stats.app_layer", "flow");
+  for (const CounterField& field : kCounters) {
+    item.*field.field = counter(*groups[field.group], kGroupPath[field.group], field.name);
+  }
   item.tls_sessions = item.flow_tls;
   return item;
 }

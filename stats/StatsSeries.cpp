@@ -5,15 +5,20 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <tuple>
+#include <unordered_map>
 
 #include <json/reader.h>
 
 #include "common/EventJson.h"
+#include "common/ListSlices.h"
+#include "common/LocalHours.h"
 #include "common/Log.h"
 #include "common/RedisWrapper.h"
 #include "stats/StatsItem.h"
@@ -28,43 +33,46 @@ constexpr int64_t kNanosPerMinute = 60'000'000'000;
 constexpr nanoseconds kWindow(86'400'000'000'000);  // 24 hours
 constexpr int kSlots = 48;                          // half hours in the window
 
-// The whole list `key` as an LRANGE reply whose elements all hold text, or
-// null for an empty list. Callers: both series readers.
-RedisReplyPtr readWholeList(const char* key) {
-  const RedisReplyPtr length = runWithLock("LLEN %s", key);
-  if (!length) {
-    logging::alert("Stats: Redis command error (nullptr reply for LLEN)");
+// Logs and throws the series' error for a missing reply to `command`, or one
+// whose type is not `type` (named `typeName` in the log line).
+void checkReply(const redisReply* reply, const char* command, int type, const char* typeName) {
+  if (!reply) {
+    logging::alert("Stats: Redis command error (nullptr reply for %s)", command);
     throw StatsException("Stats: Redis command error");
   }
-  if (length->type != redis_type::kInteger) {
-    logging::alert("Stats: Invalid Redis response type for LLEN. Expected INTEGER, got: %d",
-           length->type);
-    throw StatsException("Stats: Invalid Redis response for LLEN");
+  if (reply->type != type) {
+    logging::alert("Stats: Invalid Redis response type for %s. Expected %s, got: %d", command,
+                   typeName, reply->type);
+    throw StatsException(std::string("Stats: Invalid Redis response for ") + command);
   }
+}
+
+// Calls `use` with each entry of the list `key` and its index, in list order,
+// a slice at a time. Returns false, having called nothing, when LLEN gives 0.
+// Callers: both series readers.
+bool forEachEntry(const char* key, const std::function<void(const redisReply&, size_t)>& use) {
+  const RedisReplyPtr length = runWithLock("LLEN %s", key);
+  checkReply(length.get(), "LLEN", redis_type::kInteger, "INTEGER");
   const int32_t count = static_cast<int32_t>(length->integer);
   logging::info("Stats: Retrieved list length: %d", count);
   if (count <= 0) {
     logging::info("Stats: List is empty, returning an empty vector");
-    return nullptr;
+    return false;
   }
 
-  RedisReplyPtr range = runWithLock("LRANGE %s 0 %d", key, count - 1);
-  if (!range) {
-    logging::alert("Stats: Redis command error (nullptr reply for LRANGE)");
-    throw StatsException("Stats: Redis command error");
-  }
-  if (range->type != redis_type::kArray) {
-    logging::alert("Stats: Invalid Redis response type for LRANGE. Expected ARRAY, got: %d",
-           range->type);
-    throw StatsException("Stats: Invalid Redis response for LRANGE");
-  }
-  for (size_t i = 0; i < range->elements; ++i) {
-    if (range->element[i]->str == nullptr) {
-      logging::alert("Stats: Null string in Redis reply element %zu", i);
-      throw StatsException("Stats: Null string in Redis element");
+  size_t index = 0;
+  list_slices::walkWithLock(RedisWrapper(), key, 0, count - 1, [&](const redisReply* range) {
+    checkReply(range, "LRANGE", redis_type::kArray, "ARRAY");
+    for (size_t i = 0; i < range->elements; ++i) {
+      if (range->element[i]->str == nullptr) {
+        logging::alert("Stats: Null string in Redis reply element %zu", index + i);
+        throw StatsException("Stats: Null string in Redis element");
+      }
     }
-  }
-  return range;
+    for (size_t i = 0; i < range->elements; ++i, ++index) use(*range->element[i], index);
+    return true;
+  });
+  return true;
 }
 
 // Low 32 bits of a 64-bit count, as the series keep their values.
@@ -128,39 +136,45 @@ std::vector<std::pair<std::string, int32_t>> newestFirst(const ChartData& chart)
   return sorted;
 }
 
+// parseIso8601 with the conversions of `hours` when given.
+SampleTime parseIso8601(const std::string& text, LocalHours* hours) {
+  std::tm broken{};
+  if (strptime(text.c_str(), "%Y-%m-%dT%H:%M:%S", &broken) == nullptr) {
+    throw std::runtime_error("Failed to parse time");
+  }
+  const std::time_t seconds =
+      hours != nullptr ? hours->toSeconds(broken) : LocalHours::convert(broken);
+  constexpr std::time_t kLimit = std::numeric_limits<int64_t>::max() / 1'000'000'000;
+  if (seconds > kLimit || seconds < -kLimit) throw std::runtime_error("Failed to parse time");
+  return SampleTime(std::chrono::seconds(seconds));
+}
+
 }  // namespace
 
 DataSeries get_stats_as_DataPoints(const std::string& type) {
   logging::info("Stats: Requesting statistics for key 'stats'");
-  const RedisReplyPtr range = readWholeList("stats");
-  if (!range) return DataSeries();
-
   const bool packets = type == "pkts";
+  LocalHours hours;
   DataSeries series;
-  series.reserve(range->elements);
-  for (size_t i = 0; i < range->elements; ++i) {
-    const redisReply* element = range->element[i];
-    const StatsItem item = StatsItem::parse(element->str, element->str + element->len);
-    series.push_back({parseIso8601(item.timestamp),
+  const bool listed = forEachEntry("stats", [&](const redisReply& element, size_t) {
+    const StatsItem item = StatsItem::parse(element.str, element.str + element.len);
+    series.push_back({parseIso8601(item.timestamp, &hours),
                       low32(packets ? item.decoder_pkts : item.detect_alert)});
-  }
+  });
+  if (!listed) return DataSeries();
   logging::info("Stats: Successfully parsed %zu data points from Redis", series.size());
   return modifyValues(series);
 }
 
 DataSeries get_resource_stats_as_DataPoints(const std::string& type) {
   logging::info("Stats: Requesting resource statistics for key 'stats_report'");
-  const RedisReplyPtr range = readWholeList("stats_report");
-  if (!range) return DataSeries();
-
   const std::unique_ptr<Json::CharReader> reader = event_json::makeReader();
   Json::Value entry;
   std::string errors;
+  LocalHours hours;
   DataSeries series;
-  series.reserve(range->elements);
-  for (size_t i = 0; i < range->elements; ++i) {
-    const redisReply* element = range->element[i];
-    if (!reader->parse(element->str, element->str + element->len, &entry, &errors)) {
+  const bool listed = forEachEntry("stats_report", [&](const redisReply& element, size_t i) {
+    if (!reader->parse(element.str, element.str + element.len, &entry, &errors)) {
       logging::alert("Stats: JSON parsing error at element %zu: %s", i, errors.c_str());
       throw StatsException("Stats: JSON parsing error: " + errors);
     }
@@ -169,9 +183,11 @@ DataSeries get_resource_stats_as_DataPoints(const std::string& type) {
     }
     const Json::Value& time = entry["timestamp"];
     // A timestamp that is missing or not text cannot be read as a time.
-    const SampleTime when = parseIso8601(time.isString() ? time.asString() : std::string());
+    const SampleTime when =
+        parseIso8601(time.isString() ? time.asString() : std::string(), &hours);
     series.push_back({when, resourceValue(entry, type, i)});
-  }
+  });
+  if (!listed) return DataSeries();
   logging::info("Stats: Successfully parsed %zu data points from Redis", series.size());
   return series;
 }
@@ -194,18 +210,7 @@ DataSeries modifyValues(const DataSeries& points) {
   return increments;
 }
 
-SampleTime parseIso8601(const std::string& text) {
-  std::tm broken{};
-  if (strptime(text.c_str(), "%Y-%m-%dT%H:%M:%S", &broken) == nullptr) {
-    throw std::runtime_error("Failed to parse time");
-  }
-  // Whether summer time applies is the zone's rule for that date.
-  broken.tm_isdst = -1;
-  const std::time_t seconds = mktime(&broken);
-  constexpr std::time_t kLimit = std::numeric_limits<int64_t>::max() / 1'000'000'000;
-  if (seconds > kLimit || seconds < -kLimit) throw std::runtime_error("Failed to parse time");
-  return SampleTime(std::chrono::seconds(seconds));
-}
+SampleTime parseIso8601(const std::string& text) { return parseIso8601(text, nullptr); }
 
 std::string generateTimeLabel(double hours) {
   std::ostringstream label;
@@ -226,12 +231,14 @@ ChartData generateChartData(const DataSeries& points, SampleTime now) {
   const SampleTime start = now - kWindow;
   // A sample less than a minute older than the window still counts in its first slot.
   const SampleTime earliest = start - nanoseconds(kNanosPerMinute - 1);
+  std::unordered_map<uint64_t, int32_t*> valueOfSlot;  // labels are written once per slot
   for (const DataPoint& point : points) {
     if (point.time < earliest) continue;
     const int64_t minutes = (point.time - start).count() / kNanosPerMinute;
     const uint64_t slot = static_cast<uint64_t>(minutes) / 30;
-    int32_t& value = chart[generateTimeLabel(static_cast<double>(slot) * 0.5 - 24.0)];
-    value = std::max(value, point.value);
+    int32_t*& value = valueOfSlot[slot];
+    if (value == nullptr) value = &chart[generateTimeLabel(static_cast<double>(slot) * 0.5 - 24.0)];
+    *value = std::max(*value, point.value);
   }
   return chart;
 }

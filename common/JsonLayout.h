@@ -1,0 +1,40 @@
+// Writing simdjson documents as the JSON library's default stream writer
+// writes the same document once read into its own tree: tab indentation,
+// object members in byte order of their names with the last of duplicate
+// names kept, its number forms and its string escapes. Replies built from
+// stored events come out byte for byte as before, without the tree.
+#ifndef COMMON_JSONLAYOUT_H_
+#define COMMON_JSONLAYOUT_H_
+
+#include <string>
+
+#include <simdjson.h>
+
+namespace json_layout {
+
+// `value` in the default layout, as json_text::write gives it for the same
+// text read by jsoncpp. Never fails.
+std::string write(simdjson::dom::element value);
+
+// Appends the two-character escape of `c` when it has one (quotation mark,
+// backslash, backspace, form feed, line feed, carriage return, tab) and
+// returns true; returns false, appending nothing, for any other byte.
+bool appendShortEscape(std::string& out, char c);
+
+// A JSON array in the default layout, from the texts of its elements, each
+// written on its own at the top level (by write() or json_text::write): for
+// arrays whose elements come from separate documents.
+class ArrayText {
+ public:
+  // Appends one element's text.
+  void add(const std::string& text);
+  // The array's text.
+  std::string finish() const;
+
+ private:
+  std::string text_;  // "[" and the elements so far, without the closing line
+};
+
+}  // namespace json_layout
+
+#endif  // COMMON_JSONLAYOUT_H_

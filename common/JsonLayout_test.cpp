@@ -1,0 +1,111 @@
+// The simdjson writer against jsoncpp's own default stream writer: for every
+// text both read, the written bytes must be the same.
+#include "common/JsonLayout.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "common/EventJson.h"
+#include "common/SampleEvents_test.h"
+#include "common/FastEvent.h"
+#include "common/JsonText.h"
+
+namespace {
+
+// jsoncpp's reading of `text`, as the event pages read it.
+bool readWithJsoncpp(const std::string& text, Json::Value& value) {
+  std::string error;
+  const auto reader = event_json::makeReader();
+  return event_json::parse(*reader, text.data(), text.data() + text.size(), value, error);
+}
+
+// Writes `text` both ways when simdjson reads it; returns whether it did.
+bool writesAsJsoncpp(const std::string& text) {
+  fast_event::Parser fast;
+  if (!fast.parse(text.data(), text.size())) return false;
+  Json::Value value;
+  EXPECT_TRUE(readWithJsoncpp(text, value)) << text;
+  EXPECT_EQ(json_layout::write(fast.root()), json_text::write(value)) << text;
+  return true;
+}
+
+std::string longArray(int count, const std::string& element) {
+  std::string text = "[";
+  for (int i = 0; i < count; ++i) text += (i > 0 ? "," : "") + element;
+  return text + "]";
+}
+
+TEST(JsonLayoutTest, WritesTheHardCasesAsJsoncpp) {
+  const std::vector<std::string> cases = {
+      R"({"a":9223372036854775807,"b":-9223372036854775808,"c":18446744073709551615})",
+      R"({"zero":0,"negative zero":-0,"real negative zero":-0.0,"one":1.0,"big":1e21})",
+      R"({"tenth":0.1,"huge":1e300,"tiny":5e-324,"third":0.3333333333333333,"e":1E5})",
+      R"({"max":1.7976931348623157e308,"neg":-2.5e-10,"int-like":100000000000000000000.0})",
+      R"(["\u0000\u0001\u0002\u0003\u0004\u0005\u0006\u0007\b\t\n\u000b\f\r\u000e\u000f"])",
+      R"(["\u0010\u0011\u0012\u0013\u0014\u0015\u0016\u0017\u0018\u0019\u001a\u001b\u001c\u001d\u001e\u001f"])",
+      R"({"quote":"\"","backslash":"\\","slash":"\/ and /","del":"\u007f"})",
+      "{\"accents\":\"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80\",\"escaped\":\"\\u00e9\\ud83d\\ude00\"}",
+      "{\"bad\":\"\xff\xfe\"}",
+      "{\"cut\":\"\xe2\x82\"}",
+      R"({"lone":"\ud800","low":"\udc00","mixed":"\ud800\u0041"})",
+      R"({})",
+      R"([])",
+      R"({"o":{},"a":[],"n":null,"t":true,"f":false})",
+      R"({"nested":{"deeper":{"deepest":[1,[2,[3,{}]],{"x":[]}]}}})",
+      R"([[]])",
+      R"([{}])",
+      R"([{},[],{}])",
+      R"([1,"two",null,true,{}])",
+      R"(["a string long enough to push this array past the margin of the line", 1])",
+      R"(["a string just short enough to keep the array on a single line", 1])",
+      longArray(24, "1"),
+      longArray(25, "1"),
+      longArray(30, "[]"),
+      R"({"dup":1,"dup":2,"a":0,"dup":{"x":1}})",
+      R"({"b":1,"a":2,"B":3,"":4,"aa":5,"a\u0000":6,"\u00e9":7})",
+      R"("just a string")",
+      "12",
+      "-1.5",
+      "null",
+      R"({"flow_id":1} trailing)",
+      R"({"comment":1 /* here */})",
+  };
+  for (const std::string& text : cases) writesAsJsoncpp(text);
+}
+
+// Arrays of separately written elements come out as jsoncpp writes the
+// whole array.
+TEST(JsonLayoutTest, AssemblesArraysAsJsoncpp) {
+  const std::vector<std::vector<std::string>> arrays = {
+      {},
+      {R"({"a":1})"},
+      {R"({"a":{"b":[1,2]}})", R"({"c":"d"})", R"([1,[2]])"},
+      {"1", "2", "3"},
+      {"{}", "[]", "null"},
+      {R"("a string long enough to push this array past the margin")", "1"},
+      std::vector<std::string>(25, "7"),
+      std::vector<std::string>(24, "7"),
+  };
+  for (const std::vector<std::string>& texts : arrays) {
+    json_layout::ArrayText array;
+    Json::Value expected(Json::arrayValue);
+    fast_event::Parser fast;
+    for (const std::string& text : texts) {
+      ASSERT_TRUE(fast.parse(text.data(), text.size())) << text;
+      array.add(json_layout::write(fast.root()));
+      ASSERT_TRUE(readWithJsoncpp(text, expected.append(Json::Value())));
+    }
+    EXPECT_EQ(array.finish(), json_text::write(expected)) << json_text::write(expected);
+  }
+}
+
+// Every element of the demo's sample events is written as jsoncpp writes it.
+TEST(JsonLayoutTest, WritesEverySampleEventAsJsoncpp) {
+  const std::vector<std::string> texts = sample_events::elements();
+  ASSERT_FALSE(texts.empty());
+  for (const std::string& text : texts) EXPECT_TRUE(writesAsJsoncpp(text)) << text;
+}
+
+}  // namespace
