@@ -11,6 +11,7 @@
 #include "common/BuildSettings.h"
 #include "common/Log.h"
 #include "common/Unavailable.h"
+#include "http/Access.h"
 #include "http/WorkPool.h"
 
 namespace http {
@@ -50,14 +51,19 @@ Reply replyOf(const Pistache::Rest::Request& request, const Body& body, ErrorRep
   }
 }
 
-// Sends `reply` and counts the request as done. A client that has gone
-// makes the send fail; that ends the request too.
-void finish(Pistache::Http::ResponseWriter& response, const Reply& reply) {
+// The audit entry of a request on an audited route.
+using AuditEntry = std::optional<audit::Entry>;
+
+// Sends `reply`, writes the audit line of an audited request, and counts the
+// request as done. A client that has gone makes the send fail; that ends
+// the request too.
+void finish(Pistache::Http::ResponseWriter& response, const Reply& reply, const AuditEntry& entry) {
   try {
     send(response, reply);
   } catch (const std::exception& e) {
     logging::alert("Reply could not be sent: %s", e.what());
   }
+  if (entry) audit::record(*entry, static_cast<int>(reply.code));
   --g_inFlight;
 }
 
@@ -67,6 +73,7 @@ struct Job {
   Pistache::Rest::Request request;
   Pistache::Http::ResponseWriter response;
   Body body;
+  AuditEntry entry;
 };
 
 void dispatch(WorkPool& pool, const std::shared_ptr<Job>& job);
@@ -80,38 +87,47 @@ void run(const std::shared_ptr<Job>& job, bool mayWait) {
   } catch (const blocking::WouldBlock&) {
     return dispatch(slowPool(), job);
   }
-  finish(job->response, *reply);
+  finish(job->response, *reply, job->entry);
 }
 
 void dispatch(WorkPool& pool, const std::shared_ptr<Job>& job) {
   const bool mayWait = &pool == &slowPool();
   std::function<void()> task = [job, mayWait] { run(job, mayWait); };
   if (!pool.trySubmit(task)) {
-    finish(job->response, unavailable("The server is busy: too many requests wait for the " +
-                                          pool.name() + " pool; try again shortly",
-                                      kRetryAfterBusySeconds));
+    finish(job->response,
+           unavailable("The server is busy: too many requests wait for the " + pool.name() +
+                           " pool; try again shortly",
+                       kRetryAfterBusySeconds),
+           job->entry);
   }
 }
 
 std::shared_ptr<Job> jobOf(const Frame& frame, const Pistache::Rest::Request& request,
-                           Pistache::Http::ResponseWriter& response, const Body& body) {
-  return std::make_shared<Job>(Job{frame, request, std::move(response), body});
+                           Pistache::Http::ResponseWriter& response, const Body& body,
+                           const AuditEntry& entry) {
+  return std::make_shared<Job>(Job{frame, request, std::move(response), body, entry});
 }
 
 }  // namespace
 
 Reply errorText(const std::exception& error) { return http::error(error.what()); }
 
+std::string noSubject(const Pistache::Rest::Request&) { return ""; }
+
 void serve(const Frame& frame, const Pistache::Rest::Request& request,
            Pistache::Http::ResponseWriter& response, const Body& body) {
-  addCorsHeaders(frame.cors, response);
+  const access::Verdict verdict = access::judge(request);
+  addCorsHeaders(frame.cors, verdict.allowOrigin, response);
   ++g_inFlight;
+  if (verdict.refusal) return finish(response, *verdict.refusal, std::nullopt);
+  AuditEntry entry;
+  if (frame.audit) entry = audit::entryOf(request, frame.audit);
   if (g_refusing) {
-    return finish(response, unavailable("The server is stopping", kRetryAfterBusySeconds));
+    return finish(response, unavailable("The server is stopping", kRetryAfterBusySeconds), entry);
   }
   switch (frame.work) {
-    case Work::kScan: return dispatch(scanPool(), jobOf(frame, request, response, body));
-    case Work::kSlow: return dispatch(slowPool(), jobOf(frame, request, response, body));
+    case Work::kScan: return dispatch(scanPool(), jobOf(frame, request, response, body, entry));
+    case Work::kSlow: return dispatch(slowPool(), jobOf(frame, request, response, body, entry));
     case Work::kCheap: break;
   }
   std::optional<Reply> reply;
@@ -119,9 +135,9 @@ void serve(const Frame& frame, const Pistache::Rest::Request& request,
     const blocking::Forbidden forbidden;
     reply = replyOf(request, body, frame.onError);
   } catch (const blocking::WouldBlock&) {
-    return dispatch(slowPool(), jobOf(frame, request, response, body));
+    return dispatch(slowPool(), jobOf(frame, request, response, body, entry));
   }
-  finish(response, *reply);
+  finish(response, *reply, entry);
 }
 
 size_t requestsInFlight() { return g_inFlight; }

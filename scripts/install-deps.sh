@@ -10,6 +10,7 @@ packages=(
   libgtest-dev googletest
   redis-server redis-tools
   libmaxmind-db-writer-perl zip python3 tzdata procps iproute2 ca-certificates
+  chromium
 )
 
 missing=()

@@ -1,10 +1,13 @@
-// Refusal of request targets that the router cannot take safely.
+// Refusal of request targets that the router cannot take safely, and the
+// preflight of every path while a token is required.
 #include "server/TargetGuard.h"
 
 #include <string>
 #include <utility>
 
+#include "http/Access.h"
 #include "http/Cors.h"
+#include "http/Preflight.h"
 #include "http/Reply.h"
 
 using Pistache::Http::Code;
@@ -42,6 +45,9 @@ void TargetGuard::onRequest(const Pistache::Http::Request& request,
   }
   if (longestSlashRun(path) > kMaxSlashRun) {
     return refuse(response, Code::Bad_Request, kSlashRun);
+  }
+  if (request.method() == Pistache::Http::Method::Options && http::access::tokenRequired()) {
+    return http::answerPreflight(request, std::move(response));
   }
   router_->onRequest(request, std::move(response));
 }
