@@ -2,6 +2,9 @@
 // refused requests leave in the log.
 #include <sys/stat.h>
 
+#include <regex>
+#include <sstream>
+
 #include "support/RulesFixture.h"
 
 namespace {
@@ -254,6 +257,40 @@ TEST_F(AccessTest, BothKeysNeedTheOriginAndTheToken) {
   EXPECT_EQ(httpWith({ours}, "GET", "/rules").status, 401);
   EXPECT_EQ(httpWith({ours, kBearer}, "GET", "/rules").status, 200);
   EXPECT_EQ(httpWith({ours}, "OPTIONS", "/rules").status, 200);
+}
+
+// The fail2ban filter shipped in config/ must match the refusal lines, with
+// the client's address where fail2ban looks for the host.
+TEST_F(AccessTest, ShippedFail2banFilterFindsTheRefusedClient) {
+  const std::string filter =
+      readFile(std::string(PAVORA_SOURCE_DIR) + "/config/fail2ban/pavora_server.conf");
+  std::smatch found;
+  ASSERT_TRUE(std::regex_search(filter, found, std::regex("\nfailregex = (.*)\n")));
+  std::string pattern = found[1];
+  for (const auto& [from, to] : {std::pair<std::string, std::string>{"%(__prefix_line)s",
+                                                                     R"(.*pavora_server\[\d+\]: )"},
+                                 {"<HOST>", R"((\S+))"}}) {
+    pattern.replace(pattern.find(from), from.size(), to);
+  }
+  const std::regex failure(pattern);
+
+  config_.setString("allowed_origin", kFrontEnd)
+      .setString("api_token_file", tokenFile(kToken))
+      .write();
+  const size_t mark = harness::serverLogSize();
+  EXPECT_EQ(httpWith({"Authorization: Bearer nope"}, "GET", "/suricata/stop/").status, 401);
+  EXPECT_EQ(httpWith({"Origin: http://evil.example"}, "POST", "/rules/add/", kRule).status, 403);
+  EXPECT_EQ(httpWith({kBearer}, "GET", "/rules").status, 200);
+  ASSERT_TRUE(harness::waitForLog(mark, "POST /rules/add/ 403"));
+  std::istringstream log(harness::serverLogSince(mark));
+  int matched = 0;
+  for (std::string line; std::getline(log, line);) {
+    std::smatch host;
+    if (!std::regex_search(line, host, failure)) continue;
+    EXPECT_EQ(host[1], "127.0.0.1") << line;
+    ++matched;
+  }
+  EXPECT_EQ(matched, 2) << harness::serverLogSince(mark);
 }
 
 TEST_F(AccessTest, SettingOfAnotherTypeFailsClosed) {
