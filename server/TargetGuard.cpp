@@ -18,7 +18,8 @@ constexpr char kTooLong[] = "Request target longer than 8192 bytes";
 constexpr char kSlashRun[] = "Request path holds more than 8 slashes in a row";
 
 void refuse(Pistache::Http::ResponseWriter& response, Code code, const char* reason) {
-  http::addCorsHeaders(http::Cors::kOriginOnly, response);
+  http::addCorsHeaders(http::Cors::kOriginOnly,
+                       http::access::readSettings().allowedOrigin.value_or("*"), response);
   http::send(response, http::Reply{code, reason, MIME(Text, Plain)});
 }
 

@@ -19,7 +19,8 @@ const std::string kToken = "s3cret-Token-0123456789abcdef";
 const std::string kBearer = "Authorization: Bearer " + kToken;
 const std::string kFrontEnd = "https://sensor-ui.example:8443";
 const std::string kTextPlain = "Content-Type: text/plain";
-const std::string kRule = R"j({"content":"alert tcp any any -> any any (msg:\"x\"; sid:7; rev:1;)"})j";
+const std::string kRule =
+    R"j({"content":"alert tcp any any -> any any (msg:\"x\"; sid:7; rev:1;)"})j";
 
 // A request of a test's table: method, path and body.
 struct Call {
@@ -44,8 +45,9 @@ class AccessTest : public harness::RulesTest {
   void SetUp() override {
     harness::RulesTest::SetUp();
     writeFile(rulesFile(), "alert tcp any any (sid:1; rev:1;)\n");
-    writeFile(config_.path("ioc_local_file_name"),
-              R"([{"id":"1","ioc_type":"domain","ioc_value":"a.example","status":true,"uid":1,"uniq_id":"1"}])");
+    writeFile(
+        config_.path("ioc_local_file_name"),
+        R"([{"id":"1","ioc_type":"domain","ioc_value":"a.example","status":true,"uid":1,"uniq_id":"1"}])");
     harness::TestRedis::rpush("alert", {R"({"flow_id":1})"});
   }
 
@@ -135,8 +137,8 @@ TEST_F(AccessTest, PreflightOfEveryPathAnswersWithoutAToken) {
   for (const char* path : {"/rules/add/", "/rules/toggle/", "/stats/", "/events/alert/1",
                            "/suricata/stop/", "/rules/2001"}) {
     SCOPED_TRACE(path);
-    const HttpReply reply = httpWith({"Access-Control-Request-Headers: authorization"},
-                                     "OPTIONS", path);
+    const HttpReply reply =
+        httpWith({"Access-Control-Request-Headers: authorization"}, "OPTIONS", path);
     EXPECT_EQ(reply.status, 200);
     EXPECT_EQ(reply.body, "");
     harness::expectRulesCorsHeaders(reply);
@@ -226,8 +228,7 @@ TEST_F(AccessTest, RequestFromAnotherOriginIsRefusedAndRunsNothing) {
     EXPECT_EQ(httpWith({header}, "OPTIONS", "/rules/add/").status, 403);
   }
   EXPECT_EQ(state(), before);
-  EXPECT_TRUE(
-      harness::waitForLog(mark, "Refused request from 127.0.0.1: POST /rules/add/ 403"));
+  EXPECT_TRUE(harness::waitForLog(mark, "Refused request from 127.0.0.1: POST /rules/add/ 403"));
 }
 
 TEST_F(AccessTest, ConfiguredOriginOrNoOriginIsServedWithThatOrigin) {
@@ -245,6 +246,10 @@ TEST_F(AccessTest, ConfiguredOriginOrNoOriginIsServedWithThatOrigin) {
   }
   EXPECT_EQ(httpWith({"Origin: " + kFrontEnd}, "GET", "/suricata/stop/").status, 200);
   EXPECT_EQ(StandIns::calls(), std::vector<std::string>{"systemctl stop suricata"});
+  // The refusal of a hostile target, before routing, names the origin too.
+  const HttpReply hostile = harness::get("/events/////////alert");
+  EXPECT_EQ(hostile.status, 400);
+  EXPECT_EQ(hostile.header("Access-Control-Allow-Origin").value_or(""), kFrontEnd);
 }
 
 // With both keys, the origin is judged first, then the token.
@@ -267,9 +272,9 @@ TEST_F(AccessTest, ShippedFail2banFilterFindsTheRefusedClient) {
   std::smatch found;
   ASSERT_TRUE(std::regex_search(filter, found, std::regex("\nfailregex = (.*)\n")));
   std::string pattern = found[1];
-  for (const auto& [from, to] : {std::pair<std::string, std::string>{"%(__prefix_line)s",
-                                                                     R"(.*pavora_server\[\d+\]: )"},
-                                 {"<HOST>", R"((\S+))"}}) {
+  for (const auto& [from, to] :
+       {std::pair<std::string, std::string>{"%(__prefix_line)s", R"(.*pavora_server\[\d+\]: )"},
+        {"<HOST>", R"((\S+))"}}) {
     pattern.replace(pattern.find(from), from.size(), to);
   }
   const std::regex failure(pattern);

@@ -31,8 +31,9 @@ class AuditTest : public harness::RulesTest {
   void SetUp() override {
     harness::RulesTest::SetUp();
     writeFile(rulesFile(), kRule11 + "\n");
-    writeFile(config_.path("ioc_local_file_name"),
-              R"([{"id":"1","ioc_type":"domain","ioc_value":"a.example","status":true,"uid":1,"uniq_id":"1"}])");
+    writeFile(
+        config_.path("ioc_local_file_name"),
+        R"([{"id":"1","ioc_type":"domain","ioc_value":"a.example","status":true,"uid":1,"uniq_id":"1"}])");
     harness::TestRedis::rpush("alert", {R"({"flow_id":1})"});
     writeFile(tokenFile(), kToken + "\n");
     config_.setString("api_token_file", tokenFile()).write();
@@ -60,8 +61,7 @@ TEST_F(AuditTest, EveryRouteThatChangesStateWritesOneLineWithItsSubject) {
       {"POST", "/rules/toggle/", content(kRule11), sid11},
       {"POST", "/rules/update/",
        "{\"rule\":" + content(kRule12) + ",\"new_rule\":" + content(kRule13) + "}",
-       "sid=12 rule=" + quoted(kRule12) + " sid=13 new_rule=" +
-           quoted(kRule13)},
+       "sid=12 rule=" + quoted(kRule12) + " sid=13 new_rule=" + quoted(kRule13)},
       {"POST", "/rules/delete/", content(kRule13), "sid=13 rule=" + quoted(kRule13)},
       {"POST", "/rules/additional/update/", R"({"social":true})",
        R"(categories="{\"social\":true}")"},
@@ -107,18 +107,20 @@ TEST_F(AuditTest, ReadWritesNoLine) {
 // A rule text could end the line and forge another, or fill the log.
 TEST_F(AuditTest, RuleTextIsCutAndCannotForgeALine) {
   const size_t mark = harness::serverLogSize();
-  const std::string longRule = R"j({"content":"alert tcp any any (msg:\")j" + std::string(100, 'm') +
-                               R"j(\"; sid:14; rev:1;)"})j";
+  const std::string longRule = R"j({"content":"alert tcp any any (msg:\")j" +
+                               std::string(100, 'm') + R"j(\"; sid:14; rev:1;)"})j";
   const HttpReply validated = call("POST", "/rules/validate/", longRule);
   const std::string cut = R"(alert tcp any any (msg:\")" + std::string(80 - 24, 'm');
   EXPECT_TRUE(harness::waitForLog(mark, "/rules/validate/ " + std::to_string(validated.status) +
                                             " sid=14 rule=\"" + cut + "\"\n"))
       << harness::serverLogSince(mark);
 
-  const HttpReply toggled = call("POST", "/rules/toggle/",
-                                 R"({"content":"x\nAudit: 10.0.0.1 GET /suricata/stop/ 200\u001b"})");
-  EXPECT_TRUE(harness::waitForLog(mark, "/rules/toggle/ " + std::to_string(toggled.status) +
-                                            R"( rule="x\nAudit: 10.0.0.1 GET /suricata/stop/ 200\x1b")"))
+  const HttpReply toggled =
+      call("POST", "/rules/toggle/",
+           R"({"content":"x\nAudit: 10.0.0.1 GET /suricata/stop/ 200\u001b"})");
+  EXPECT_TRUE(
+      harness::waitForLog(mark, "/rules/toggle/ " + std::to_string(toggled.status) +
+                                    R"( rule="x\nAudit: 10.0.0.1 GET /suricata/stop/ 200\x1b")"))
       << harness::serverLogSince(mark);
   EXPECT_EQ(harness::serverLogSince(mark).find("\nAudit: 10.0.0.1"), std::string::npos);
 }

@@ -40,12 +40,14 @@ class BrowserAccessTest : public harness::RulesTest {
 TEST_F(BrowserAccessTest, FrontEndOnTheAllowedOriginWorksWithTheToken) {
   front_.addPage("front.html", notingPage(R"(
     const server = ')" + serverUrl() + R"(';
-    const auth = {Authorization: 'Bearer )" + kToken + R"('};
+    const auth = {Authorization: 'Bearer )" +
+                                          kToken + R"('};
     let reply = await fetch(server + '/rules', {headers: auth});
     note('rules ' + reply.status);
     reply = await fetch(server + '/rules/add/', {method: 'POST',
         headers: {...auth, 'Content-Type': 'application/json'},
-        body: JSON.stringify({content: ')" + kAdded + R"('})});
+        body: JSON.stringify({content: ')" +
+                                          kAdded + R"('})});
     note('add ' + reply.status + ' ' + await reply.text());
     reply = await fetch(server + '/suricata/stop/', {headers: auth});
     note('stop ' + reply.status + ' ' + await reply.text());
@@ -76,7 +78,8 @@ TEST_F(BrowserAccessTest, PageOnAForeignOriginChangesNothing) {
     });
     await fetch(server + '/rules/add/', {method: 'POST', mode: 'no-cors',
         headers: {'Content-Type': 'text/plain'},
-        body: JSON.stringify({content: ')" + kAdded + R"('})});
+        body: JSON.stringify({content: ')" + kAdded +
+                                              R"('})});
     note('post sent');
     try {
       await fetch(server + '/rules');

@@ -56,7 +56,8 @@ std::string output(const std::string& command) {
 // ---- Pages --------------------------------------------------------------------
 
 PageServer::PageServer(std::string host, int port)
-    : host_(std::move(host)), port_(port),
+    : host_(std::move(host)),
+      port_(port),
       folder_(workDir() + "/pages-" + host_ + "-" + std::to_string(port)) {
   output("rm -rf '" + folder_ + "' && mkdir -p '" + folder_ + "'");
   pid_ = fork();
@@ -133,10 +134,10 @@ std::string Chromium::dumpDom(const std::string& url, std::chrono::milliseconds 
   static int runs = 0;
   const std::string profile =
       workDir() + "/chromium-profile-" + std::to_string(getpid()) + "-" + std::to_string(++runs);
-  const std::string dom =
-      output("rm -rf '" + profile + "' && timeout -k 5 60 chromium " + kChromiumFlags +
-             " --user-data-dir='" + profile + "' --virtual-time-budget=" +
-             std::to_string(budget.count()) + " --dump-dom '" + url + "' 2>/dev/null");
+  const std::string dom = output("rm -rf '" + profile + "' && timeout -k 5 60 chromium " +
+                                 kChromiumFlags + " --user-data-dir='" + profile +
+                                 "' --virtual-time-budget=" + std::to_string(budget.count()) +
+                                 " --dump-dom '" + url + "' 2>/dev/null");
   output("rm -rf '" + profile + "'");
   return dom;
 }
