@@ -32,7 +32,7 @@ constexpr char kWhiteSpace[] = " \t\r\n\v\f";
 // A token file is tiny; a larger one is no token file.
 constexpr size_t kMaxTokenFileBytes = 4096;
 
-// The value of the request header `name` ("" when absent), whether the
+// The value of the request header `name`, or nothing when absent, whether the
 // library parsed it into a header class or kept it raw.
 std::optional<std::string> headerOf(const Pistache::Http::Request& request, const char* name) {
   const auto& headers = request.headers();
