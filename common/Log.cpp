@@ -2,8 +2,10 @@
 #include "common/Log.h"
 
 #include <syslog.h>
+#include <unistd.h>
 
 #include <cstdarg>
+#include <cstdlib>
 #include <iostream>
 
 namespace logging {
@@ -15,8 +17,10 @@ void write(int priority, const char* format, va_list args) { vsyslog(priority, f
 }  // namespace
 
 void open() {
+  const char* copy = std::getenv("PAVORA_LOG_STDERR");
+  const bool toStderr = copy != nullptr && std::string(copy) == "1" && !isatty(STDERR_FILENO);
   setlogmask(LOG_UPTO(LOG_INFO));
-  openlog("pavora_server", LOG_PID, LOG_USER);
+  openlog("pavora_server", LOG_PID | (toStderr ? LOG_PERROR : 0), LOG_USER);
 }
 
 void close() { closelog(); }

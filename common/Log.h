@@ -9,6 +9,9 @@ namespace logging {
 
 // Opens the system log under "pavora_server" with the process id, facility
 // user, and the mask up to informational priority. Called once by main.
+// When standard error is no terminal and the environment holds
+// PAVORA_LOG_STDERR=1 (the integration tests), every line also goes to
+// standard error.
 void open();
 // Closes the system log.
 void close();

@@ -32,6 +32,12 @@ std::string limitOf(const Request& request) { return http::queryOr(request, "lim
 
 std::string typeOf(const Request& request) { return http::pathParam(request, ":event_type"); }
 
+std::string typeSubject(const Request& request) {
+  return "type=" + http::audit::quoted(typeOf(request), 80);
+}
+// The deletion changes state: it is audited with the type it empties.
+constexpr http::Frame kDelete{kCors, http::Work::kCheap, &http::errorText, &typeSubject};
+
 // The member filters of the find route; the destination's keys are spelled
 // "des_ip" and "des_port".
 events::EventMatch matchOf(const Request& request) {
@@ -91,7 +97,7 @@ void Events::HandlesearchEventByFlowId(const Request& request, ResponseWriter re
 }
 
 void Events::HandledeleteEvents(const Request& request, ResponseWriter response) {
-  http::serve(kPage, request, response, [](const Request& r) {
+  http::serve(kDelete, request, response, [](const Request& r) {
     events::deleteEvents(typeOf(r));
     return http::Reply{Code::Ok, "Events deleted successfuly", MIME(Text, Html)};
   });

@@ -1,12 +1,15 @@
 // Cross-origin header sets.
 #include "http/Cors.h"
 
+#include "http/Reply.h"
+
 namespace http {
 
 namespace {
 
-void addOrigin(Pistache::Http::ResponseWriter& response) {
-  response.headers().add<Pistache::Http::Header::AccessControlAllowOrigin>("*");
+void addOrigin(const std::string& origin, Pistache::Http::ResponseWriter& response) {
+  response.headers().add<Pistache::Http::Header::AccessControlAllowOrigin>(origin);
+  if (origin != "*") addHeader(response, "Vary", "Origin");
 }
 
 void addMethodsAndHeaders(Pistache::Http::ResponseWriter& response, const char* methods,
@@ -19,7 +22,11 @@ void addMethodsAndHeaders(Pistache::Http::ResponseWriter& response, const char* 
 }  // namespace
 
 void addCorsHeaders(Cors set, Pistache::Http::ResponseWriter& response) {
-  addOrigin(response);
+  addCorsHeaders(set, "*", response);
+}
+
+void addCorsHeaders(Cors set, const std::string& origin, Pistache::Http::ResponseWriter& response) {
+  addOrigin(origin, response);
   switch (set) {
     case Cors::kOriginOnly:
       return;

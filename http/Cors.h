@@ -3,6 +3,8 @@
 #ifndef HTTP_CORS_H_
 #define HTTP_CORS_H_
 
+#include <string>
+
 #include <pistache/http.h>
 
 namespace http {
@@ -19,8 +21,11 @@ enum class Cors {
   kStats,
 };
 
-// Adds the headers of `set` to `response`.
+// Adds the headers of `set` to `response`, allowing any origin.
 void addCorsHeaders(Cors set, Pistache::Http::ResponseWriter& response);
+// The same, allowing `origin`: "*", or the one origin of the front end, which
+// also sends "Vary: Origin" so that caches keep replies apart by origin.
+void addCorsHeaders(Cors set, const std::string& origin, Pistache::Http::ResponseWriter& response);
 
 }  // namespace http
 

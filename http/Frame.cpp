@@ -13,6 +13,7 @@
 #include "common/Log.h"
 #include "common/Metrics.h"
 #include "common/Unavailable.h"
+#include "http/Access.h"
 #include "http/WorkPool.h"
 
 namespace http {
@@ -53,15 +54,18 @@ Reply replyOf(const Pistache::Rest::Request& request, const Body& body, ErrorRep
   }
 }
 
-// What the metrics record of a request: its method, route pattern, arrival.
+// What the metrics and the audit record of a request: its method, route
+// pattern and arrival, and its audit entry on an audited route.
 struct Arrival {
   std::string method;
   const char* route;
+  std::optional<audit::Entry> audit;
   std::chrono::steady_clock::time_point time = std::chrono::steady_clock::now();
 };
 
-// Sends `reply` and counts the request as done. A client that has gone
-// makes the send fail; that ends the request too.
+// Sends `reply`, writes the audit line of an audited request, and counts the
+// request as done. A client that has gone makes the send fail; that ends
+// the request too.
 void finish(Pistache::Http::ResponseWriter& response, const Reply& reply,
             const Arrival& arrival) {
   try {
@@ -69,6 +73,7 @@ void finish(Pistache::Http::ResponseWriter& response, const Reply& reply,
   } catch (const std::exception& e) {
     logging::alert("Reply could not be sent: %s", e.what());
   }
+  if (arrival.audit) audit::record(*arrival.audit, static_cast<int>(reply.code));
   --g_inFlight;
   metrics::requestEnded();
   metrics::requestDone(
@@ -121,12 +126,17 @@ std::shared_ptr<Job> jobOf(const Frame& frame, const Pistache::Rest::Request& re
 
 Reply errorText(const std::exception& error) { return http::error(error.what()); }
 
+std::string noSubject(const Pistache::Rest::Request&) { return ""; }
+
 void serve(const Frame& frame, const Pistache::Rest::Request& request,
            Pistache::Http::ResponseWriter& response, const Body& body) {
-  const Arrival arrival{Pistache::Http::methodString(request.method()), t_route};
-  addCorsHeaders(frame.cors, response);
+  const access::Verdict verdict = access::judge(request);
+  addCorsHeaders(frame.cors, verdict.allowOrigin, response);
   ++g_inFlight;
   metrics::requestStarted();
+  Arrival arrival{Pistache::Http::methodString(request.method()), t_route, std::nullopt};
+  if (verdict.refusal) return finish(response, *verdict.refusal, arrival);
+  if (frame.audit) arrival.audit = audit::entryOf(request, frame.audit);
   if (g_refusing) {
     return finish(response, unavailable("The server is stopping", kRetryAfterBusySeconds),
                   arrival);

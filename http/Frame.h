@@ -20,6 +20,7 @@
 #include <pistache/http.h>
 #include <pistache/router.h>
 
+#include "http/Audit.h"
 #include "http/Cors.h"
 #include "http/Reply.h"
 
@@ -57,11 +58,17 @@ enum class Work {
   kSlow,
 };
 
+// The subject of the routes that act on no one thing (start, stop, reloads).
+std::string noSubject(const Pistache::Rest::Request& request);
+
 // How the frame treats one handler's requests.
 struct Frame {
   Cors cors;
   Work work = Work::kCheap;
   ErrorReply onError = &errorText;
+  // Set on the routes that change state: each of their requests is written
+  // to the audit trail with its subject and status when its reply is sent.
+  audit::Subject audit = nullptr;
 };
 
 // A handler's work: reads the request, calls its data operations, and returns
@@ -69,11 +76,12 @@ struct Frame {
 // pool) and keeps no reference to it.
 using Body = std::function<Reply(const Pistache::Rest::Request& request)>;
 
-// Adds the headers of `frame.cors`, runs `body` where `frame.work` says, and
-// sends its reply; a Refusal becomes its own reply, an Unavailable 503 with
-// Retry-After, and any other exception goes through `frame.onError`. A pool
-// whose queue is full answers 503 with Retry-After at once, and nothing of
-// the request runs. Nothing escapes.
+// Adds the headers of `frame.cors`, refuses a request from another origin
+// or without the token (http/Access.h) before anything of it runs, runs
+// `body` where `frame.work` says, and sends its reply; a Refusal becomes its
+// own reply, an Unavailable 503 with Retry-After, and any other exception
+// goes through `frame.onError`. A pool whose queue is full answers 503 with
+// Retry-After at once, and nothing of the request runs. Nothing escapes.
 void serve(const Frame& frame, const Pistache::Rest::Request& request,
            Pistache::Http::ResponseWriter& response, const Body& body);
 

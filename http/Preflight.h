@@ -1,5 +1,6 @@
-// The one handler of every OPTIONS route: the browser's preflight before a
-// POST or DELETE from the front end's origin.
+// The browser's preflight: the one handler of every OPTIONS route (before a
+// POST or DELETE from the front end's origin), and the answer to an OPTIONS
+// on any path when every request needs the token.
 #ifndef HTTP_PREFLIGHT_H_
 #define HTTP_PREFLIGHT_H_
 
@@ -10,5 +11,17 @@
 // whatever the path; the request itself is not looked at.
 void handlePreflightRequest(const Pistache::Rest::Request& request,
                             Pistache::Http::ResponseWriter response);
+
+namespace http {
+
+// The preflight of any path, reads included, for the endpoint to answer
+// every OPTIONS request itself while a token is required (a browser
+// preflights every request that carries "Authorization"): 200 with an empty
+// body and the Rules header set, or the refusal of another origin (403).
+// Nothing escapes.
+void answerPreflight(const Pistache::Http::Request& request,
+                     Pistache::Http::ResponseWriter response);
+
+}  // namespace http
 
 #endif  // HTTP_PREFLIGHT_H_

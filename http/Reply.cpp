@@ -53,10 +53,12 @@ Reply unavailable(std::string reason, int retryAfterSeconds) {
   return reply;
 }
 
+void addHeader(Pistache::Http::ResponseWriter& response, std::string name, std::string value) {
+  response.headers().add(std::make_shared<NamedHeader>(std::move(name), std::move(value)));
+}
+
 void send(Pistache::Http::ResponseWriter& response, const Reply& reply) {
-  for (const auto& [name, value] : reply.headers) {
-    response.headers().add(std::make_shared<NamedHeader>(name, value));
-  }
+  for (const auto& [name, value] : reply.headers) addHeader(response, name, value);
   if (reply.contentType) {
     response.send(reply.code, reply.body, *reply.contentType);
   } else {

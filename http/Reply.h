@@ -35,6 +35,10 @@ Reply error(std::string body);
 // 503 with `reason` as plain text and Retry-After `retryAfterSeconds`.
 Reply unavailable(std::string reason, int retryAfterSeconds);
 
+// Adds the header `name` with `value` to `response`, for names the library
+// has no header class of.
+void addHeader(Pistache::Http::ResponseWriter& response, std::string name, std::string value);
+
 // Sends `reply` on `response`, after whatever headers were added to it.
 void send(Pistache::Http::ResponseWriter& response, const Reply& reply);
 

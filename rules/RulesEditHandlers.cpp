@@ -44,15 +44,6 @@ http::Reply validationError(const std::exception& error) {
   return validationReply(Code::Internal_Server_Error, false, error.what());
 }
 
-constexpr http::Cors kCors = http::Cors::kRules;
-// Edits and the additional rules run on the HTTP thread, the toggle mapping
-// errors as the queries do; the add and the validation wait on the test run,
-// so they go to the slow pool.
-constexpr http::Frame kToggle{kCors, http::Work::kCheap, &rule_replies::queryError};
-constexpr http::Frame kCheap{kCors, http::Work::kCheap};
-constexpr http::Frame kAdd{kCors, http::Work::kSlow};
-constexpr http::Frame kValidate{kCors, http::Work::kSlow, &validationError};
-
 std::string rulesFile() { return config::readString(config::kRulesFile); }
 
 // The body as one JSON document; 400 "Invalid JSON" when it is not.
@@ -107,6 +98,49 @@ RuleUpdateData categoryFlagsOf(const Request& request) {
   return data;
 }
 
+// ---- Audit subjects ---------------------------------------------------------------
+
+// Characters of a rule text that its audit line keeps.
+constexpr size_t kAuditedRuleBytes = 80;
+
+// "sid=<sid> <name>=\"<first characters>\"" of a rule text; no sid when it has none.
+std::string ruleSubject(const char* name, const std::string& rule) {
+  const std::string sid = RuleFunctions::get_sid_safe(rule);
+  return (RuleFunctions::is_digits(sid) ? "sid=" + sid + " " : "") + name + "=" +
+         http::audit::quoted(rule, kAuditedRuleBytes);
+}
+
+// The body's member "content": toggle, add, delete and validation.
+std::string contentSubject(const Request& request) {
+  const std::optional<Json::Value> body = json_body::read(request.body());
+  if (!body) return "rule=?";
+  return ruleSubject("rule", memberText(*body, "content"));
+}
+
+std::string updateSubject(const Request& request) {
+  const std::optional<Json::Value> body = json_body::read(request.body());
+  if (!body) return "rule=?";
+  return ruleSubject("rule", memberText(event_json::member(*body, "rule"), "content")) + " " +
+         ruleSubject("new_rule", memberText(event_json::member(*body, "new_rule"), "content"));
+}
+
+std::string categoriesSubject(const Request& request) {
+  return "categories=" + http::audit::quoted(request.body(), kAuditedRuleBytes);
+}
+
+constexpr http::Cors kCors = http::Cors::kRules;
+// Edits and the additional rules run on the HTTP thread, the toggle mapping
+// errors as the queries do; the add and the validation wait on the test run,
+// so they go to the slow pool. Every route here but the status changes state.
+constexpr http::Frame kToggle{kCors, http::Work::kCheap, &rule_replies::queryError,
+                              &contentSubject};
+constexpr http::Frame kDelete{kCors, http::Work::kCheap, &http::errorText, &contentSubject};
+constexpr http::Frame kUpdate{kCors, http::Work::kCheap, &http::errorText, &updateSubject};
+constexpr http::Frame kCategories{kCors, http::Work::kCheap, &http::errorText, &categoriesSubject};
+constexpr http::Frame kStatus{kCors, http::Work::kCheap};
+constexpr http::Frame kAdd{kCors, http::Work::kSlow, &http::errorText, &contentSubject};
+constexpr http::Frame kValidate{kCors, http::Work::kSlow, &validationError, &contentSubject};
+
 }  // namespace
 
 void Rules::toggle_rule(const Request& request, ResponseWriter response) {
@@ -149,7 +183,7 @@ void Rules::handleValidateRuleRequest(const Request& request, ResponseWriter res
 }
 
 void Rules::handleDeleteRuleRequest(const Request& request, ResponseWriter response) {
-  http::serve(kCheap, request, response, [](const Request& r) {
+  http::serve(kDelete, request, response, [](const Request& r) {
     const std::string rule = ruleTextOf(r);
     if (!rules::deleteRule(rulesFile(), rule)) {
       throw http::Refusal(Code::Not_Found, "Rule not found");
@@ -159,7 +193,7 @@ void Rules::handleDeleteRuleRequest(const Request& request, ResponseWriter respo
 }
 
 void Rules::handleUpdateRuleRequest(const Request& request, ResponseWriter response) {
-  http::serve(kCheap, request, response, [](const Request& r) {
+  http::serve(kUpdate, request, response, [](const Request& r) {
     const Json::Value body = bodyOf(r);
     const std::string oldRule = memberText(event_json::member(body, "rule"), "content");
     const std::string newRule = memberText(event_json::member(body, "new_rule"), "content");
@@ -181,12 +215,12 @@ void Rules::handleUpdateRuleRequest(const Request& request, ResponseWriter respo
 }
 
 void Rules::handleGetAdditionalRulesStatus(const Request& request, ResponseWriter response) {
-  http::serve(kCheap, request, response,
+  http::serve(kStatus, request, response,
               [](const Request&) { return http::text(rules::getAdditionalRuleStatus()); });
 }
 
 void Rules::handleUpdateAdditionalRulesFile(const Request& request, ResponseWriter response) {
-  http::serve(kCheap, request, response, [](const Request& r) {
+  http::serve(kCategories, request, response, [](const Request& r) {
     if (!rules::updateAdditionalRulesFile(categoryFlagsOf(r))) {
       return http::error("Error updating rules");
     }

@@ -37,16 +37,17 @@ http::Reply updateError(const std::exception& error) {
 }
 
 constexpr http::Cors kCors = http::Cors::kRules;
-// Every route here waits on an outside command: the slow pool.
-constexpr http::Frame kRestartFrame{kCors, http::Work::kSlow, &prefixedError<kCannotRestart>};
-constexpr http::Frame kStartFrame{kCors, http::Work::kSlow, &prefixedError<kCannotStart>};
-constexpr http::Frame kStopFrame{kCors, http::Work::kSlow, &prefixedError<kCannotStop>};
-constexpr http::Frame kUpdateFrame{kCors, http::Work::kSlow, &updateError};
-constexpr http::Frame kStartDaemonFrame{kCors, http::Work::kSlow,
-                                        &prefixedError<kCannotStartDaemon>};
-constexpr http::Frame kStopDaemonFrame{kCors, http::Work::kSlow,
-                                       &prefixedError<kCannotStopDaemon>};
-constexpr http::Frame kReloadFrame{kCors, http::Work::kSlow};
+// Every route here waits on an outside command (the slow pool) and changes
+// state, acting on no one thing.
+template <http::ErrorReply onError>
+constexpr http::Frame kService{kCors, http::Work::kSlow, onError, &http::noSubject};
+constexpr http::Frame kRestartFrame = kService<&prefixedError<kCannotRestart>>;
+constexpr http::Frame kStartFrame = kService<&prefixedError<kCannotStart>>;
+constexpr http::Frame kStopFrame = kService<&prefixedError<kCannotStop>>;
+constexpr http::Frame kUpdateFrame = kService<&updateError>;
+constexpr http::Frame kStartDaemonFrame = kService<&prefixedError<kCannotStartDaemon>>;
+constexpr http::Frame kStopDaemonFrame = kService<&prefixedError<kCannotStopDaemon>>;
+constexpr http::Frame kReloadFrame = kService<&http::errorText>;
 
 // A reload's reply: `success` when suricatasc exits with 0, 500 "Error
 // reloading rules" for any other status; past its limit it throws the time

@@ -12,6 +12,7 @@ packages=(
   clang libfuzzer-14-dev
   redis-server redis-tools
   libmaxmind-db-writer-perl zip python3 tzdata procps iproute2 ca-certificates
+  chromium
 )
 
 missing=()

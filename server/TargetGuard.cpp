@@ -1,10 +1,13 @@
-// Refusal of request targets that the router cannot take safely.
+// Refusal of request targets that the router cannot take safely, and the
+// preflight of every path while a token is required.
 #include "server/TargetGuard.h"
 
 #include <string>
 #include <utility>
 
+#include "http/Access.h"
 #include "http/Cors.h"
+#include "http/Preflight.h"
 #include "http/Reply.h"
 
 using Pistache::Http::Code;
@@ -15,7 +18,8 @@ constexpr char kTooLong[] = "Request target longer than 8192 bytes";
 constexpr char kSlashRun[] = "Request path holds more than 8 slashes in a row";
 
 void refuse(Pistache::Http::ResponseWriter& response, Code code, const char* reason) {
-  http::addCorsHeaders(http::Cors::kOriginOnly, response);
+  http::addCorsHeaders(http::Cors::kOriginOnly,
+                       http::access::readSettings().allowedOrigin.value_or("*"), response);
   http::send(response, http::Reply{code, reason, MIME(Text, Plain)});
 }
 
@@ -42,6 +46,9 @@ void TargetGuard::onRequest(const Pistache::Http::Request& request,
   }
   if (longestSlashRun(path) > kMaxSlashRun) {
     return refuse(response, Code::Bad_Request, kSlashRun);
+  }
+  if (request.method() == Pistache::Http::Method::Options && http::access::tokenRequired()) {
+    return http::answerPreflight(request, std::move(response));
   }
   router_->onRequest(request, std::move(response));
 }

@@ -1,5 +1,6 @@
 // The endpoint's handler: refuses request targets that the router cannot
-// take safely, and hands every other request to the router.
+// take safely, answers every OPTIONS itself while a token is required, and
+// hands every other request to the router.
 #ifndef SERVER_TARGETGUARD_H_
 #define SERVER_TARGETGUARD_H_
 
@@ -25,8 +26,13 @@ class TargetGuard : public Pistache::Http::Handler {
 
   // A longer target is answered 414 "Request target longer than 8192 bytes",
   // a path with a longer slash run 400 "Request path holds more than 8
-  // slashes in a row"; both as plain text with "Access-Control-Allow-Origin: *"
-  // so that a browser can read them. Anything else goes to the router.
+  // slashes in a row"; both as plain text with "Access-Control-Allow-Origin"
+  // ("*", or the allowed origin when one is configured) so that a browser
+  // can read them. While the configuration asks for a
+  // token, an OPTIONS on any path is answered as a preflight
+  // (http::answerPreflight): the router would answer 405 on a read's path.
+  // Anything else goes to the router, so without a token OPTIONS on a
+  // read's path keeps the router's 405.
   void onRequest(const Pistache::Http::Request& request,
                  Pistache::Http::ResponseWriter response) override;
   void onDisconnection(const std::shared_ptr<Pistache::Tcp::Peer>& peer) override;

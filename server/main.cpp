@@ -8,6 +8,7 @@
 
 #include "common/BuildSettings.h"
 #include "common/Log.h"
+#include "http/Access.h"
 #include "server/CommandLine.h"
 #include "server/Server.h"
 #include "server/Stop.h"
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
   server_stop::blockStopSignals();
   logging::open();
   logging::info("pavora_server started by system %d", static_cast<int>(getuid()));
+  http::access::checkAtStart();
 
   Pistache::Address address(Pistache::IP::any(), Pistache::Port(build_settings::kHttpPort));
   Server server(address);

@@ -36,6 +36,8 @@ constexpr http::Frame kScan{kCors, http::Work::kScan};
 // Downloads, store rebuilds, rule generation (with its chown) and rewrites of
 // Suricata's configuration.
 constexpr http::Frame kSlow{kCors, http::Work::kSlow};
+// The same for the routes that change state, audited with no one subject.
+constexpr http::Frame kSlowChange{kCors, http::Work::kSlow, &http::errorText, &http::noSubject};
 
 // ---- Pages --------------------------------------------------------------------------
 
@@ -141,6 +143,21 @@ uint64_t leadingUid(const std::string& content) {
   return std::strtoull(content.c_str() + start, nullptr, 10);
 }
 
+// ---- Audit subjects ------------------------------------------------------------------
+
+std::string daysSubject(const Request& request) {
+  return "days=" + http::audit::quoted(http::pathParam(request, ":n_days"), 20);
+}
+
+std::string uidSubject(const Request& request) {
+  const std::optional<Json::Value> body = json_body::read(request.body());
+  return "uid=" + (body ? std::to_string(leadingUid(contentOf(*body))) : std::string("?"));
+}
+
+std::string switchesSubject(const Request& request) {
+  return "switches=" + http::audit::quoted(request.body(), 120);
+}
+
 // ---- Rule generation ----------------------------------------------------------------
 
 // Every failure of rule generation is answered 400 with its text.
@@ -148,17 +165,20 @@ http::Reply fetchError(const std::exception& error) {
   return http::text(error.what(), Code::Bad_Request);
 }
 
+constexpr http::Frame kFetch{kCors, http::Work::kSlow, &fetchError, &http::noSubject};
+constexpr http::Frame kSwitches{kCors, http::Work::kSlow, &http::errorText, &switchesSubject};
+
 }  // namespace
 
 void Threats::handleDownloadRequest(const Request& request, ResponseWriter response) {
-  http::serve(kSlow, request, response, [](const Request&) {
+  http::serve(kSlowChange, request, response, [](const Request&) {
     threats::downloadAndUnzipAsync();
     return http::text("ZIP downloading and unzipping");
   });
 }
 
 void Threats::getRecentThreats(const Request& request, ResponseWriter response) {
-  http::serve({kCors, http::Work::kSlow, &rebuildError}, request, response,
+  http::serve({kCors, http::Work::kSlow, &rebuildError, &daysSubject}, request, response,
               [](const Request& r) {
                 if (!threats::processThreats(dayCount(r))) {
                   return http::error("Error processing data");
@@ -192,7 +212,7 @@ void Threats::handleFindThreatsByStatus(const Request& request, ResponseWriter r
 }
 
 void Threats::handleToggleThreatStatus(const Request& request, ResponseWriter response) {
-  http::serve({kCors, http::Work::kScan, &toggleError}, request, response,
+  http::serve({kCors, http::Work::kScan, &toggleError, &uidSubject}, request, response,
               [](const Request& r) {
                 const std::optional<Json::Value> body = json_body::read(r.body());
                 if (!body) return toggleReply(Code::Bad_Request, "error", "Invalid JSON format");
@@ -206,7 +226,7 @@ void Threats::handleToggleThreatStatus(const Request& request, ResponseWriter re
 }
 
 void Threats::handleFetchIocs(const Request& request, ResponseWriter response) {
-  http::serve({kCors, http::Work::kSlow, &fetchError}, request, response, [](const Request&) {
+  http::serve(kFetch, request, response, [](const Request&) {
     threats::fetch_iocs();
     return http::text("Action was success!");
   });
@@ -219,7 +239,7 @@ void Threats::handlegetThreatsRuleFilesStatus(const Request& request, ResponseWr
 }
 
 void Threats::handlemodifyRuleFilesStatus(const Request& request, ResponseWriter response) {
-  http::serve(kSlow, request, response, [](const Request& r) {
+  http::serve(kSwitches, request, response, [](const Request& r) {
     // Any other document would read as "every file off".
     const std::optional<Json::Value> body = json_body::readObject(r.body());
     if (!body) throw http::Refusal(Code::Bad_Request, "Invalid JSON");

@@ -83,6 +83,8 @@ std::vector<std::string> descriptorTargets(int pid) {
 class SlowWorkTest : public harness::RulesTest {
  protected:
   void SetUp() override {
+    // Work that earlier tests left running would hold threads of the pools.
+    endSlowWork();
     RulesTest::SetUp();
     harness::writeFile(rulesFile(), std::string(kRule) + "\n");
   }
@@ -149,7 +151,6 @@ TEST_F(SlowWorkTest, HeldLockHoldsOnlyTheEventRoutesAndEndsIn503) {
 }
 
 TEST_F(SlowWorkTest, FullQueueIsRefusedAtOnceAndRunsNothing) {
-  endSlowWork();  // work left by earlier tests would hold threads of the pool
   StandIns::setDelay("sudo", 20);
   std::vector<std::future<HttpReply>> slow;
   const int capacity = build_settings::kSlowThreads + build_settings::kSlowQueue;

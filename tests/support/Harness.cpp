@@ -154,14 +154,27 @@ size_t HttpReply::headerCount(const std::string& name) const {
   return count;
 }
 
-HttpReply http(const std::string& method, const std::string& path, const std::string& body,
-               std::chrono::milliseconds timeout) {
+namespace {
+
+bool setsContentType(const std::vector<std::string>& headers) {
+  for (const std::string& header : headers) {
+    if (sameName(header.substr(0, header.find(':')), "Content-Type")) return true;
+  }
+  return false;
+}
+
+HttpReply request(const std::vector<std::string>& extraHeaders, const std::string& method,
+                  const std::string& path, const std::string& body,
+                  std::chrono::milliseconds timeout) {
   HttpReply reply;
   std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
   const std::string address =
       "http://127.0.0.1:" + std::to_string(build_settings::kHttpPort) + path;
   curl_slist* headers = curl_slist_append(nullptr, "Expect:");
-  if (!body.empty()) headers = curl_slist_append(headers, "Content-Type: application/json");
+  if (!body.empty() && !setsContentType(extraHeaders)) {
+    headers = curl_slist_append(headers, "Content-Type: application/json");
+  }
+  for (const std::string& header : extraHeaders) headers = curl_slist_append(headers, header.c_str());
   curl_easy_setopt(curl.get(), CURLOPT_URL, address.c_str());
   curl_easy_setopt(curl.get(), CURLOPT_CUSTOMREQUEST, method.c_str());
   curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headers);
@@ -181,6 +194,18 @@ HttpReply http(const std::string& method, const std::string& path, const std::st
   }
   curl_slist_free_all(headers);
   return reply;
+}
+
+}  // namespace
+
+HttpReply http(const std::string& method, const std::string& path, const std::string& body,
+               std::chrono::milliseconds timeout) {
+  return request({}, method, path, body, timeout);
+}
+
+HttpReply httpWith(const std::vector<std::string>& headers, const std::string& method,
+                   const std::string& path, const std::string& body) {
+  return request(headers, method, path, body, std::chrono::milliseconds(20000));
 }
 
 void expectRulesCorsHeaders(const HttpReply& reply) {
@@ -252,7 +277,9 @@ void TestServer::startUnder(const std::vector<std::string>& launcher) {
   std::vector<std::string> command = launcher;
   command.push_back(PAVORA_SERVER_BINARY);
   g_server = spawn(command, workDir() + "/server.log",
-                   {{"PATH", searchPath}, {"PAVORA_STANDIN_DIR", StandIns::dir()}});
+                   {{"PATH", searchPath},
+                    {"PAVORA_STANDIN_DIR", StandIns::dir()},
+                    {"PAVORA_LOG_STDERR", "1"}});
   if (!waitFor([] { return portAnswers(build_settings::kHttpPort) || !alive(g_server); },
                std::chrono::milliseconds(20000)) ||
       !alive(g_server)) {
@@ -286,6 +313,19 @@ void TestServer::restart() {
 bool TestServer::running() { return alive(g_server); }
 
 int TestServer::pid() { return alive(g_server) ? g_server : -1; }
+
+// ---- The server's log ----------------------------------------------------------
+
+size_t serverLogSize() { return readFile(workDir() + "/server.log").size(); }
+
+std::string serverLogSince(size_t mark) {
+  const std::string log = readFile(workDir() + "/server.log");
+  return mark < log.size() ? log.substr(mark) : "";
+}
+
+bool waitForLog(size_t mark, const std::string& text) {
+  return waitFor([&] { return serverLogSince(mark).find(text) != std::string::npos; });
+}
 
 // ---- Configuration -------------------------------------------------------------
 

@@ -52,6 +52,11 @@ struct HttpReply {
 HttpReply http(const std::string& method, const std::string& path,
                const std::string& body = "",
                std::chrono::milliseconds timeout = std::chrono::milliseconds(20000));
+// The same with further request headers, each "Name: value" (Origin,
+// Authorization); a Content-Type among them replaces the JSON one that a
+// body gets by default.
+HttpReply httpWith(const std::vector<std::string>& headers, const std::string& method,
+                   const std::string& path, const std::string& body = "");
 inline HttpReply get(const std::string& path) { return http("GET", path); }
 inline HttpReply post(const std::string& path, const std::string& body) {
   return http("POST", path, body);
@@ -107,6 +112,16 @@ class TestServer {
   // shows the files as the server sees them.
   static int pid();
 };
+
+// ---- The server's log ----------------------------------------------------------
+
+// The server copies its syslog lines to its output (PAVORA_LOG_STDERR=1),
+// which goes to workDir()/server.log. Its size now: where a test starts reading.
+size_t serverLogSize();
+// The log from `mark` on.
+std::string serverLogSince(size_t mark);
+// Polls until the log from `mark` on holds `text`; returns whether it does.
+bool waitForLog(size_t mark, const std::string& text);
 
 // ---- Configuration -------------------------------------------------------------
 

@@ -1,0 +1,247 @@
+// The access checks of the frame: origin, then token.
+#include "http/Access.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <utility>
+
+#include <libconfig.h++>
+#include <openssl/crypto.h>
+
+#include "common/Configuration.h"
+#include "common/Log.h"
+#include "http/Audit.h"
+
+namespace http::access {
+
+namespace {
+
+using Pistache::Http::Code;
+
+constexpr char kWhiteSpace[] = " \t\r\n\v\f";
+// A token file is tiny; a larger one is no token file.
+constexpr size_t kMaxTokenFileBytes = 4096;
+
+// The value of the request header `name`, or nothing when absent, whether the
+// library parsed it into a header class or kept it raw.
+std::optional<std::string> headerOf(const Pistache::Http::Request& request, const char* name) {
+  const auto& headers = request.headers();
+  if (const auto typed = headers.tryGet(name)) {
+    std::ostringstream value;
+    typed->write(value);
+    return value.str();
+  }
+  if (const auto raw = headers.tryGetRaw(name)) return raw->value();
+  return std::nullopt;
+}
+
+std::string trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(kWhiteSpace);
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(kWhiteSpace) - first + 1);
+}
+
+// What is logged once per file rather than per request: the warning about
+// a file others may read (per file identity) and the alert about a token
+// that cannot be read (per path, again whenever its reason changes).
+class OncePerFile {
+ public:
+  bool firstLooseFile(dev_t device, ino_t inode) {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    return looseFiles_.emplace(device, inode).second;
+  }
+  bool newProblem(const std::string& path, const std::string& problem) {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    std::string& last = problems_[path];
+    if (last == problem) return false;
+    last = problem;
+    return !problem.empty();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::set<std::pair<dev_t, ino_t>> looseFiles_;
+  std::map<std::string, std::string> problems_;  // path -> reason last logged
+};
+
+OncePerFile& once() {
+  static OncePerFile* state = new OncePerFile;
+  return *state;
+}
+
+std::runtime_error fileError(const std::string& path, const std::string& what) {
+  return std::runtime_error("Token file " + path + ": " + what);
+}
+
+// An open file descriptor, closed when it goes out of scope.
+struct Descriptor {
+  int fd;
+  ~Descriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+// The token of `path`, or the reason it has none (logged as an alert the
+// first time it is seen for that path).
+std::optional<std::string> tokenOrLog(const std::string& path) {
+  try {
+    std::string token = readToken(path);
+    once().newProblem(path, "");
+    return token;
+  } catch (const std::exception& e) {
+    if (once().newProblem(path, e.what())) {
+      logging::alert("Access token unavailable, every request is refused: %s", e.what());
+    }
+    return std::nullopt;
+  }
+}
+
+Reply refusal(const Pistache::Http::Request& request, Code code, const char* text,
+              const char* logReason) {
+  audit::refused(request, static_cast<int>(code), logReason);
+  return Reply{code, text, MIME(Text, Plain), {}};
+}
+
+Reply unauthorized(const Pistache::Http::Request& request, const char* logReason) {
+  Reply reply = refusal(request, Code::Unauthorized, "A valid bearer token is required", logReason);
+  reply.headers.emplace_back("WWW-Authenticate", "Bearer");
+  return reply;
+}
+
+Reply unavailable(const char* text) {
+  return Reply{Code::Service_Unavailable, text, MIME(Text, Plain), {}};
+}
+
+// Why the request's credentials are refused, or nothing when the token
+// `expected` is offered.
+std::optional<Reply> tokenRefusal(const Pistache::Http::Request& request,
+                                  const std::string& expected) {
+  const std::optional<std::string> authorization = headerOf(request, "Authorization");
+  if (!authorization) return unauthorized(request, "no token");
+  const std::optional<std::string> offered = bearerToken(*authorization);
+  if (!offered) return unauthorized(request, "not a bearer token");
+  if (!sameToken(*offered, expected)) return unauthorized(request, "wrong token");
+  return std::nullopt;
+}
+
+std::optional<Reply> refusalOf(const Pistache::Http::Request& request, const Settings& settings) {
+  if (settings.unusableKey) {
+    if (once().newProblem(*settings.unusableKey, "not a string")) {
+      logging::alert("Access setting %s is not a string, every request is refused",
+                     settings.unusableKey->c_str());
+    }
+    return unavailable("Access settings unusable");
+  }
+  const std::optional<std::string> origin = headerOf(request, "Origin");
+  if (settings.allowedOrigin && origin && *origin != *settings.allowedOrigin) {
+    return refusal(request, Code::Forbidden, "Origin not allowed", "origin not allowed");
+  }
+  if (!settings.tokenFile || request.method() == Pistache::Http::Method::Options) {
+    return std::nullopt;
+  }
+  const std::optional<std::string> token = tokenOrLog(*settings.tokenFile);
+  if (!token) return unavailable("Access token unavailable");
+  return tokenRefusal(request, *token);
+}
+
+}  // namespace
+
+Settings readSettings() {
+  Settings settings;
+  libconfig::Config cfg;
+  try {
+    config::load(cfg);
+  } catch (const libconfig::ConfigException&) {
+    return settings;
+  }
+  for (const auto& [key, value] : {std::pair{config::kApiTokenFile, &settings.tokenFile},
+                                   std::pair{config::kAllowedOrigin, &settings.allowedOrigin}}) {
+    if (!cfg.exists(key)) continue;
+    const libconfig::Setting& setting = cfg.lookup(key);
+    if (setting.getType() != libconfig::Setting::TypeString) {
+      settings.unusableKey = key;
+    } else {
+      *value = static_cast<const char*>(setting);
+    }
+  }
+  return settings;
+}
+
+Verdict judge(const Pistache::Http::Request& request) {
+  const Settings settings = readSettings();
+  Verdict verdict;
+  if (settings.allowedOrigin) verdict.allowOrigin = *settings.allowedOrigin;
+  verdict.refusal = refusalOf(request, settings);
+  return verdict;
+}
+
+bool tokenRequired() {
+  const Settings settings = readSettings();
+  return settings.tokenFile || settings.unusableKey;
+}
+
+std::string readToken(const std::string& path) {
+  const Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+  if (file.fd < 0) throw fileError(path, std::strerror(errno));
+  struct stat status {};
+  if (::fstat(file.fd, &status) != 0) throw fileError(path, std::strerror(errno));
+  if (!S_ISREG(status.st_mode)) throw fileError(path, "not a regular file");
+  if ((status.st_mode & (S_IRGRP | S_IROTH)) != 0 &&
+      once().firstLooseFile(status.st_dev, status.st_ino)) {
+    logging::warning(
+        "Token file %s can be read by others than its owner (mode %03o); "
+        "restrict it with chmod 600",
+        path.c_str(), static_cast<unsigned>(status.st_mode & 0777));
+  }
+  std::string content(kMaxTokenFileBytes + 1, '\0');
+  size_t length = 0;
+  while (length < content.size()) {
+    const ssize_t got = ::read(file.fd, content.data() + length, content.size() - length);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw fileError(path, std::strerror(errno));
+    if (got == 0) break;
+    length += static_cast<size_t>(got);
+  }
+  if (length > kMaxTokenFileBytes) throw fileError(path, "longer than 4096 bytes");
+  content.resize(length);
+  std::string token = trimmed(content);
+  if (token.empty()) throw fileError(path, "empty");
+  return token;
+}
+
+void checkAtStart() {
+  const Settings settings = readSettings();
+  if (settings.tokenFile) tokenOrLog(*settings.tokenFile);
+}
+
+std::optional<std::string> bearerToken(const std::string& authorization) {
+  static constexpr char kScheme[] = "bearer";
+  const std::string value = trimmed(authorization);
+  const size_t schemeLength = sizeof kScheme - 1;
+  if (value.size() <= schemeLength || (value[schemeLength] != ' ' && value[schemeLength] != '\t')) {
+    return std::nullopt;
+  }
+  for (size_t i = 0; i < schemeLength; ++i) {
+    if (std::tolower(static_cast<unsigned char>(value[i])) != kScheme[i]) return std::nullopt;
+  }
+  std::string token = trimmed(value.substr(schemeLength));
+  if (token.empty()) return std::nullopt;
+  return token;
+}
+
+bool sameToken(const std::string& offered, const std::string& expected) {
+  if (offered.size() != expected.size()) return false;
+  return CRYPTO_memcmp(offered.data(), expected.data(), expected.size()) == 0;
+}
+
+}  // namespace http::access

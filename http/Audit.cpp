@@ -1,0 +1,77 @@
+// The audit trail.
+#include "http/Audit.h"
+
+#include <cstdio>
+#include <exception>
+#include <utility>
+
+#include "common/Log.h"
+
+namespace http::audit {
+
+namespace {
+
+// Longest path written; a longer one is cut (the target guard lets 8 KiB through).
+constexpr size_t kPathLimit = 200;
+
+// `text` escaped as quoted() does, without the quotes.
+std::string escaped(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\\' || c == '"') {
+      out += '\\';
+      out += c;
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (byte < 0x20 || byte == 0x7f) {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02x", byte);
+      out += hex;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string pathOf(const Pistache::Http::Request& request) {
+  const std::string& path = request.resource();
+  return escaped(std::string_view(path).substr(0, kPathLimit)) +
+         (path.size() > kPathLimit ? "..." : "");
+}
+
+std::string peerOf(const Pistache::Http::Request& request) {
+  return escaped(request.address().host());
+}
+
+}  // namespace
+
+Entry entryOf(const Pistache::Rest::Request& request, Subject subject) {
+  std::string what;
+  try {
+    what = subject(request);
+  } catch (const std::exception&) {
+    what = "subject=?";
+  }
+  return {peerOf(request), Pistache::Http::methodString(request.method()), pathOf(request),
+          std::move(what)};
+}
+
+void record(const Entry& entry, int status) {
+  logging::notice("Audit: %s %s %s %d%s%s", entry.peer.c_str(), entry.method.c_str(),
+                  entry.path.c_str(), status, entry.subject.empty() ? "" : " ",
+                  entry.subject.c_str());
+}
+
+void refused(const Pistache::Http::Request& request, int status, const char* reason) {
+  logging::warning("Refused request from %s: %s %s %d (%s)", peerOf(request).c_str(),
+                   Pistache::Http::methodString(request.method()), pathOf(request).c_str(), status,
+                   reason);
+}
+
+std::string quoted(std::string_view text, size_t limit) {
+  return '"' + escaped(text.substr(0, limit)) + '"';
+}
+
+}  // namespace http::audit
