@@ -20,12 +20,29 @@ namespace events {
 namespace {
 
 // The LRANGE page of `type`, checked as every page route checks it.
+// The page "LRANGE type offset limit"; with `total`, also "LLEN type" in the
+// same round trip on the same connection, so that the total counts the list
+// the page was cut from (0 when it is no list).
 RedisReplyPtr fetchPage(const std::string& type, const std::string& offset,
-                        const std::string& limit) {
+                        const std::string& limit, int64_t* total = nullptr) {
   logging::info("Events: Requesting LRANGE %s %s %s", type.c_str(), offset.c_str(),
          limit.c_str());
-  RedisReplyPtr reply =
-      runWithLock("LRANGE %s %s %s", type.c_str(), offset.c_str(), limit.c_str());
+  RedisReplyPtr length;
+  const RedisWrapper redis;
+  RedisReplyPtr reply = redis.executeWithLock([&](redisContext* context) -> redisReply* {
+    redisAppendCommand(context, "LRANGE %s %s %s", type.c_str(), offset.c_str(), limit.c_str());
+    if (total != nullptr) redisAppendCommand(context, "LLEN %s", type.c_str());
+    void* page = nullptr;
+    if (redisGetReply(context, &page) != REDIS_OK) return nullptr;
+    void* count = nullptr;
+    if (total != nullptr && redisGetReply(context, &count) == REDIS_OK) {
+      length.reset(static_cast<redisReply*>(count));
+    }
+    return static_cast<redisReply*>(page);
+  });
+  if (total != nullptr) {
+    *total = length && length->type == redis_type::kInteger ? length->integer : 0;
+  }
   if (!reply) {
     logging::alert("Events: Redis command error (nullptr reply)");
     throw EventsException("Events: Redis command error");
@@ -69,8 +86,8 @@ Json::Value getEventsByType(const std::string& type, const std::string& offset,
 }
 
 std::string getEventsTextByType(const std::string& type, const std::string& offset,
-                                const std::string& limit) {
-  const RedisReplyPtr reply = fetchPage(type, offset, limit);
+                                const std::string& limit, int64_t* total) {
+  const RedisReplyPtr reply = fetchPage(type, offset, limit, total);
   json_layout::ArrayText events;
   fast_event::Parser fast;
   auto reader = event_json::makeReader();

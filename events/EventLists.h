@@ -22,9 +22,11 @@ Json::Value getEventsByType(const std::string& type, const std::string& offset,
 // "LLEN type": 0 for a missing list. Throws EventsException when the key
 // holds no list.
 // The same page as the reply text, json_text::write of what getEventsByType
-// returns, written without building the array. Throws as getEventsByType.
+// returns, written without building the array. With `total`, also the length
+// of the list the page was cut from (read in the same round trip; 0 when the
+// key holds no list). Throws as getEventsByType.
 std::string getEventsTextByType(const std::string& type, const std::string& offset,
-                                const std::string& limit);
+                                const std::string& limit, int64_t* total = nullptr);
 
 int64_t getEventsCountByType(const std::string& type);
 

@@ -4,6 +4,7 @@
 #include "events/Events.h"
 
 #include <string>
+#include <utility>
 
 #include "common/Log.h"
 #include "events/AlertAggregates.h"
@@ -73,8 +74,9 @@ int timeshiftOf(const Request& request) {
 
 void Events::HandlegetEventsByType(const Request& request, ResponseWriter response) {
   http::serve(kPage, request, response, [](const Request& r) {
-    return http::Reply{Code::Ok, events::getEventsTextByType(typeOf(r), offsetOf(r), limitOf(r)),
-                       MIME(Application, Json), {}};
+    int64_t total = 0;
+    std::string page = events::getEventsTextByType(typeOf(r), offsetOf(r), limitOf(r), &total);
+    return http::withTotalCount(http::jsonText(std::move(page)), static_cast<uint64_t>(total));
   });
 }
 

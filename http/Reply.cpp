@@ -47,6 +47,16 @@ Reply error(std::string body) {
   return text(std::move(body), Pistache::Http::Code::Internal_Server_Error);
 }
 
+Reply jsonText(std::string text) {
+  return {Pistache::Http::Code::Ok, std::move(text), MIME(Application, Json), {}};
+}
+
+Reply withTotalCount(Reply page, uint64_t total) {
+  page.headers.emplace_back("X-Total-Count", std::to_string(total));
+  page.headers.emplace_back("Access-Control-Expose-Headers", "X-Total-Count");
+  return page;
+}
+
 Reply unavailable(std::string reason, int retryAfterSeconds) {
   Reply reply = text(std::move(reason), Pistache::Http::Code::Service_Unavailable);
   reply.headers.emplace_back("Retry-After", std::to_string(retryAfterSeconds));

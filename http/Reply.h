@@ -3,6 +3,7 @@
 #ifndef HTTP_REPLY_H_
 #define HTTP_REPLY_H_
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -34,6 +35,14 @@ Reply text(std::string body, Pistache::Http::Code code = Pistache::Http::Code::O
 Reply error(std::string body);
 // 503 with `reason` as plain text and Retry-After `retryAfterSeconds`.
 Reply unavailable(std::string reason, int retryAfterSeconds);
+
+// A JSON page whose text is written already: 200, application/json.
+Reply jsonText(std::string text);
+
+// `page` with the number of items before paging in X-Total-Count, exposed to
+// the front end's scripts on another origin (Access-Control-Expose-Headers).
+// The paged listings of events, rules and indicators carry it.
+Reply withTotalCount(Reply page, uint64_t total);
 
 // Adds the header `name` with `value` to `response`, for names the library
 // has no header class of.

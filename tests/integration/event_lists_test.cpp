@@ -44,6 +44,21 @@ TEST_F(EventListsTest, PageUsesOffsetAndInclusiveLimit) {
   EXPECT_EQ(parse(get("/events/alert?offset=-2&limit=-1").body)[1]["flow_id"].asInt(), 1119);
 }
 
+// The front end could not tell how many pages a list has.
+TEST_F(EventListsTest, PageCarriesTheListsLengthForTheFrontEnd) {
+  std::vector<std::string> events;
+  for (int i = 0; i < 120; ++i) events.push_back(event(i, std::to_string(1000 + i)));
+  TestRedis::rpush("alert", events);
+  for (const char* path : {"/events/alert", "/events/alert?offset=3&limit=4",
+                           "/events/alert?offset=500&limit=600"}) {
+    SCOPED_TRACE(path);
+    const HttpReply reply = get(path);
+    EXPECT_EQ(reply.header("X-Total-Count").value_or(""), "120");
+    EXPECT_EQ(reply.header("Access-Control-Expose-Headers").value_or(""), "X-Total-Count");
+  }
+  EXPECT_EQ(get("/events/nothing").header("X-Total-Count").value_or(""), "0");
+}
+
 TEST_F(EventListsTest, PageIsReserialisedWithSortedMembersAndTabs) {
   TestRedis::rpush("dns", {R"({"zeta":1,"alpha":"x"})"});
   const HttpReply reply = get("/events/dns?offset=0&limit=0");
