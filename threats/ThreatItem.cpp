@@ -10,7 +10,7 @@ constexpr size_t kCsvFields = 14;
 constexpr char kWhiteSpace[] = " \t\n\v\f\r";
 
 // The text members in JSON key order, for reading and writing alike.
-using TextMember = std::string ThreatItem::*;
+using TextMember = ThreatItem::TextMember;
 struct NamedMember {
   const char* key;
   TextMember member;
@@ -110,6 +110,15 @@ Json::Value ThreatItem::toJson() const {
   object["uniq_id"] = uniq_id;
   return object;
 }
+
+int ThreatItem::textMemberIndex(std::string_view key) {
+  for (int i = 0; i < kTextMemberCount; ++i) {
+    if (key == kTextMembers[i].key) return i;
+  }
+  return -1;
+}
+
+ThreatItem::TextMember ThreatItem::textMemberAt(int index) { return kTextMembers[index].member; }
 
 uint64_t ThreatItem::calculate_hash() const {
   const std::string input = id + ioc_type + ioc_value;
