@@ -7,12 +7,10 @@
 #include <fstream>
 #include <mutex>
 
-#include <json/value.h>
-
 #include "common/AtomicFile.h"
 #include "common/Configuration.h"
-#include "common/JsonText.h"
 #include "common/Log.h"
+#include "threats/StoreText.h"
 #include "threats/ThreatsSupport.h"
 
 namespace {
@@ -48,14 +46,14 @@ bool processThreats(int32_t n_days) {
     logging::alert("Cannot open input file: %s", feedPath.c_str());
     return false;
   }
-  Json::Value store;  // null until the first record: the store's form of "none"
+  std::vector<ThreatItem> records;
   std::string line;
   while (std::getline(feed, line)) {
     if (!line.empty() && line[0] == '#') continue;
     if (!isWithinNDays(line.substr(0, line.find(',')), n_days)) continue;
-    const ThreatItem item = ThreatItem::parse_csv1(line);
+    ThreatItem item = ThreatItem::parse_csv1(line);
     if (!isWithinValidTypes(item)) continue;
-    store.append(item.toJson());
+    records.push_back(std::move(item));
   }
   if (feed.bad()) {
     logging::alert("Cannot read input file: %s", feedPath.c_str());
@@ -64,7 +62,7 @@ bool processThreats(int32_t n_days) {
 
   try {
     const std::lock_guard<std::mutex> lock(threats_support::storeMutex());
-    replaceFileAtomically(storePath, json_text::write(store));
+    replaceFileAtomically(storePath, storeText(records));
   } catch (const std::runtime_error& e) {
     logging::alert("Cannot open output file: %s", e.what());
     throw ThreatsException(e.what());
