@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <algorithm>
 #include <cstring>
-#include <functional>
 
 namespace file_cache {
 
@@ -36,8 +35,6 @@ int64_t wallClockNs() {
   clock_gettime(CLOCK_REALTIME, &now);
   return nanoseconds(now);
 }
-
-uint64_t hashOf(const FileText& text) { return std::hash<std::string_view>()(text.view()); }
 
 // Closes the descriptor on every path.
 struct Descriptor {
@@ -104,17 +101,18 @@ bool Stamp::operator==(const Stamp& other) const {
          nanoseconds(changed) == nanoseconds(other.changed);
 }
 
-bool FileCacheCore::usable(const std::string& path, const Stamp& stamp,
-                           SteadyTime arrival) const {
+std::shared_ptr<const void> FileCacheCore::usable(const std::string& path, const Stamp& stamp,
+                                                  SteadyTime arrival) const {
   const std::lock_guard<std::mutex> lock(slotMutex_);
-  return slot_.parse && slot_.path == path && slot_.stamp == stamp &&
-         (!slot_.recent || slot_.checkedAt >= arrival);
+  const bool fresh = slot_.parse && slot_.path == path && slot_.stamp == stamp &&
+                     (!slot_.recent || slot_.checkedAt >= arrival);
+  return fresh ? slot_.parse : nullptr;
 }
 
-void FileCacheCore::drop(const std::string& path) {
+void FileCacheCore::drop() {
   std::shared_ptr<const void> old;  // released outside the lock
   const std::lock_guard<std::mutex> lock(slotMutex_);
-  if (slot_.path == path) old = std::move(slot_.parse);
+  old = std::move(slot_.parse);
 }
 
 std::shared_ptr<const void> FileCacheCore::get(const std::string& path) {
@@ -122,19 +120,20 @@ std::shared_ptr<const void> FileCacheCore::get(const std::string& path) {
   struct stat info {};
   if (stat(path.c_str(), &info) != 0) {
     const int error = errno;
-    drop(path);
+    drop();  // the configuration names a file that is gone
     throw OpenError(path, error);
   }
-  const auto served = [&] {
+  if (std::shared_ptr<const void> parse = usable(path, stampOf(info), arrival)) {
     ++statistics_.hits;
-    const std::lock_guard<std::mutex> lock(slotMutex_);
-    return slot_.parse;
-  };
-  if (usable(path, stampOf(info), arrival)) return served();
+    return parse;
+  }
 
   const std::lock_guard<std::mutex> building(buildMutex_);
   // Another request may have read the file since this one arrived.
-  if (usable(path, stampOf(info), arrival)) return served();
+  if (std::shared_ptr<const void> parse = usable(path, stampOf(info), arrival)) {
+    ++statistics_.hits;
+    return parse;
+  }
 
   const SteadyTime readStart = std::chrono::steady_clock::now();
   const int64_t readStartNs = wallClockNs();
@@ -142,24 +141,24 @@ std::shared_ptr<const void> FileCacheCore::get(const std::string& path) {
   for (int attempt = 1; !read.steady && attempt < kReadAttempts; ++attempt) read = readOnce(path);
   const bool recent = !read.steady || tooRecent(read.stamp, readStartNs, doubt_);
 
-  bool checkContent = false;
+  std::shared_ptr<const void> current;  // the slot's parse, when this read may vouch for it
   {
     const std::lock_guard<std::mutex> lock(slotMutex_);
-    checkContent = slot_.parse && slot_.path == path && slot_.stamp == read.stamp && slot_.recent;
+    if (slot_.path == path && slot_.stamp == read.stamp && slot_.recent) current = slot_.parse;
   }
-  // Only this thread changes the slot's parse (under buildMutex_).
-  const uint64_t hash = recent || checkContent ? hashOf(read.text) : 0;
-  if (checkContent && slot_.contentHash == hash) {
+  if (current && source_(current.get()) == read.text.view()) {
     const std::lock_guard<std::mutex> lock(slotMutex_);
-    slot_.recent = recent;
-    slot_.checkedAt = readStart;
+    if (slot_.parse == current) {
+      slot_.recent = recent;
+      slot_.checkedAt = readStart;
+    }
     ++statistics_.contentChecks;
-    return slot_.parse;
+    return current;
   }
-  drop(path);  // the old parse goes before the new one is built
+  drop();  // the old parse goes before the new one is built
   std::shared_ptr<const void> parse = build_(std::move(read.text));
   ++statistics_.rebuilds;
-  Slot fresh{path, read.stamp, parse, recent, hash, readStart};
+  Slot fresh{path, read.stamp, parse, recent, readStart};
   std::shared_ptr<const void> old;
   const std::lock_guard<std::mutex> lock(slotMutex_);
   old = std::move(slot_.parse);

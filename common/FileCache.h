@@ -80,8 +80,10 @@ inline constexpr std::chrono::nanoseconds kTimestampDoubt = std::chrono::seconds
 class FileCacheCore {
  public:
   using Build = std::function<std::shared_ptr<const void>(FileText text)>;
-  FileCacheCore(Build build, std::chrono::nanoseconds doubt)
-      : build_(std::move(build)), doubt_(doubt) {}
+  // The bytes a parse was built from.
+  using Source = std::string_view (*)(const void* parse);
+  FileCacheCore(Build build, Source source, std::chrono::nanoseconds doubt)
+      : build_(std::move(build)), source_(source), doubt_(doubt) {}
   std::shared_ptr<const void> get(const std::string& path);
   const CacheStatistics& statistics() const { return statistics_; }
 
@@ -94,16 +96,20 @@ class FileCacheCore {
     // The file's timestamps were too recent when it was last read to vouch
     // for its content: a write in the same timestamp tick keeps the stamp.
     // Such a slot is served only to requests that arrived before checkedAt;
-    // later ones re-read the file and compare it by contentHash.
+    // later ones re-read the file and compare it with the parse's source.
     bool recent = false;
-    uint64_t contentHash = 0;
     SteadyTime checkedAt{};  // when the read that last vouched for it began
   };
 
-  bool usable(const std::string& path, const Stamp& stamp, SteadyTime arrival) const;
-  void drop(const std::string& path);
+  // The slot's parse when it may serve a request for `path` that arrived at
+  // `arrival` and found `stamp`; null otherwise.
+  std::shared_ptr<const void> usable(const std::string& path, const Stamp& stamp,
+                                     SteadyTime arrival) const;
+  // Lets go of the slot's parse (readers holding it keep it alive).
+  void drop();
 
   const Build build_;
+  const Source source_;
   const std::chrono::nanoseconds doubt_;
   CacheStatistics statistics_;
   std::mutex buildMutex_;       // one reader of the file at a time
@@ -118,8 +124,8 @@ class FileCacheCore {
 // Reuse: a parse is served while the file's Stamp is unchanged. A file whose
 // timestamps lie within `doubt` of the read may be rewritten in place without
 // changing its stamp, as git's racily clean index entries: its content is
-// then read again and compared (by a 64-bit hash) on each later request,
-// until it is old enough to be trusted.
+// then read again and compared byte for byte on each later request, until it
+// is old enough to be trusted.
 //
 // Concurrency: readers get a complete parse, old or new, never one being
 // built; requests that find the parse stale build it once, the others wait
@@ -127,7 +133,8 @@ class FileCacheCore {
 // unless the stamp vouches for it.
 //
 // `Parse` is constructed from the FileText and may throw; get() then throws
-// that. get() throws OpenError and ReadError.
+// that. It keeps the text and returns its bytes from `source()`. get()
+// throws OpenError and ReadError.
 template <typename Parse>
 class FileCache {
  public:
@@ -135,6 +142,7 @@ class FileCache {
       : core_([](FileText text) -> std::shared_ptr<const void> {
                 return std::make_shared<const Parse>(std::move(text));
               },
+              [](const void* parse) { return static_cast<const Parse*>(parse)->source(); },
               doubt) {}
   std::shared_ptr<const Parse> get(const std::string& path) {
     return std::static_pointer_cast<const Parse>(core_.get(path));

@@ -18,7 +18,8 @@ namespace {
 
 // A parse that keeps the text and counts how often it was built.
 struct Copy {
-  explicit Copy(file_cache::FileText text) : text(text.view()) { ++builds; }
+  explicit Copy(file_cache::FileText bytes) : text(bytes.view()) { ++builds; }
+  std::string_view source() const { return text; }
   std::string text;
   static std::atomic<int> builds;
 };

@@ -137,10 +137,15 @@ LineError parseRuleLine(std::string_view line, RuleView& rule) {
       messageStart = p;
     }
     ++p;
+    // Every field is taken at a first occurrence: the rest of the line
+    // (often a long metadata option) cannot change them.
+    if (sid.found && rev.found && classtype.state == 2 && msg.state == 2) break;
   }
-  if (generalStart != nullptr) general(generalStart, end);
-  if (messageStart != nullptr) {
-    msg.visit(std::string_view(messageStart, static_cast<size_t>(end - messageStart)));
+  if (p >= end) {
+    if (generalStart != nullptr) general(generalStart, end);
+    if (messageStart != nullptr) {
+      msg.visit(std::string_view(messageStart, static_cast<size_t>(end - messageStart)));
+    }
   }
 
   rule.action = action;

@@ -46,6 +46,8 @@ class ParsedRules {
   ParsedRules(const ParsedRules&) = delete;
   ParsedRules& operator=(const ParsedRules&) = delete;
 
+  // The text parsed.
+  std::string_view source() const { return text_.view(); }
   // Every line that parses, in file order.
   const std::vector<RuleView>& rules() const { return rules_; }
   // 1-based number of the first line that does not parse, 0 when all do.

@@ -54,15 +54,20 @@ TEST(ParsedRulesTest, OnePassGivesTheFieldsOfTheExtractors) {
       "",
       ":::",
       "alert tcp (msg:\"a\"; sid:1; rev)",
+      "alert tcp (msg:\"a\"; classtype:x; sid:1; rev:2; msg:\"b\"; classtype:y; sid:3; rev:4;)",
   };
   for (const char* line : lines) {
     SCOPED_TRACE(line);
     RuleView rule;
-    parseRuleLine(line, rule);
+    const LineError error = parseRuleLine(line, rule);
     EXPECT_EQ(rule.action, RuleFunctions::get_action_safe(line));
     EXPECT_EQ(rule.protocol, RuleFunctions::get_proto_safe(line));
     EXPECT_EQ(rule.classtype, RuleFunctions::get_classtype_safe(line));
     EXPECT_EQ(rule.msg, RuleFunctions::get_message_safe(line));
+    if (error == LineError::kNone) {
+      EXPECT_EQ(rule.sid, std::stoul(RuleFunctions::get_sid_safe(line)));
+      EXPECT_EQ(rule.rev, std::stoul(RuleFunctions::get_revision_safe(line)));
+    }
   }
 }
 

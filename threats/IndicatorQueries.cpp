@@ -21,11 +21,13 @@ struct Filter {
   std::string text;      // the id or type wanted
   bool enabled = false;  // the status wanted
 
-  bool operator()(const ThreatItem& item) const {
+  bool operator()(const threats::StoreSnapshot& store, size_t index) const {
+    static const int kId = ThreatItem::textMemberIndex("id");
+    static const int kType = ThreatItem::textMemberIndex("ioc_type");
     switch (field) {
-      case Field::kId: return item.id == text;
-      case Field::kType: return item.ioc_type == text;
-      case Field::kStatus: return item.status == enabled;
+      case Field::kId: return store.text(index, kId) == text;
+      case Field::kType: return store.text(index, kType) == text;
+      case Field::kStatus: return store.status(index) == enabled;
       case Field::kAll: break;
     }
     return true;
@@ -42,21 +44,35 @@ struct Filter {
   }
 };
 
-ThreatItem recordOf(const ThreatItem& item) { return item; }
-ThreatItem recordOf(const Json::Value& object) { return ThreatItem::parsejson(object); }
+// The positions of one page among the matches: [first, end).
+struct Page {
+  int64_t first;
+  int64_t end;
+};
 
-// Records of `records` that `keep` accepts, positions [(page-1)·size, page·size).
-template <typename Records>
-std::vector<ThreatItem> cutPage(const Records& records, const Filter& keep, int32_t page,
-                                int32_t page_size) {
-  const int64_t first = (static_cast<int64_t>(page) - 1) * page_size;
-  const int64_t end = static_cast<int64_t>(page) * page_size;
+Page pageOf(int32_t page, int32_t page_size) {
+  return {(static_cast<int64_t>(page) - 1) * page_size, static_cast<int64_t>(page) * page_size};
+}
+
+std::vector<ThreatItem> cutPage(const threats::StoreSnapshot& store, const Filter& keep,
+                                Page page) {
   std::vector<ThreatItem> result;
   int64_t position = 0;
-  for (const auto& record : records) {
-    if (!keep(record)) continue;
-    if (position >= first && position < end) result.push_back(recordOf(record));
-    if (++position >= end) break;
+  for (size_t i = 0; i < store.size() && position < page.end; ++i) {
+    if (!keep(store, i)) continue;
+    if (position >= page.first) result.push_back(store.record(i));
+    ++position;
+  }
+  return result;
+}
+
+std::vector<ThreatItem> cutPage(const Json::Value& document, const Filter& keep, Page page) {
+  std::vector<ThreatItem> result;
+  int64_t position = 0;
+  for (const Json::Value& object : document) {
+    if (!keep(object)) continue;
+    if (position >= page.first && position < page.end) result.push_back(ThreatItem::parsejson(object));
+    if (++position >= page.end) break;
   }
   return result;
 }
@@ -66,8 +82,8 @@ std::vector<ThreatItem> findPage(const Filter& keep, int32_t page, int32_t page_
   const std::string path = threats_support::readSettings({config::kIocLocalFileName},
                                                          readErrorText, notFoundLog)[0];
   const auto store = threats_support::readStore(path, "Unable to open file: %s");
-  return store->simple() ? cutPage(store->records(), keep, page, page_size)
-                         : cutPage(store->document(), keep, page, page_size);
+  return store->simple() ? cutPage(*store, keep, pageOf(page, page_size))
+                         : cutPage(store->document(), keep, pageOf(page, page_size));
 }
 
 Filter where(Filter::Field field, std::string text, bool enabled = false) {

@@ -24,60 +24,88 @@ bool skippable(dom::element value) {
          type == dom::element_type::UINT64;
 }
 
-// One stored object as a record; false when it is not simple.
-bool readRecord(dom::element element, ThreatItem& item) {
-  dom::object object;
-  if (element.get_object().get(object)) return false;
-  item.status = false;  // a missing "status" reads as disabled
-  uint32_t seen = 0;    // text members already read, by position
-  bool statusSeen = false;
-  for (const dom::key_value_pair field : object) {
-    if (field.key == "status") {
-      if (statusSeen || field.value.get_bool().get(item.status)) return false;
-      statusSeen = true;
-      continue;
-    }
-    const int index = ThreatItem::textMemberIndex(field.key);
-    if (index < 0) {
-      if (!skippable(field.value)) return false;
-      continue;
-    }
-    // A repeated key: the parsers keep different ones.
-    const uint32_t bit = 1u << index;
-    std::string_view text;
-    if ((seen & bit) != 0 || field.value.get_string().get(text)) return false;
-    seen |= bit;
-    item.*ThreatItem::textMemberAt(index) = std::string(text);
-  }
-  item.identify();
-  return true;
-}
+}  // namespace
 
-// The records of `text`, or false when the JSON library must read it.
-bool readSimple(const file_cache::FileText& text, std::vector<ThreatItem>& records) {
+// Reads the store with simdjson into records_; false when the JSON library
+// must read it.
+bool StoreSnapshot::readSimple() {
   dom::parser parser;
   dom::element root;
-  if (parser.parse(text.data(), text.size(), false).get(root)) return false;
+  if (parser.parse(text_.data(), text_.size(), false).get(root)) return false;
   if (root.is_null()) return true;
   dom::array array;
   if (root.get_array().get(array)) return false;
-  records.reserve(array.size());
+  records_.reserve(array.size());
+  strings_.reserve(text_.size());  // decoded strings are never longer than their JSON
   for (const dom::element element : array) {
-    records.emplace_back();
-    if (!readRecord(element, records.back())) return false;
+    dom::object object;
+    if (element.get_object().get(object)) return false;
+    Stored stored{};
+    uint32_t seen = 0;  // text members already read, by position
+    bool statusSeen = false;
+    int next = 0;  // stored keys come in member order: try that one first
+    for (const dom::key_value_pair field : object) {
+      if (field.key == "status") {
+        // A missing "status" reads as disabled; a repeated one is left to the library.
+        if (statusSeen || field.value.get_bool().get(stored.status)) return false;
+        statusSeen = true;
+        continue;
+      }
+      const int index = next < ThreatItem::kTextMemberCount && field.key == ThreatItem::textMemberKey(next)
+                            ? next
+                            : ThreatItem::textMemberIndex(field.key);
+      if (index < 0) {
+        if (!skippable(field.value)) return false;
+        continue;
+      }
+      next = index + 1;
+      const uint32_t bit = 1u << index;
+      std::string_view value;
+      // A repeated key: the parsers keep different ones.
+      if ((seen & bit) != 0 || field.value.get_string().get(value)) return false;
+      seen |= bit;
+      if (strings_.size() + value.size() > UINT32_MAX) return false;
+      stored.begin[index] = static_cast<uint32_t>(strings_.size());
+      stored.size[index] = static_cast<uint32_t>(value.size());
+      strings_ += value;
+    }
+    records_.push_back(stored);
   }
   return true;
 }
 
-}  // namespace
-
-StoreSnapshot::StoreSnapshot(file_cache::FileText text) {
-  simple_ = readSimple(text, records_);
-  if (simple_) return;
-  records_.clear();
-  records_.shrink_to_fit();
-  if (!threats_support::parseJson(text.view(), document_, error_)) return;
+StoreSnapshot::StoreSnapshot(file_cache::FileText text) : text_(std::move(text)) {
+  simple_ = readSimple();
+  if (simple_) {
+    strings_.shrink_to_fit();
+    return;
+  }
+  records_ = {};
+  strings_ = {};
+  if (!threats_support::parseJson(text_.view(), document_, error_)) return;
   notAList_ = !document_.isNull() && !document_.isArray();
+}
+
+std::string_view StoreSnapshot::text(size_t index, int member) const {
+  const Stored& stored = records_[index];
+  return std::string_view(strings_).substr(stored.begin[member], stored.size[member]);
+}
+
+ThreatItem StoreSnapshot::record(size_t index) const {
+  ThreatItem item;
+  for (int member = 0; member < ThreatItem::kTextMemberCount; ++member) {
+    item.*ThreatItem::textMemberAt(member) = std::string(text(index, member));
+  }
+  item.status = status(index);
+  item.identify();
+  return item;
+}
+
+std::vector<ThreatItem> StoreSnapshot::records() const {
+  std::vector<ThreatItem> all;
+  all.reserve(records_.size());
+  for (size_t i = 0; i < records_.size(); ++i) all.push_back(record(i));
+  return all;
 }
 
 namespace {

@@ -6,7 +6,9 @@
 #define THREATS_STORESNAPSHOT_H_
 
 #include <memory>
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <json/value.h>
@@ -23,11 +25,20 @@ class StoreSnapshot {
   StoreSnapshot(const StoreSnapshot&) = delete;
   StoreSnapshot& operator=(const StoreSnapshot&) = delete;
 
-  // True when records() holds the store: JSON null or an array of objects
-  // whose text members are strings and whose "status" is a boolean, each
-  // read as ThreatItem::parsejson reads it. Otherwise document() or error().
+  // The text read.
+  std::string_view source() const { return text_.view(); }
+
+  // True when the records below hold the store: JSON null or an array of
+  // objects whose text members are strings and whose "status" is a boolean,
+  // each read as ThreatItem::parsejson reads it. Otherwise document() or error().
   bool simple() const { return simple_; }
-  const std::vector<ThreatItem>& records() const { return records_; }
+  size_t size() const { return records_.size(); }
+  // Member `member` (ThreatItem::textMemberAt) and the status of record `index`.
+  std::string_view text(size_t index, int member) const;
+  bool status(size_t index) const { return records_[index].status; }
+  // Record `index` whole, or all of them.
+  ThreatItem record(size_t index) const;
+  std::vector<ThreatItem> records() const;
 
   // When not simple(): the JSON library's error text (empty when it read the
   // store), whether the document is neither an array nor null, and the document.
@@ -36,8 +47,19 @@ class StoreSnapshot {
   const Json::Value& document() const { return document_; }
 
  private:
+  // One record: its text members as spans of strings_, in member order.
+  struct Stored {
+    uint32_t begin[ThreatItem::kTextMemberCount];
+    uint32_t size[ThreatItem::kTextMemberCount];
+    bool status;
+  };
+
+  bool readSimple();
+
+  const file_cache::FileText text_;
   bool simple_ = false;
-  std::vector<ThreatItem> records_;
+  std::string strings_;  // the decoded text members of every record, end to end
+  std::vector<Stored> records_;
   std::string error_;
   bool notAList_ = false;
   Json::Value document_;

@@ -1,6 +1,8 @@
 // Writing the store's JSON text record by record.
 #include "threats/StoreText.h"
 
+#include <string_view>
+
 #include <json/value.h>
 
 #include "common/JsonText.h"
@@ -46,22 +48,15 @@ std::string storeText(const std::vector<ThreatItem>& records) {
   for (size_t i = 0; i < records.size(); ++i) {
     const ThreatItem& item = records[i];
     out += i == 0 ? "\n\t{" : ",\n\t{";
-    // Keys in byte order, as the library keeps them.
-    appendMember(out, "anonymous", item.anonymous, false);
-    appendMember(out, "confidence_level", item.confidence_level, false);
-    appendMember(out, "first_seen_utc", item.first_seen_utc, false);
-    appendMember(out, "id", item.id, false);
-    appendMember(out, "ioc_type", item.ioc_type, false);
-    appendMember(out, "ioc_value", item.ioc_value, false);
-    appendMember(out, "last_seen_utc", item.last_seen_utc, false);
-    appendMember(out, "malware", item.malware, false);
-    appendMember(out, "malware_alias", item.malware_alias, false);
-    appendMember(out, "malware_printable", item.malware_printable, false);
-    appendMember(out, "reference", item.reference, false);
-    appendMember(out, "reporter", item.reporter, false);
-    out += item.status ? "\n\t\t\"status\" : true," : "\n\t\t\"status\" : false,";
-    appendMember(out, "tags", item.tags, false);
-    appendMember(out, "threat_type", item.threat_type, false);
+    // Keys in byte order, as the library keeps them: "status" sorts
+    // between "reporter" and "tags".
+    for (int member = 0; member < ThreatItem::kTextMemberCount; ++member) {
+      const char* key = ThreatItem::textMemberKey(member);
+      if (std::string_view(key) == "tags") {
+        out += item.status ? "\n\t\t\"status\" : true," : "\n\t\t\"status\" : false,";
+      }
+      appendMember(out, key, item.*ThreatItem::textMemberAt(member), false);
+    }
     out += "\n\t\t\"uid\" : ";
     out += std::to_string(item.uid);
     out += ',';

@@ -119,6 +119,7 @@ int ThreatItem::textMemberIndex(std::string_view key) {
 }
 
 ThreatItem::TextMember ThreatItem::textMemberAt(int index) { return kTextMembers[index].member; }
+const char* ThreatItem::textMemberKey(int index) { return kTextMembers[index].key; }
 
 uint64_t ThreatItem::calculate_hash() const {
   const std::string input = id + ioc_type + ioc_value;
