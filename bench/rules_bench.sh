@@ -54,9 +54,12 @@ for _ in range(100):
     except OSError:
         time.sleep(0.1)
 PY
+echo "server memory before any rule query: $(grep VmRSS /proc/$SERVER/status)"
 echo "store: $(wc -c <"$ROOT/threats.json") bytes, $(grep -c '"uid"' "$ROOT/threats.json") indicators"
 for size in 40000 100000; do
   write_config "$ROOT/rules-$size"
   "$BUILD/rules_bench" $PORT "$ROOT/rules-$size" "$ROOT/threats.json" \
     "$size rules ($(wc -c <"$ROOT/rules-$size") bytes)"
+  echo
+  echo "server memory holding the rules and the store: $(grep VmRSS /proc/$SERVER/status)"
 done

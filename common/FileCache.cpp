@@ -2,6 +2,7 @@
 #include "common/FileCache.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -159,10 +160,14 @@ std::shared_ptr<const void> FileCacheCore::get(const std::string& path) {
   std::shared_ptr<const void> parse = build_(std::move(read.text));
   ++statistics_.rebuilds;
   Slot fresh{path, read.stamp, parse, recent, readStart};
-  std::shared_ptr<const void> old;
-  const std::lock_guard<std::mutex> lock(slotMutex_);
-  old = std::move(slot_.parse);
-  slot_ = std::move(fresh);
+  {
+    const std::lock_guard<std::mutex> lock(slotMutex_);
+    slot_ = std::move(fresh);
+  }
+  // The old parse and the parser's scratch memory are free now; without this
+  // the allocator's per-thread arenas keep them, many times the file's size
+  // after a few rebuilds on different threads.
+  malloc_trim(0);
   return parse;
 }
 

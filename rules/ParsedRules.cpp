@@ -165,7 +165,6 @@ void throwLineError(LineError error) {
 ParsedRules::ParsedRules(file_cache::FileText text) : text_(std::move(text)) {
   const char* p = text_.data();
   const char* const end = p + text_.size();
-  rules_.reserve(text_.size() / 256 + 1);
   uint64_t lineNumber = 0;
   RuleView rule;
   while (p < end) {

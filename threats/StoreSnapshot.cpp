@@ -36,7 +36,6 @@ bool StoreSnapshot::readSimple() {
   dom::array array;
   if (root.get_array().get(array)) return false;
   records_.reserve(array.size());
-  strings_.reserve(text_.size());  // decoded strings are never longer than their JSON
   for (const dom::element element : array) {
     dom::object object;
     if (element.get_object().get(object)) return false;
