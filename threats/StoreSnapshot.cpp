@@ -36,6 +36,9 @@ bool StoreSnapshot::readSimple() {
   dom::array array;
   if (root.get_array().get(array)) return false;
   records_.reserve(array.size());
+  // Decoded strings are never longer than their JSON text. Reserved, not
+  // touched: only the pages written count against memory.
+  strings_.reserve(text_.size());
   for (const dom::element element : array) {
     dom::object object;
     if (element.get_object().get(object)) return false;
@@ -75,10 +78,7 @@ bool StoreSnapshot::readSimple() {
 
 StoreSnapshot::StoreSnapshot(file_cache::FileText text) : text_(std::move(text)) {
   simple_ = readSimple();
-  if (simple_) {
-    strings_.shrink_to_fit();
-    return;
-  }
+  if (simple_) return;
   records_ = {};
   strings_ = {};
   if (!threats_support::parseJson(text_.view(), document_, error_)) return;
