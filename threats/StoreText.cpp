@@ -30,7 +30,7 @@ void appendQuoted(std::string& out, const std::string& text) {
   out += '"';
 }
 
-void appendMember(std::string& out, const char* key, const std::string& value, bool last) {
+void appendMember(std::string& out, std::string_view key, const std::string& value, bool last) {
   out += "\n\t\t\"";
   out += key;
   out += "\" : ";
@@ -51,8 +51,8 @@ std::string storeText(const std::vector<ThreatItem>& records) {
     // Keys in byte order, as the library keeps them: "status" sorts
     // between "reporter" and "tags".
     for (int member = 0; member < ThreatItem::kTextMemberCount; ++member) {
-      const char* key = ThreatItem::textMemberKey(member);
-      if (std::string_view(key) == "tags") {
+      const std::string_view key = ThreatItem::textMemberKey(member);
+      if (key == "tags") {
         out += item.status ? "\n\t\t\"status\" : true," : "\n\t\t\"status\" : false,";
       }
       appendMember(out, key, item.*ThreatItem::textMemberAt(member), false);

@@ -72,7 +72,7 @@ class ThreatItem {
   static constexpr int kTextMemberCount = 14;
   static int textMemberIndex(std::string_view key);
   static TextMember textMemberAt(int index);
-  static const char* textMemberKey(int index);
+  static std::string_view textMemberKey(int index);
 
   // ---- Identity -------------------------------------------------------------
 
