@@ -28,7 +28,10 @@ WorkPool::~WorkPool() {
 bool WorkPool::trySubmit(std::function<void()>& job) {
   {
     const std::lock_guard<std::mutex> lock(mutex_);
-    if (queue_.size() >= queueLimit_) {
+    // Threads not busy take the first jobs of the queue; only jobs beyond
+    // them wait, and at most queueLimit_ of those. A burst that arrives
+    // before the idle threads wake is not refused for it.
+    if (queue_.size() >= queueLimit_ + (threads_.size() - busy_)) {
       ++refused_;
       metrics::queueRefused(name_);
       return false;
@@ -61,9 +64,12 @@ void WorkPool::work(int nice) {
       if (queue_.empty()) return;
       job = std::move(queue_.front());
       queue_.pop_front();
+      ++busy_;
       metrics::queueDepth(name_, queue_.size());
     }
     job();
+    const std::lock_guard<std::mutex> lock(mutex_);
+    --busy_;
   }
 }
 

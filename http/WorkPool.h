@@ -23,8 +23,8 @@ class WorkPool {
   WorkPool(const WorkPool&) = delete;
   WorkPool& operator=(const WorkPool&) = delete;
 
-  // Queues `job` unless `queueLimit` jobs already wait; false (and `job`
-  // untouched) then. Never blocks.
+  // Queues `job` unless `queueLimit` jobs already wait beyond those the idle
+  // threads will take; false (and `job` untouched) then. Never blocks.
   bool trySubmit(std::function<void()>& job);
 
   const std::string& name() const { return name_; }
@@ -41,6 +41,7 @@ class WorkPool {
   std::condition_variable ready_;
   std::deque<std::function<void()>> queue_;
   size_t refused_ = 0;
+  size_t busy_ = 0;  // threads running a job
   bool stopping_ = false;
   std::vector<std::thread> threads_;
 };

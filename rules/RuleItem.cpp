@@ -3,33 +3,13 @@
 
 #include <stdexcept>
 
-#include "rules/RuleFunctions.h"
-
-namespace {
-
-// The standard signed conversion (leading blanks, sign, digits; failure text
-// "stoi"), stored as unsigned.
-uint32_t toNumber(std::string_view text) {
-  return static_cast<uint32_t>(std::stoi(std::string(text)));
-}
-
-}  // namespace
+#include "rules/ParsedRules.h"
 
 RuleItem RuleItem::parse(const std::string& line) {
-  using namespace RuleFunctions;
-  RuleItem item;
-  item.enabled = line.empty() || line[0] != '#';
-  item.content = item.enabled ? line : line.substr(1);
-
-  // A leading "#" is a delimiter, so it never shows in these fields.
-  const Tokens general = generalTokens(line);
-  item.action = actionOf(general);
-  item.protocol = protocolOf(general);
-  item.classtype = classtypeOf(general);
-  item.sid = toNumber(sidOf(general));
-  item.rev = toNumber(revisionOf(general));
-  item.msg = messageOf(messageTokens(line));
-  return item;
+  RuleView rule;
+  const LineError error = parseRuleLine(line, rule);
+  if (error != LineError::kNone) throwLineError(error);
+  return rule.toItem();
 }
 
 bool RuleItem::readable(const std::string& line) {

@@ -1,61 +1,62 @@
-// Rule queries: each reads and parses the whole rules file and cuts one page
-// out of the matching rules.
+// Rule queries: each cuts one page out of the matching rules of the rules
+// file's parse, which is kept while the file is unchanged.
 #include "rules/RulesFile.h"
 
-#include <fstream>
+#include <string.h>
+
+#include <algorithm>
+#include <memory>
 #include <stdexcept>
-#include <utility>
+
+#include "common/FileCache.h"
+#include "rules/ParsedRules.h"
 
 namespace {
 
-// What a line that does not parse does to a query.
-enum class OnBadLine {
-  kFailWithLineNumber,  // the plain listing names the line
-  kFail,                // the filters pass the parse error on as it is
-};
+// The parse of the configured rules file, reused while the file is unchanged.
+file_cache::FileCache<ParsedRules>& cache() {
+  static file_cache::FileCache<ParsedRules> rules;
+  return rules;
+}
+
+std::shared_ptr<const ParsedRules> load(const std::string& rulesFile) {
+  try {
+    return cache().get(rulesFile);
+  } catch (const file_cache::OpenError&) {
+    throw RulesException("Unable to open rules file");
+  } catch (const file_cache::ReadError&) {
+    throw RulesException("Unable to read rules file");
+  }
+}
 
 void checkPage(int page, int page_size) {
   if (page < 1 || page_size < 1) throw std::invalid_argument("Invalid pagination parameters");
 }
 
-// Reads every line of `rulesFile`, parses it, and keeps the rules that
-// `match` accepts and that fall on the page. Every line is parsed even past
-// the page, so a bad line anywhere fails the query.
-template <typename Match>
-std::vector<RuleItem> collectPage(const std::string& rulesFile, int page, int page_size,
-                                  OnBadLine onBadLine, Match match) {
-  std::ifstream in(rulesFile);
-  if (!in.is_open()) throw RulesException("Unable to open rules file");
-  // page and page_size are at least 1: 64 bits hold any product of two ints.
-  const int64_t first = (static_cast<int64_t>(page) - 1) * page_size;
-  const int64_t last = first + page_size;  // exclusive
-  int64_t matches = 0;
-  uint64_t lineNumber = 0;
-  std::vector<RuleItem> result;
-  std::string line;
-  while (std::getline(in, line)) {
-    ++lineNumber;
-    RuleItem item;
-    try {
-      item = RuleItem::parse(line);
-    } catch (const std::logic_error& e) {
-      if (onBadLine == OnBadLine::kFail) throw;
-      throw RulesException("Unable to parse line " + std::to_string(lineNumber) + ": " +
-                           e.what());
-    }
-    if (!match(item)) continue;
-    if (matches >= first && matches < last) result.push_back(std::move(item));
-    ++matches;
-  }
-  if (in.bad()) throw RulesException("Unable to read rules file");
-  return result;
-}
-
+// The rules that `match` accepts and that fall on the page, in file order:
+// positions (page-1)*page_size up to page*page_size. As if every line were
+// parsed in turn, a line that does not parse fails the query even past the
+// page, after `match` has seen the rules before it.
 template <typename Match>
 std::vector<RuleItem> filteredPage(const std::string& rulesFile, int page, int page_size,
                                    Match match) {
   checkPage(page, page_size);
-  return collectPage(rulesFile, page, page_size, OnBadLine::kFail, match);
+  const std::shared_ptr<const ParsedRules> parsed = load(rulesFile);
+  const std::vector<RuleView>& rules = parsed->rules();
+  // page and page_size are at least 1: 64 bits hold any product of two ints.
+  const int64_t first = (static_cast<int64_t>(page) - 1) * page_size;
+  const int64_t last = first + page_size;  // exclusive
+  const size_t scanned = parsed->firstBadLine() == 0 ? rules.size() : parsed->rulesBeforeBadLine();
+  std::vector<RuleItem> result;
+  int64_t matches = 0;
+  for (size_t i = 0; i < scanned; ++i) {
+    if (!match(rules[i])) continue;
+    if (matches >= first && matches < last) result.push_back(rules[i].toItem());
+    // Past the page only a bad line can change the outcome.
+    if (++matches >= last && parsed->firstBadLine() == 0) break;
+  }
+  if (parsed->firstBadLine() != 0) throwLineError(parsed->firstBadError());
+  return result;
 }
 
 }  // namespace
@@ -64,21 +65,27 @@ namespace rules {
 
 std::vector<RuleItem> getRules(const std::string& rulesFile, int page, int page_size) {
   checkPage(page, page_size);
-  return collectPage(rulesFile, page, page_size, OnBadLine::kFailWithLineNumber,
-                     [](const RuleItem&) { return true; });
+  const std::shared_ptr<const ParsedRules> parsed = load(rulesFile);
+  if (parsed->firstBadLine() != 0) {
+    try {
+      throwLineError(parsed->firstBadError());
+    } catch (const std::logic_error& e) {
+      throw RulesException("Unable to parse line " + std::to_string(parsed->firstBadLine()) +
+                           ": " + e.what());
+    }
+  }
+  const std::vector<RuleView>& rules = parsed->rules();
+  const uint64_t first = (static_cast<uint64_t>(page) - 1) * static_cast<uint64_t>(page_size);
+  const uint64_t last = std::min<uint64_t>(first + static_cast<uint64_t>(page_size), rules.size());
+  std::vector<RuleItem> result;
+  for (uint64_t i = first; i < last; ++i) result.push_back(rules[i].toItem());
+  return result;
 }
 
 Json::Value getRuleBySid(const std::string& rulesFile, uint32_t sid) {
-  std::ifstream in(rulesFile);
-  if (!in.is_open()) throw RulesException("Unable to open rules file");
-  std::string line;
-  while (std::getline(in, line)) {
-    try {
-      const RuleItem item = RuleItem::parse(line);
-      if (item.sid == sid) return item.toJson();
-    } catch (const std::logic_error&) {
-      // Blank lines and comments carry no rule; the lookup passes over them.
-    }
+  const std::shared_ptr<const ParsedRules> parsed = load(rulesFile);
+  for (const RuleView& rule : parsed->rules()) {
+    if (rule.sid == sid) return rule.toItem().toJson();
   }
   return Json::Value();
 }
@@ -87,20 +94,20 @@ std::vector<RuleItem> getRulesByAction(const std::string& rulesFile,
                                               const std::string& action, int page,
                                               int page_size) {
   return filteredPage(rulesFile, page, page_size,
-                      [&](const RuleItem& item) { return item.action == action; });
+                      [&](const RuleView& item) { return item.action == action; });
 }
 
 std::vector<RuleItem> getRulesByProtocol(const std::string& rulesFile,
                                                 const std::string& protocol, int page,
                                                 int page_size) {
   return filteredPage(rulesFile, page, page_size,
-                      [&](const RuleItem& item) { return item.protocol == protocol; });
+                      [&](const RuleView& item) { return item.protocol == protocol; });
 }
 
 std::vector<RuleItem> getRulesByStatus(const std::string& rulesFile, bool enabled,
                                               int page, int page_size) {
   return filteredPage(rulesFile, page, page_size,
-                      [&](const RuleItem& item) { return item.enabled == enabled; });
+                      [&](const RuleView& item) { return item.enabled == enabled; });
 }
 
 std::vector<RuleItem> getDuplicatedRulesBySid(const std::string& rulesFile,
@@ -109,7 +116,7 @@ std::vector<RuleItem> getDuplicatedRulesBySid(const std::string& rulesFile,
   // Converted at the first parsed line, so a text that is not a number only
   // fails when the file holds a rule.
   std::optional<unsigned long> wanted;
-  return filteredPage(rulesFile, page, page_size, [&](const RuleItem& item) {
+  return filteredPage(rulesFile, page, page_size, [&](const RuleView& item) {
     if (!wanted) wanted = std::stoul(sid, nullptr, 0);
     return static_cast<unsigned long>(item.sid) == *wanted;
   });
@@ -118,18 +125,21 @@ std::vector<RuleItem> getDuplicatedRulesBySid(const std::string& rulesFile,
 std::vector<RuleItem> getRulesBySignature(const std::string& rulesFile,
                                                  const std::string& signature, int page,
                                                  int page_size) {
-  return filteredPage(rulesFile, page, page_size, [&](const RuleItem& item) {
-    return item.content.find(signature) != std::string::npos;
+  return filteredPage(rulesFile, page, page_size, [&](const RuleView& item) {
+    return memmem(item.content.data(), item.content.size(), signature.data(),
+                  signature.size()) != nullptr;
   });
 }
 
 std::vector<RuleItem> searchRules(const std::string& rulesFile, const RuleSearch& filter,
                                          int page, int page_size) {
-  return filteredPage(rulesFile, page, page_size, [&](const RuleItem& item) {
+  return filteredPage(rulesFile, page, page_size, [&](const RuleView& item) {
     return (!filter.action || item.action == *filter.action) &&
            (!filter.protocol || item.protocol == *filter.protocol) &&
            (!filter.status || item.enabled == (*filter.status == "enabled"));
   });
 }
+
+const file_cache::CacheStatistics& rulesCacheStatistics() { return cache().statistics(); }
 
 }  // namespace rules

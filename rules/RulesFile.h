@@ -1,6 +1,8 @@
-// The rules file and its queries: each reads and parses the whole file (at
-// the path given, "application.settings.rules_file" for the routes) and cuts
-// one page out of the matching rules. No HTTP.
+// The rules file and its queries: each cuts one page out of the matching
+// rules of the file at the path given ("application.settings.rules_file" for
+// the routes). The file's parse is kept in memory while its content is
+// unchanged (common/FileCache.h), so a query sees every edit made before it
+// arrived, by this server or anyone else. No HTTP.
 #ifndef RULES_RULESFILE_H_
 #define RULES_RULESFILE_H_
 
@@ -11,6 +13,7 @@
 
 #include <json/value.h>
 
+#include "common/FileCache.h"
 #include "rules/RuleItem.h"
 #include "rules/RulesException.h"
 
@@ -54,6 +57,9 @@ std::vector<RuleItem> getRulesBySignature(const std::string& rulesFile,
 // Rules matching every present filter; page and page_size must be at least 1.
 std::vector<RuleItem> searchRules(const std::string& rulesFile, const RuleSearch& filter,
                                   int page, int page_size);
+
+// Hits and rebuilds of the rules file's parse, for a metrics reader.
+const file_cache::CacheStatistics& rulesCacheStatistics();
 
 }  // namespace rules
 

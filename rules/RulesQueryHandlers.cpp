@@ -20,7 +20,8 @@ using Pistache::Rest::Request;
 
 namespace {
 
-// Every query reads one file on the HTTP thread.
+// Every query is served from the rules file's kept parse on the HTTP thread;
+// the first after a change reads and parses the file there.
 constexpr http::Frame kQuery{http::Cors::kRules, http::Work::kCheap, &rule_replies::queryError};
 
 http::Reply rulesReply(const std::vector<RuleItem>& rules) {

@@ -1,43 +1,93 @@
 // The local indicator store: pages of its records, found by identifier, type
-// or status, and the switch of one indicator.
+// or status, and the switch of one indicator. Every reader takes the store's
+// snapshot, kept in memory while the file is unchanged.
 #include "threats/IndicatorStore.h"
 
-#include <fstream>
-#include <functional>
 #include <mutex>
 
 #include "common/AtomicFile.h"
 #include "common/Configuration.h"
-#include "common/JsonText.h"
 #include "common/Log.h"
+#include "threats/StoreSnapshot.h"
+#include "threats/StoreText.h"
 #include "threats/ThreatsSupport.h"
 
 namespace {
 
-using Match = std::function<bool(const Json::Value&)>;
+// Which records a listing keeps.
+struct Filter {
+  enum class Field { kAll, kId, kType, kStatus };
+  Field field = Field::kAll;
+  std::string text;      // the id or type wanted
+  bool enabled = false;  // the status wanted
 
-// Records of `store` that `match`, positions [(page-1)·size, page·size).
-// Only the records on the page are built in full.
-std::vector<ThreatItem> cutPage(const Json::Value& store, const Match& match, int32_t page,
-                                int32_t page_size) {
-  const int64_t first = (static_cast<int64_t>(page) - 1) * page_size;
-  const int64_t end = static_cast<int64_t>(page) * page_size;
-  std::vector<ThreatItem> records;
-  int64_t position = 0;
-  for (const Json::Value& object : store) {
-    if (!match(object)) continue;
-    if (position >= first && position < end) records.push_back(ThreatItem::parsejson(object));
-    if (++position >= end) break;
+  bool operator()(const threats::StoreSnapshot& store, size_t index) const {
+    static const int kId = ThreatItem::textMemberIndex("id");
+    static const int kType = ThreatItem::textMemberIndex("ioc_type");
+    switch (field) {
+      case Field::kId: return store.text(index, kId) == text;
+      case Field::kType: return store.text(index, kType) == text;
+      case Field::kStatus: return store.status(index) == enabled;
+      case Field::kAll: break;
+    }
+    return true;
   }
-  return records;
+  // The same on a stored object, read (and failing) as ThreatItem::parsejson does.
+  bool operator()(const Json::Value& object) const {
+    switch (field) {
+      case Field::kId: return ThreatItem::textMember(object, "id") == text;
+      case Field::kType: return ThreatItem::textMember(object, "ioc_type") == text;
+      case Field::kStatus: return ThreatItem::statusMember(object) == enabled;
+      case Field::kAll: break;
+    }
+    return true;
+  }
+};
+
+// The positions of one page among the matches: [first, end).
+struct Page {
+  int64_t first;
+  int64_t end;
+};
+
+Page pageOf(int32_t page, int32_t page_size) {
+  return {(static_cast<int64_t>(page) - 1) * page_size, static_cast<int64_t>(page) * page_size};
 }
 
-std::vector<ThreatItem> findPage(const Match& match, int32_t page, int32_t page_size,
+std::vector<ThreatItem> cutPage(const threats::StoreSnapshot& store, const Filter& keep,
+                                Page page) {
+  std::vector<ThreatItem> result;
+  int64_t position = 0;
+  for (size_t i = 0; i < store.size() && position < page.end; ++i) {
+    if (!keep(store, i)) continue;
+    if (position >= page.first) result.push_back(store.record(i));
+    ++position;
+  }
+  return result;
+}
+
+std::vector<ThreatItem> cutPage(const Json::Value& document, const Filter& keep, Page page) {
+  std::vector<ThreatItem> result;
+  int64_t position = 0;
+  for (const Json::Value& object : document) {
+    if (!keep(object)) continue;
+    if (position >= page.first && position < page.end) result.push_back(ThreatItem::parsejson(object));
+    if (++position >= page.end) break;
+  }
+  return result;
+}
+
+std::vector<ThreatItem> findPage(const Filter& keep, int32_t page, int32_t page_size,
                                  const char* readErrorText, const char* notFoundLog) {
   const std::string path = threats_support::readSettings({config::kIocLocalFileName},
                                                          readErrorText, notFoundLog)[0];
-  return cutPage(threats_support::readStore(path, "Unable to open file: %s"), match, page,
-                 page_size);
+  const auto store = threats_support::readStore(path, "Unable to open file: %s");
+  return store->simple() ? cutPage(*store, keep, pageOf(page, page_size))
+                         : cutPage(store->document(), keep, pageOf(page, page_size));
+}
+
+Filter where(Filter::Field field, std::string text, bool enabled = false) {
+  return Filter{field, std::move(text), enabled};
 }
 
 }  // namespace
@@ -45,31 +95,25 @@ std::vector<ThreatItem> findPage(const Match& match, int32_t page, int32_t page_
 namespace threats {
 
 std::vector<ThreatItem> getThreats(int32_t page, int32_t page_size) {
-  return findPage([](const Json::Value&) { return true; }, page, page_size,
-                  "Error reading config file: ", threats_support::kNotFoundLog);
+  return findPage(Filter{}, page, page_size, "Error reading config file: ",
+                  threats_support::kNotFoundLog);
 }
 
 std::vector<ThreatItem> findThreatsById(const std::string& id, int32_t page, int32_t page_size) {
-  return findPage(
-      [&](const Json::Value& object) { return ThreatItem::textMember(object, "id") == id; },
-      page, page_size, "Error reading config file", threats_support::kNotFoundLog);
+  return findPage(where(Filter::Field::kId, id), page, page_size, "Error reading config file",
+                  threats_support::kNotFoundLog);
 }
 
 std::vector<ThreatItem> findThreatsByIocType(const std::string& ioc_type, int32_t page,
                                              int32_t page_size) {
-  return findPage(
-      [&](const Json::Value& object) {
-        return ThreatItem::textMember(object, "ioc_type") == ioc_type;
-      },
-      page, page_size, "Error reading config file", threats_support::kNotFoundLogSpaced);
+  return findPage(where(Filter::Field::kType, ioc_type), page, page_size,
+                  "Error reading config file", threats_support::kNotFoundLogSpaced);
 }
 
 std::vector<ThreatItem> findThreatsByStatus(const std::string& status, int32_t page,
                                             int32_t page_size) {
-  const bool enabled = status == "enabled";
-  return findPage(
-      [&](const Json::Value& object) { return ThreatItem::statusMember(object) == enabled; },
-      page, page_size, "Error reading config file", threats_support::kNotFoundLogSpaced);
+  return findPage(where(Filter::Field::kStatus, "", status == "enabled"), page, page_size,
+                  "Error reading config file", threats_support::kNotFoundLogSpaced);
 }
 
 void ToggleThreatStatus(uint64_t uid) {
@@ -81,32 +125,38 @@ void ToggleThreatStatus(uint64_t uid) {
   }
 
   const std::lock_guard<std::mutex> lock(threats_support::storeMutex());
-  Json::Value store;
-  {
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) throw std::runtime_error("Unable to open file: " + path);
-    std::string error;
-    if (!threats_support::parseJson(in, store, error)) {
-      throw std::runtime_error("Error reading JSON from file: " + error);
-    }
+  std::shared_ptr<const StoreSnapshot> store;
+  try {
+    store = storeSnapshot(path);
+  } catch (const file_cache::OpenError&) {
+    throw std::runtime_error("Unable to open file: " + path);
+  } catch (const file_cache::ReadError& e) {
+    throw std::runtime_error(std::string("Error reading JSON from file: ") + e.what());
   }
-  if (!store.isNull() && !store.isArray()) {
-    throw std::runtime_error("Error reading JSON from file: no list of indicators in " + path);
+  std::vector<ThreatItem> records;
+  if (store->simple()) {
+    records = store->records();
+  } else {
+    if (!store->error().empty()) {
+      throw std::runtime_error("Error reading JSON from file: " + store->error());
+    }
+    if (store->notAList()) {
+      throw std::runtime_error("Error reading JSON from file: no list of indicators in " + path);
+    }
+    for (const Json::Value& object : store->document()) {
+      records.push_back(ThreatItem::parsejson(object));
+    }
   }
 
-  Json::Value records(Json::arrayValue);
   bool found = false;
-  for (const Json::Value& object : store) {
-    ThreatItem item = ThreatItem::parsejson(object);
-    if (item.uid == uid) {
-      item.status = !item.status;
-      found = true;
-      logging::printLine("Threat toggled: " + item.uniq_id);
-    }
-    records.append(item.toJson());
+  for (ThreatItem& item : records) {
+    if (item.uid != uid) continue;
+    item.status = !item.status;
+    found = true;
+    logging::printLine("Threat toggled: " + item.uniq_id);
   }
   if (!found) throw std::runtime_error("Threat with given UID not found");
-  replaceFileAtomically(path, json_text::write(records));
+  replaceFileAtomically(path, storeText(records));
 }
 
 }  // namespace threats

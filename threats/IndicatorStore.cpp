@@ -10,13 +10,11 @@
 #include <string>
 #include <vector>
 
-#include <json/value.h>
-
 #include "common/AtomicFile.h"
 #include "common/Configuration.h"
-#include "common/JsonText.h"
 #include "common/Log.h"
 #include "threats/FeedColumns.h"
+#include "threats/StoreText.h"
 #include "threats/ThreatsSupport.h"
 
 namespace {
@@ -52,7 +50,7 @@ bool processThreats(int32_t n_days) {
     logging::alert("Cannot open input file: %s", feedPath.c_str());
     return false;
   }
-  Json::Value store;  // null until the first record: the store's form of "none"
+  std::vector<ThreatItem> records;
   FeedColumns columns;  // by position until a header names them
   std::string line;
   while (std::getline(feed, line)) {
@@ -60,12 +58,20 @@ bool processThreats(int32_t n_days) {
       if (std::optional<FeedColumns> header = FeedColumns::fromHeader(line)) columns = *header;
       continue;
     }
-    const std::vector<std::string> fields = ThreatItem::parseCsvLine(line);
-    const size_t firstSeen = columns.firstSeenColumn();
-    if (fields.size() <= firstSeen || !isWithinNDays(fields[firstSeen], n_days)) continue;
-    const ThreatItem item = columns.record(fields);
+    // The first-seen date is the first column in every layout the feed has
+    // published: read it before splitting, so old lines cost no split.
+    ThreatItem item;
+    if (columns.firstSeenColumn() == 0) {
+      if (!isWithinNDays(line.substr(0, line.find(',')), n_days)) continue;
+      item = columns.record(ThreatItem::parseCsvLine(line));
+    } else {
+      const std::vector<std::string> fields = ThreatItem::parseCsvLine(line);
+      const size_t firstSeen = columns.firstSeenColumn();
+      if (fields.size() <= firstSeen || !isWithinNDays(fields[firstSeen], n_days)) continue;
+      item = columns.record(fields);
+    }
     if (!isWithinValidTypes(item)) continue;
-    store.append(item.toJson());
+    records.push_back(std::move(item));
   }
   if (feed.bad()) {
     logging::alert("Cannot read input file: %s", feedPath.c_str());
@@ -74,7 +80,7 @@ bool processThreats(int32_t n_days) {
 
   try {
     const std::lock_guard<std::mutex> lock(threats_support::storeMutex());
-    replaceFileAtomically(storePath, json_text::write(store));
+    replaceFileAtomically(storePath, storeText(records));
   } catch (const std::runtime_error& e) {
     logging::alert("Cannot open output file: %s", e.what());
     throw ThreatsException(e.what());

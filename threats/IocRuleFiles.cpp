@@ -15,6 +15,7 @@
 #include "common/Configuration.h"
 #include "common/Log.h"
 #include "common/Process.h"
+#include "threats/StoreSnapshot.h"
 #include "threats/ThreatItem.h"
 #include "threats/ThreatsException.h"
 #include "threats/ThreatsSupport.h"
@@ -57,18 +58,42 @@ void chownForSuricata(const std::string& path) {
   }
 }
 
-bool isEnabledOfType(const Json::Value& object, const char* type) {
-  return ThreatItem::textMember(object, "ioc_type") == type && ThreatItem::statusMember(object);
+// A record's type, status and value, read from the snapshot's records or, for
+// a store only the JSON library reads, from its objects as parsejson would.
+const std::string& typeOf(const ThreatItem& item) { return item.ioc_type; }
+bool enabled(const ThreatItem& item) { return item.status; }
+const std::string& valueOf(const ThreatItem& item) { return item.ioc_value; }
+const ThreatItem& recordOf(const ThreatItem& item) { return item; }
+std::string typeOf(const Json::Value& object) { return ThreatItem::textMember(object, "ioc_type"); }
+bool enabled(const Json::Value& object) { return ThreatItem::statusMember(object); }
+std::string valueOf(const Json::Value& object) { return ThreatItem::textMember(object, "ioc_value"); }
+ThreatItem recordOf(const Json::Value& object) { return ThreatItem::parsejson(object); }
+
+template <typename Record>
+bool isEnabledOfType(const Record& record, const char* type) {
+  return typeOf(record) == type && enabled(record);
+}
+
+// The domain list: the Base64 line of every enabled domain.
+template <typename Records>
+std::string domainLines(const Records& records) {
+  std::string lines;
+  for (const auto& record : records) {
+    if (!isEnabledOfType(record, "domain")) continue;
+    lines += threats::base64_encode(valueOf(record));
+    lines += '\n';
+  }
+  return lines;
 }
 
 // One line per enabled indicator of `type` that makes a rule; sids from `sid` on.
-template <typename MakeRule>
-std::string ruleLines(const Json::Value& store, const char* type, int64_t& sid,
+template <typename Records, typename MakeRule>
+std::string ruleLines(const Records& records, const char* type, int64_t& sid,
                       MakeRule makeRule) {
   std::string lines;
-  for (const Json::Value& object : store) {
-    if (!isEnabledOfType(object, type)) continue;
-    const ThreatItem item = ThreatItem::parsejson(object);
+  for (const auto& record : records) {
+    if (!isEnabledOfType(record, type)) continue;
+    const ThreatItem& item = recordOf(record);
     const ioc_rules::Rule rule = makeRule(item, sid);
     if (rule.text.empty()) {
       logging::warning("Skipping indicator %s (%s): %s", item.uniq_id.c_str(), type,
@@ -80,6 +105,19 @@ std::string ruleLines(const Json::Value& store, const char* type, int64_t& sid,
     ++sid;
   }
   return lines;
+}
+
+// Writes the four files from `records`, in order.
+template <typename Records>
+void writeRuleFiles(const Records& records, const std::vector<std::string>& paths) {
+  const std::string& domainListPath = paths[4];
+  replaceFileAtomically(domainListPath, domainLines(records));
+  chownForSuricata(domainListPath);
+  replaceFileAtomically(paths[1], ioc_rules::domainRule(domainListPath));
+
+  int64_t sid = ioc_rules::kFirstSid;
+  replaceFileAtomically(paths[3], ruleLines(records, "ip:port", sid, ioc_rules::ipPortRule));
+  replaceFileAtomically(paths[2], ruleLines(records, "url", sid, ioc_rules::urlRule));
 }
 
 }  // namespace
@@ -117,28 +155,16 @@ void fetch_iocs() {
   const auto paths = threats_support::readSettings(
       {config::kIocLocalFileName, config::kIocDomainRules, config::kIocUrlRules,
        config::kIocIpRules, config::kIocDomainsLst});
-  const std::string& urlRulesPath = paths[2];
-  const std::string& ipRulesPath = paths[3];
-  const std::string& domainListPath = paths[4];
 
   // The store is read under the lock too: a run that read an older store must
   // not write its files after a run that read a newer one.
   const std::lock_guard<std::mutex> lock(fetchMutex());
-  const Json::Value store = threats_support::readStore(paths[0], "Unable to open file:%s");
-
-  std::string domainList;
-  for (const Json::Value& object : store) {
-    if (!isEnabledOfType(object, "domain")) continue;
-    domainList += base64_encode(ThreatItem::textMember(object, "ioc_value"));
-    domainList += '\n';
+  const auto store = threats_support::readStore(paths[0], "Unable to open file:%s");
+  if (store->simple()) {
+    writeRuleFiles(store->records(), paths);
+  } else {
+    writeRuleFiles(store->document(), paths);
   }
-  replaceFileAtomically(domainListPath, domainList);
-  chownForSuricata(domainListPath);
-  replaceFileAtomically(paths[1], ioc_rules::domainRule(domainListPath));
-
-  int64_t sid = ioc_rules::kFirstSid;
-  replaceFileAtomically(ipRulesPath, ruleLines(store, "ip:port", sid, ioc_rules::ipPortRule));
-  replaceFileAtomically(urlRulesPath, ruleLines(store, "url", sid, ioc_rules::urlRule));
 }
 
 }  // namespace threats

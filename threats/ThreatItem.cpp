@@ -10,9 +10,9 @@ constexpr uint64_t kHashSeed = 0xc70f6907ULL;
 constexpr char kWhiteSpace[] = " \t\n\v\f\r";
 
 // The text members in JSON key order, for reading and writing alike.
-using TextMember = std::string ThreatItem::*;
+using TextMember = ThreatItem::TextMember;
 struct NamedMember {
-  const char* key;
+  std::string_view key;  // a literal: data() is terminated
   TextMember member;
 };
 constexpr NamedMember kTextMembers[] = {
@@ -81,7 +81,7 @@ bool ThreatItem::statusMember(const Json::Value& object) { return object["status
 ThreatItem ThreatItem::parsejson(const Json::Value& object) {
   ThreatItem item;
   for (const NamedMember& named : kTextMembers) {
-    item.*named.member = textMember(object, named.key);
+    item.*named.member = textMember(object, named.key.data());
   }
   item.status = statusMember(object);
   item.identify();
@@ -90,12 +90,22 @@ ThreatItem ThreatItem::parsejson(const Json::Value& object) {
 
 Json::Value ThreatItem::toJson() const {
   Json::Value object(Json::objectValue);
-  for (const NamedMember& named : kTextMembers) object[named.key] = this->*named.member;
+  for (const NamedMember& named : kTextMembers) object[named.key.data()] = this->*named.member;
   object["status"] = status;
   object["uid"] = Json::Value::UInt64(uid);
   object["uniq_id"] = uniq_id;
   return object;
 }
+
+int ThreatItem::textMemberIndex(std::string_view key) {
+  for (int i = 0; i < kTextMemberCount; ++i) {
+    if (key == kTextMembers[i].key) return i;
+  }
+  return -1;
+}
+
+ThreatItem::TextMember ThreatItem::textMemberAt(int index) { return kTextMembers[index].member; }
+std::string_view ThreatItem::textMemberKey(int index) { return kTextMembers[index].key; }
 
 uint64_t ThreatItem::calculate_hash() const {
   const std::string input = id + ioc_type + ioc_value;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <json/value.h>
@@ -66,6 +67,14 @@ class ThreatItem {
   static std::string textMember(const Json::Value& object, const char* key);
   static bool statusMember(const Json::Value& object);
 
+  // The text members in key order: the position of the one stored under
+  // `key` (-1 for any other key), and the member at a position.
+  using TextMember = std::string ThreatItem::*;
+  static constexpr int kTextMemberCount = 14;
+  static int textMemberIndex(std::string_view key);
+  static TextMember textMemberAt(int index);
+  static std::string_view textMemberKey(int index);
+
   // ---- Identity -------------------------------------------------------------
 
   // MurmurHash64A (seed 0xc70f6907) of id, ioc_type and ioc_value joined
@@ -75,7 +84,8 @@ class ThreatItem {
   // `value` in unsigned decimal.
   static std::string hash_to_string(uint64_t value);
 
-  // Sets uid and uniq_id from the current id, ioc_type and ioc_value.
+  // Sets uid and uniq_id from the current id, ioc_type and ioc_value; every
+  // reader of feed or stored data calls it once the members are set.
   void identify();
 };
 

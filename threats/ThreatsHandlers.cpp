@@ -31,7 +31,8 @@ using Pistache::Rest::Request;
 namespace {
 
 constexpr http::Cors kCors = http::Cors::kRules;
-// Every read of the store parses all of it: the listing, its finds, the switch.
+// The listing, its finds and the switch: the first read after the store
+// changed parses all of it; later ones use the kept snapshot.
 constexpr http::Frame kScan{kCors, http::Work::kScan};
 // Downloads, store rebuilds, rule generation (with its chown) and rewrites of
 // Suricata's configuration.

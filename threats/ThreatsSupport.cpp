@@ -1,9 +1,6 @@
 // Configuration reads, reading of stored JSON documents, and the store lock.
 #include "threats/ThreatsSupport.h"
 
-#include <fstream>
-#include <istream>
-#include <iterator>
 #include <memory>
 
 #include <json/reader.h>
@@ -11,6 +8,7 @@
 
 #include "common/Configuration.h"
 #include "common/Log.h"
+#include "threats/StoreSnapshot.h"
 #include "threats/ThreatsException.h"
 
 namespace threats_support {
@@ -38,10 +36,9 @@ std::vector<std::string> readSettings(std::initializer_list<const char*> keys,
   return values;
 }
 
-bool parseJson(std::istream& in, Json::Value& root, std::string& error) {
+bool parseJson(std::string_view text, Json::Value& root, std::string& error) {
   static const Json::CharReaderBuilder kBuilder;
   const std::unique_ptr<Json::CharReader> reader(kBuilder.newCharReader());
-  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   try {
     return reader->parse(text.data(), text.data() + text.size(), &root, &error);
   } catch (const Json::Exception& e) {  // nesting past the reader's depth limit
@@ -50,18 +47,20 @@ bool parseJson(std::istream& in, Json::Value& root, std::string& error) {
   }
 }
 
-Json::Value readStore(const std::string& path, const char* openLog) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in.is_open()) {
+std::shared_ptr<const threats::StoreSnapshot> readStore(const std::string& path,
+                                                        const char* openLog) {
+  std::shared_ptr<const threats::StoreSnapshot> store;
+  try {
+    store = threats::storeSnapshot(path);
+  } catch (const file_cache::OpenError&) {
     logging::alert(openLog, path.c_str());
     throw ThreatsException("Unable to open IOC file");
+  } catch (const file_cache::ReadError& e) {
+    throw ThreatsException(e.what());
   }
-  Json::Value store;
-  std::string error;
-  if (!parseJson(in, store, error)) throw ThreatsException(error);
-  if (!store.isNull() && !store.isArray()) {
-    throw ThreatsException("The IOC file holds no list of indicators: " + path);
-  }
+  if (store->simple()) return store;
+  if (!store->error().empty()) throw ThreatsException(store->error());
+  if (store->notAList()) throw ThreatsException("The IOC file holds no list of indicators: " + path);
   return store;
 }
 

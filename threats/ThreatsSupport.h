@@ -5,12 +5,17 @@
 #define THREATS_THREATSSUPPORT_H_
 
 #include <initializer_list>
-#include <iosfwd>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <json/value.h>
+
+namespace threats {
+class StoreSnapshot;
+}
 
 namespace threats_support {
 
@@ -27,18 +32,19 @@ std::vector<std::string> readSettings(std::initializer_list<const char*> keys,
                                       const char* readErrorText = "Error reading config file",
                                       const char* notFoundLog = kNotFoundLog);
 
-// Parses all of `in`, a stored document (never a request body: those go
-// through json_body), as one JSON document. Returns false with the JSON
-// library's error text in `error` when it is not valid JSON, nesting past the
-// reader's depth limit included.
-bool parseJson(std::istream& in, Json::Value& root, std::string& error);
+// Parses `text`, a stored document (never a request body: those go through
+// json_body), as one JSON document. Returns false with the JSON library's
+// error text in `error` when it is not valid JSON, nesting past the reader's
+// depth limit included.
+bool parseJson(std::string_view text, Json::Value& root, std::string& error);
 
-// The store's document at `path`: an array, or null for a store without
-// records. A store that cannot be opened is logged at alert priority with
-// `openLog` and the path, and thrown as ThreatsException "Unable to open IOC
-// file"; one that is not JSON is thrown with the JSON library's text, one that
-// holds no list with a text naming the path.
-Json::Value readStore(const std::string& path, const char* openLog);
+// The store's snapshot at `path` (threats/StoreSnapshot.h), an array or null.
+// A store that cannot be opened is logged at alert priority with `openLog`
+// and the path, and thrown as ThreatsException "Unable to open IOC file"; one
+// that is not JSON is thrown with the JSON library's text, one that holds no
+// list with a text naming the path.
+std::shared_ptr<const threats::StoreSnapshot> readStore(const std::string& path,
+                                                        const char* openLog);
 
 // Held by every writer of the local indicator store for its whole
 // read-modify-write, so that no switch or rebuild is lost.

@@ -1,0 +1,74 @@
+// The one-pass parse of a rules file: which lines make rules, which is the
+// first that does not, and the fields of one line against the extractors.
+#include "rules/ParsedRules.h"
+
+#include <gtest/gtest.h>
+
+#include "rules/RuleFunctions.h"
+
+namespace {
+
+constexpr char kA[] = "alert tcp any any -> any any (msg:\"a\"; sid:1; rev:1;)";
+constexpr char kB[] = "#drop udp any any -> any any (msg:\"b\"; sid:2; rev:2;)";
+
+TEST(ParsedRulesTest, FindsTheRulesAndTheFirstLineThatDoesNotParse) {
+  const std::string a = kA;
+  const std::string b = kB;
+  struct Case {
+    std::string text;
+    size_t rules;
+    uint64_t firstBadLine;
+    LineError error;
+    size_t rulesBefore;
+  };
+  const Case cases[] = {
+      {"", 0, 0, LineError::kNone, 0},
+      {a + "\n" + b + "\n", 2, 0, LineError::kNone, 2},
+      {a + "\n" + b, 2, 0, LineError::kNone, 2},  // last line without newline
+      {a + "\r\n", 1, 0, LineError::kNone, 1},   // carriage return stays in the line
+      {"\n", 0, 1, LineError::kNotANumber, 0},
+      {a + "\n\n" + b + "\n", 2, 2, LineError::kNotANumber, 1},
+      {a + "\n# comment\n\n", 1, 2, LineError::kNotANumber, 1},
+      {"alert (sid:2147483648; rev:1;)\n" + a + "\n", 1, 1, LineError::kOutOfRange, 0},
+      {"alert (sid:2147483647; rev:1;)\n", 1, 0, LineError::kNone, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const ParsedRules parsed(file_cache::FileText::copyOf(c.text));
+    EXPECT_EQ(parsed.rules().size(), c.rules);
+    EXPECT_EQ(parsed.firstBadLine(), c.firstBadLine);
+    EXPECT_EQ(parsed.firstBadError(), c.error);
+    EXPECT_EQ(parsed.rulesBeforeBadLine(), c.rulesBefore);
+  }
+}
+
+TEST(ParsedRulesTest, OnePassGivesTheFieldsOfTheExtractors) {
+  const char* lines[] = {
+      kA,
+      kB,
+      "# alert tcp (msg:\"x\"; classtype:policy; sid:7; rev:3;)",
+      "alert tcp (msg:\"sid 5\"; sid:x; sid:007; rev:1; classtype classtype)",
+      "alert tcp (msg:\"cut: here\"; msg:\"second\"; sid:1; rev:1; classtype:)",
+      "alert\ttcp ( msg:\"blank\"; sid:1; rev:1;)",
+      "only",
+      "",
+      ":::",
+      "alert tcp (msg:\"a\"; sid:1; rev)",
+      "alert tcp (msg:\"a\"; classtype:x; sid:1; rev:2; msg:\"b\"; classtype:y; sid:3; rev:4;)",
+  };
+  for (const char* line : lines) {
+    SCOPED_TRACE(line);
+    RuleView rule;
+    const LineError error = parseRuleLine(line, rule);
+    EXPECT_EQ(rule.action, RuleFunctions::get_action_safe(line));
+    EXPECT_EQ(rule.protocol, RuleFunctions::get_proto_safe(line));
+    EXPECT_EQ(rule.classtype, RuleFunctions::get_classtype_safe(line));
+    EXPECT_EQ(rule.msg, RuleFunctions::get_message_safe(line));
+    if (error == LineError::kNone) {
+      EXPECT_EQ(rule.sid, std::stoul(RuleFunctions::get_sid_safe(line)));
+      EXPECT_EQ(rule.rev, std::stoul(RuleFunctions::get_revision_safe(line)));
+    }
+  }
+}
+
+}  // namespace
