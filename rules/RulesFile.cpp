@@ -37,9 +37,10 @@ void checkPage(int page, int page_size) {
 // positions (page-1)*page_size up to page*page_size. As if every line were
 // parsed in turn, a line that does not parse fails the query even past the
 // page, after `match` has seen the rules before it.
+// With `total`, every rule is matched and their number stored there.
 template <typename Match>
 std::vector<RuleItem> filteredPage(const std::string& rulesFile, int page, int page_size,
-                                   Match match) {
+                                   uint64_t* total, Match match) {
   checkPage(page, page_size);
   const std::shared_ptr<const ParsedRules> parsed = load(rulesFile);
   const std::vector<RuleView>& rules = parsed->rules();
@@ -52,10 +53,11 @@ std::vector<RuleItem> filteredPage(const std::string& rulesFile, int page, int p
   for (size_t i = 0; i < scanned; ++i) {
     if (!match(rules[i])) continue;
     if (matches >= first && matches < last) result.push_back(rules[i].toItem());
-    // Past the page only a bad line can change the outcome.
-    if (++matches >= last && parsed->firstBadLine() == 0) break;
+    // Past the page only a bad line, or the count, can change the outcome.
+    if (++matches >= last && parsed->firstBadLine() == 0 && total == nullptr) break;
   }
   if (parsed->firstBadLine() != 0) throwLineError(parsed->firstBadError());
+  if (total != nullptr) *total = static_cast<uint64_t>(matches);
   return result;
 }
 
@@ -63,7 +65,7 @@ std::vector<RuleItem> filteredPage(const std::string& rulesFile, int page, int p
 
 namespace rules {
 
-std::vector<RuleItem> getRules(const std::string& rulesFile, int page, int page_size) {
+std::vector<RuleItem> getRules(const std::string& rulesFile, int page, int page_size, uint64_t* total) {
   checkPage(page, page_size);
   const std::shared_ptr<const ParsedRules> parsed = load(rulesFile);
   if (parsed->firstBadLine() != 0) {
@@ -79,6 +81,7 @@ std::vector<RuleItem> getRules(const std::string& rulesFile, int page, int page_
   const uint64_t last = std::min<uint64_t>(first + static_cast<uint64_t>(page_size), rules.size());
   std::vector<RuleItem> result;
   for (uint64_t i = first; i < last; ++i) result.push_back(rules[i].toItem());
+  if (total != nullptr) *total = rules.size();
   return result;
 }
 
@@ -92,31 +95,31 @@ Json::Value getRuleBySid(const std::string& rulesFile, uint32_t sid) {
 
 std::vector<RuleItem> getRulesByAction(const std::string& rulesFile,
                                               const std::string& action, int page,
-                                              int page_size) {
-  return filteredPage(rulesFile, page, page_size,
+                                              int page_size, uint64_t* total) {
+  return filteredPage(rulesFile, page, page_size, total,
                       [&](const RuleView& item) { return item.action == action; });
 }
 
 std::vector<RuleItem> getRulesByProtocol(const std::string& rulesFile,
                                                 const std::string& protocol, int page,
-                                                int page_size) {
-  return filteredPage(rulesFile, page, page_size,
+                                                int page_size, uint64_t* total) {
+  return filteredPage(rulesFile, page, page_size, total,
                       [&](const RuleView& item) { return item.protocol == protocol; });
 }
 
 std::vector<RuleItem> getRulesByStatus(const std::string& rulesFile, bool enabled,
-                                              int page, int page_size) {
-  return filteredPage(rulesFile, page, page_size,
+                                              int page, int page_size, uint64_t* total) {
+  return filteredPage(rulesFile, page, page_size, total,
                       [&](const RuleView& item) { return item.enabled == enabled; });
 }
 
 std::vector<RuleItem> getDuplicatedRulesBySid(const std::string& rulesFile,
                                                      const std::string& sid, int page,
-                                                     int page_size) {
+                                                     int page_size, uint64_t* total) {
   // Converted at the first parsed line, so a text that is not a number only
   // fails when the file holds a rule.
   std::optional<unsigned long> wanted;
-  return filteredPage(rulesFile, page, page_size, [&](const RuleView& item) {
+  return filteredPage(rulesFile, page, page_size, total, [&](const RuleView& item) {
     if (!wanted) wanted = std::stoul(sid, nullptr, 0);
     return static_cast<unsigned long>(item.sid) == *wanted;
   });
@@ -124,16 +127,16 @@ std::vector<RuleItem> getDuplicatedRulesBySid(const std::string& rulesFile,
 
 std::vector<RuleItem> getRulesBySignature(const std::string& rulesFile,
                                                  const std::string& signature, int page,
-                                                 int page_size) {
-  return filteredPage(rulesFile, page, page_size, [&](const RuleView& item) {
+                                                 int page_size, uint64_t* total) {
+  return filteredPage(rulesFile, page, page_size, total, [&](const RuleView& item) {
     return memmem(item.content.data(), item.content.size(), signature.data(),
                   signature.size()) != nullptr;
   });
 }
 
 std::vector<RuleItem> searchRules(const std::string& rulesFile, const RuleSearch& filter,
-                                         int page, int page_size) {
-  return filteredPage(rulesFile, page, page_size, [&](const RuleView& item) {
+                                         int page, int page_size, uint64_t* total) {
+  return filteredPage(rulesFile, page, page_size, total, [&](const RuleView& item) {
     return (!filter.action || item.action == *filter.action) &&
            (!filter.protocol || item.protocol == *filter.protocol) &&
            (!filter.status || item.enabled == (*filter.status == "enabled"));

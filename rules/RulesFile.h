@@ -6,12 +6,12 @@
 #ifndef RULES_RULESFILE_H_
 #define RULES_RULESFILE_H_
 
+#include <json/value.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <json/value.h>
 
 #include "common/FileCache.h"
 #include "rules/RuleItem.h"
@@ -28,35 +28,38 @@ namespace rules {
 
 // Each line is parsed with RuleItem::parse; matches keep file order and one
 // page is cut out of them: positions (page-1)*page_size up to page*page_size,
-// computed in 64 bits. The paged ones throw std::invalid_argument
+// computed in 64 bits. With `total`, the number of matching rules before
+// paging is stored there (the front end's X-Total-Count). The paged ones
+// throw std::invalid_argument
 // "Invalid pagination parameters" when page or page_size is below 1, and
 // RulesException "Unable to open rules file".
 
 // Every line. A line that does not parse throws RulesException
 // "Unable to parse line <n>: <parse error>".
-std::vector<RuleItem> getRules(const std::string& rulesFile, int page, int page_size);
+std::vector<RuleItem> getRules(const std::string& rulesFile, int page, int page_size,
+                               uint64_t* total = nullptr);
 // The rule object of the first rule with `sid`, or JSON null; lines that
 // do not parse are passed over.
 Json::Value getRuleBySid(const std::string& rulesFile, uint32_t sid);
 // Filters; a line that does not parse throws the parse error ("stoi").
 std::vector<RuleItem> getRulesByAction(const std::string& rulesFile, const std::string& action,
-                                       int page, int page_size);
-std::vector<RuleItem> getRulesByProtocol(const std::string& rulesFile,
-                                         const std::string& protocol, int page, int page_size);
+                                       int page, int page_size, uint64_t* total = nullptr);
+std::vector<RuleItem> getRulesByProtocol(const std::string& rulesFile, const std::string& protocol,
+                                         int page, int page_size, uint64_t* total = nullptr);
 std::vector<RuleItem> getRulesByStatus(const std::string& rulesFile, bool enabled, int page,
-                                       int page_size);
+                                       int page_size, uint64_t* total = nullptr);
 // `sid` read as an unsigned number with automatic base (0x hexadecimal,
 // leading 0 octal) once a line has parsed; throws std::invalid_argument or
 // std::out_of_range ("stoul") when it is not one.
-std::vector<RuleItem> getDuplicatedRulesBySid(const std::string& rulesFile,
-                                              const std::string& sid, int page, int page_size);
+std::vector<RuleItem> getDuplicatedRulesBySid(const std::string& rulesFile, const std::string& sid,
+                                              int page, int page_size, uint64_t* total = nullptr);
 // Rules whose `content` contains `signature`.
 std::vector<RuleItem> getRulesBySignature(const std::string& rulesFile,
-                                          const std::string& signature, int page,
-                                          int page_size);
+                                          const std::string& signature, int page, int page_size,
+                                          uint64_t* total = nullptr);
 // Rules matching every present filter; page and page_size must be at least 1.
-std::vector<RuleItem> searchRules(const std::string& rulesFile, const RuleSearch& filter,
-                                  int page, int page_size);
+std::vector<RuleItem> searchRules(const std::string& rulesFile, const RuleSearch& filter, int page,
+                                  int page_size, uint64_t* total = nullptr);
 
 // Hits and rebuilds of the rules file's parse, for a metrics reader.
 const file_cache::CacheStatistics& rulesCacheStatistics();

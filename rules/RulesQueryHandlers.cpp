@@ -1,7 +1,5 @@
 // HTTP handlers of the rule queries: read the request, call the query,
 // return one reply. Every error is 500 with a plain-text body.
-#include "rules/Rules.h"
-
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -12,6 +10,7 @@
 #include "http/Frame.h"
 #include "http/Request.h"
 #include "rules/RuleReplies.h"
+#include "rules/Rules.h"
 #include "rules/RulesFile.h"
 
 using Pistache::Http::Code;
@@ -24,10 +23,12 @@ namespace {
 // the first after a change reads and parses the file there.
 constexpr http::Frame kQuery{http::Cors::kRules, http::Work::kCheap, &rule_replies::queryError};
 
-http::Reply rulesReply(const std::vector<RuleItem>& rules) {
+// A page of rules as a JSON array, with the number of matches before paging
+// in X-Total-Count.
+http::Reply rulesReply(const std::vector<RuleItem>& rules, uint64_t total) {
   Json::Value array(Json::arrayValue);
   for (const RuleItem& rule : rules) array.append(rule.toJson());
-  return http::json(array);
+  return http::withTotalCount(http::json(array), total);
 }
 
 std::string rulesFile() { return config::readString(config::kRulesFile); }
@@ -65,7 +66,9 @@ void Rules::HandlegetRules(const Request& request, ResponseWriter response) {
   http::serve(kQuery, request, response, [](const Request& r) {
     const std::string file = rulesFile();
     const Page page = pageOf(r);
-    return rulesReply(rules::getRules(file, page.number, page.size));
+    uint64_t total = 0;
+    const std::vector<RuleItem> found = rules::getRules(file, page.number, page.size, &total);
+    return rulesReply(found, total);
   });
 }
 
@@ -84,7 +87,10 @@ void Rules::HandlegetRulesByAction(const Request& request, ResponseWriter respon
   http::serve(kQuery, request, response, [](const Request& r) {
     const std::string action = http::pathParam(r, ":action");
     const Page page = pageOf(r);
-    return rulesReply(rules::getRulesByAction(rulesFile(), action, page.number, page.size));
+    uint64_t total = 0;
+    const std::vector<RuleItem> found =
+        rules::getRulesByAction(rulesFile(), action, page.number, page.size, &total);
+    return rulesReply(found, total);
   });
 }
 
@@ -92,7 +98,10 @@ void Rules::HandlegetRulesByStatus(const Request& request, ResponseWriter respon
   http::serve(kQuery, request, response, [](const Request& r) {
     const bool enabled = http::pathParam(r, ":status") == "enabled";
     const Page page = pageOf(r);
-    return rulesReply(rules::getRulesByStatus(rulesFile(), enabled, page.number, page.size));
+    uint64_t total = 0;
+    const std::vector<RuleItem> found =
+        rules::getRulesByStatus(rulesFile(), enabled, page.number, page.size, &total);
+    return rulesReply(found, total);
   });
 }
 
@@ -100,7 +109,10 @@ void Rules::HandlegetRulesByProtocol(const Request& request, ResponseWriter resp
   http::serve(kQuery, request, response, [](const Request& r) {
     const std::string protocol = http::pathParam(r, ":proto");
     const Page page = pageOf(r);
-    return rulesReply(rules::getRulesByProtocol(rulesFile(), protocol, page.number, page.size));
+    uint64_t total = 0;
+    const std::vector<RuleItem> found =
+        rules::getRulesByProtocol(rulesFile(), protocol, page.number, page.size, &total);
+    return rulesReply(found, total);
   });
 }
 
@@ -108,7 +120,10 @@ void Rules::HandlegetDuplicatedRulesBySid(const Request& request, ResponseWriter
   http::serve(kQuery, request, response, [](const Request& r) {
     const std::string sid = http::pathParam(r, ":sid");
     const Page page = pageOf(r);
-    return rulesReply(rules::getDuplicatedRulesBySid(rulesFile(), sid, page.number, page.size));
+    uint64_t total = 0;
+    const std::vector<RuleItem> found =
+        rules::getDuplicatedRulesBySid(rulesFile(), sid, page.number, page.size, &total);
+    return rulesReply(found, total);
   });
 }
 
@@ -116,7 +131,10 @@ void Rules::HandlegetRulesBySignature(const Request& request, ResponseWriter res
   http::serve(kQuery, request, response, [](const Request& r) {
     const std::string signature = urlDecode(http::pathParam(r, ":signature"));
     const Page page = pageOf(r);
-    return rulesReply(rules::getRulesBySignature(rulesFile(), signature, page.number, page.size));
+    uint64_t total = 0;
+    const std::vector<RuleItem> found =
+        rules::getRulesBySignature(rulesFile(), signature, page.number, page.size, &total);
+    return rulesReply(found, total);
   });
 }
 
@@ -128,6 +146,9 @@ void Rules::search_rules(const Request& request, ResponseWriter response) {
     filter.status = http::query(r, "status");
     const int page = searchQuery(r, "page", 1, 1, "Invalid page parameters: ");
     const int pageSize = searchQuery(r, "page_size", 10, 10, "Invalid page size: ");
-    return rulesReply(rules::searchRules(rulesFile(), filter, page, pageSize));
+    uint64_t total = 0;
+    const std::vector<RuleItem> found =
+        rules::searchRules(rulesFile(), filter, page, pageSize, &total);
+    return rulesReply(found, total);
   });
 }

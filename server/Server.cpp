@@ -6,9 +6,13 @@
 #include <memory>
 #include <utility>
 
+#include "common/FileCache.h"
+#include "common/Metrics.h"
 #include "http/Frame.h"
+#include "rules/RulesFile.h"
 #include "server/Routes.h"
 #include "server/Systemd.h"
+#include "threats/StoreSnapshot.h"
 #include "server/TargetGuard.h"
 
 Server::Server(Pistache::Address address) : endpoint_(address) {}
@@ -21,7 +25,25 @@ void Server::run() {
   for (;;) pause();  // the stop watcher ends the process
 }
 
+namespace {
+
+// The caches of the rules file and of the indicator store report their
+// hits and rebuilds at every scrape of /metrics.
+void registerCaches() {
+  const auto reader = [](const file_cache::CacheStatistics& statistics) {
+    return [&statistics](uint64_t& hits, uint64_t& rebuilds) {
+      hits = statistics.hits + statistics.contentChecks;
+      rebuilds = statistics.rebuilds;
+    };
+  };
+  metrics::registerCache("rules", reader(rules::rulesCacheStatistics()));
+  metrics::registerCache("indicators", reader(threats::storeCacheStatistics()));
+}
+
+}  // namespace
+
 void Server::setupRoutes() {
+  registerCaches();
   for (const RouteEntry& route : routeTable()) {
     // The pattern travels with the request for the metrics' route label.
     const RouteHandler handler = route.handler;

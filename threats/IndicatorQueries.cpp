@@ -1,13 +1,12 @@
 // The local indicator store: pages of its records, found by identifier, type
 // or status, and the switch of one indicator. Every reader takes the store's
 // snapshot, kept in memory while the file is unchanged.
-#include "threats/IndicatorStore.h"
-
 #include <mutex>
 
 #include "common/AtomicFile.h"
 #include "common/Configuration.h"
 #include "common/Log.h"
+#include "threats/IndicatorStore.h"
 #include "threats/StoreSnapshot.h"
 #include "threats/StoreText.h"
 #include "threats/ThreatsSupport.h"
@@ -54,36 +53,54 @@ Page pageOf(int32_t page, int32_t page_size) {
   return {(static_cast<int64_t>(page) - 1) * page_size, static_cast<int64_t>(page) * page_size};
 }
 
-std::vector<ThreatItem> cutPage(const threats::StoreSnapshot& store, const Filter& keep,
-                                Page page) {
+// The page's records; with `total`, every record is matched and the number of
+// matches stored there.
+std::vector<ThreatItem> cutPage(const threats::StoreSnapshot& store, const Filter& keep, Page page,
+                                uint64_t* total) {
   std::vector<ThreatItem> result;
   int64_t position = 0;
-  for (size_t i = 0; i < store.size() && position < page.end; ++i) {
+  for (size_t i = 0; i < store.size() && (position < page.end || total != nullptr); ++i) {
     if (!keep(store, i)) continue;
-    if (position >= page.first) result.push_back(store.record(i));
+    if (position >= page.first && position < page.end) result.push_back(store.record(i));
     ++position;
   }
+  if (total != nullptr) *total = static_cast<uint64_t>(position);
   return result;
 }
 
-std::vector<ThreatItem> cutPage(const Json::Value& document, const Filter& keep, Page page) {
+// The same over a store only the JSON library reads. Past the page, a record
+// that cannot be matched is not counted rather than failing the page, which
+// it never did.
+std::vector<ThreatItem> cutPage(const Json::Value& document, const Filter& keep, Page page,
+                                uint64_t* total) {
   std::vector<ThreatItem> result;
   int64_t position = 0;
-  for (const Json::Value& object : document) {
+  Json::ArrayIndex next = 0;
+  for (; next < document.size() && position < page.end; ++next) {
+    const Json::Value& object = document[next];
     if (!keep(object)) continue;
-    if (position >= page.first && position < page.end) result.push_back(ThreatItem::parsejson(object));
-    if (++position >= page.end) break;
+    if (position >= page.first) result.push_back(ThreatItem::parsejson(object));
+    ++position;
   }
+  if (total == nullptr) return result;
+  for (; next < document.size(); ++next) {
+    try {
+      position += keep(document[next]) ? 1 : 0;
+    } catch (const std::exception&) {
+    }
+  }
+  *total = static_cast<uint64_t>(position);
   return result;
 }
 
 std::vector<ThreatItem> findPage(const Filter& keep, int32_t page, int32_t page_size,
-                                 const char* readErrorText, const char* notFoundLog) {
-  const std::string path = threats_support::readSettings({config::kIocLocalFileName},
-                                                         readErrorText, notFoundLog)[0];
+                                 const char* readErrorText, const char* notFoundLog,
+                                 uint64_t* total) {
+  const std::string path =
+      threats_support::readSettings({config::kIocLocalFileName}, readErrorText, notFoundLog)[0];
   const auto store = threats_support::readStore(path, "Unable to open file: %s");
-  return store->simple() ? cutPage(*store, keep, pageOf(page, page_size))
-                         : cutPage(store->document(), keep, pageOf(page, page_size));
+  return store->simple() ? cutPage(*store, keep, pageOf(page, page_size), total)
+                         : cutPage(store->document(), keep, pageOf(page, page_size), total);
 }
 
 Filter where(Filter::Field field, std::string text, bool enabled = false) {
@@ -94,26 +111,27 @@ Filter where(Filter::Field field, std::string text, bool enabled = false) {
 
 namespace threats {
 
-std::vector<ThreatItem> getThreats(int32_t page, int32_t page_size) {
-  return findPage(Filter{}, page, page_size, "Error reading config file: ",
-                  threats_support::kNotFoundLog);
+std::vector<ThreatItem> getThreats(int32_t page, int32_t page_size, uint64_t* total) {
+  return findPage(Filter{}, page, page_size,
+                  "Error reading config file: ", threats_support::kNotFoundLog, total);
 }
 
-std::vector<ThreatItem> findThreatsById(const std::string& id, int32_t page, int32_t page_size) {
+std::vector<ThreatItem> findThreatsById(const std::string& id, int32_t page, int32_t page_size,
+                                        uint64_t* total) {
   return findPage(where(Filter::Field::kId, id), page, page_size, "Error reading config file",
-                  threats_support::kNotFoundLog);
+                  threats_support::kNotFoundLog, total);
 }
 
 std::vector<ThreatItem> findThreatsByIocType(const std::string& ioc_type, int32_t page,
-                                             int32_t page_size) {
+                                             int32_t page_size, uint64_t* total) {
   return findPage(where(Filter::Field::kType, ioc_type), page, page_size,
-                  "Error reading config file", threats_support::kNotFoundLogSpaced);
+                  "Error reading config file", threats_support::kNotFoundLogSpaced, total);
 }
 
 std::vector<ThreatItem> findThreatsByStatus(const std::string& status, int32_t page,
-                                            int32_t page_size) {
+                                            int32_t page_size, uint64_t* total) {
   return findPage(where(Filter::Field::kStatus, "", status == "enabled"), page, page_size,
-                  "Error reading config file", threats_support::kNotFoundLogSpaced);
+                  "Error reading config file", threats_support::kNotFoundLogSpaced, total);
 }
 
 void ToggleThreatStatus(uint64_t uid) {

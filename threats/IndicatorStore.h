@@ -39,15 +39,17 @@ bool isWithinValidTypes(const ThreatItem& item);
 
 // One page of the store's records: all of them, those with this `id`, this
 // `ioc_type`, or enabled (`status` "enabled") / disabled (any other text).
-// `page` counts from 1. Throw ThreatsException ("Error reading config file: "
-// or "Error reading config file", "Config setting not found", "Unable to open
-// IOC file", or the JSON library's error text).
-std::vector<ThreatItem> getThreats(int32_t page, int32_t page_size);
-std::vector<ThreatItem> findThreatsById(const std::string& id, int32_t page, int32_t page_size);
+// `page` counts from 1. With `total`, the number of matching records before
+// paging is stored there (the front end's X-Total-Count). Throw ThreatsException ("Error reading
+// config file: " or "Error reading config file", "Config setting not found", "Unable to open IOC
+// file", or the JSON library's error text).
+std::vector<ThreatItem> getThreats(int32_t page, int32_t page_size, uint64_t* total = nullptr);
+std::vector<ThreatItem> findThreatsById(const std::string& id, int32_t page, int32_t page_size,
+                                        uint64_t* total = nullptr);
 std::vector<ThreatItem> findThreatsByIocType(const std::string& ioc_type, int32_t page,
-                                             int32_t page_size);
+                                             int32_t page_size, uint64_t* total = nullptr);
 std::vector<ThreatItem> findThreatsByStatus(const std::string& status, int32_t page,
-                                            int32_t page_size);
+                                            int32_t page_size, uint64_t* total = nullptr);
 
 // Flips `status` of every stored record whose uid is `uid` and rewrites the
 // store, serialised with every other writer of the store in this process.

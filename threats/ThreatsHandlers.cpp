@@ -1,7 +1,7 @@
 // HTTP handlers of the "/ioc/" routes: each states its frame (the Threats
 // cross-origin set, where its work runs, how its failures are answered) and a
 // body that reads the request, calls the data operation and returns one reply.
-#include "threats/Threats.h"
+#include <json/value.h>
 
 #include <algorithm>
 #include <cctype>
@@ -13,8 +13,6 @@
 #include <string>
 #include <vector>
 
-#include <json/value.h>
-
 #include "common/JsonBody.h"
 #include "http/Frame.h"
 #include "http/Request.h"
@@ -23,6 +21,7 @@
 #include "threats/IocRules.h"
 #include "threats/RuleFileSwitches.h"
 #include "threats/ThreatItem.h"
+#include "threats/Threats.h"
 
 using Pistache::Http::Code;
 using Pistache::Http::ResponseWriter;
@@ -45,8 +44,7 @@ constexpr http::Frame kSlowChange{kCors, http::Work::kSlow, &http::errorText, &h
 // The query key `key` read as a decimal int (leading blanks and a sign
 // allowed, trailing characters ignored), `fallback` when absent or below 1.
 // Refuses 400 `errorText` for a text that is no int.
-int32_t pageKey(const Request& request, const char* key, int32_t fallback,
-                const char* errorText) {
+int32_t pageKey(const Request& request, const char* key, int32_t fallback, const char* errorText) {
   const std::optional<std::string> text = http::query(request, key);
   if (!text) return fallback;
   errno = 0;
@@ -60,17 +58,20 @@ int32_t pageKey(const Request& request, const char* key, int32_t fallback,
 }
 
 // The records of one page that a listing route asks for.
-using Find = std::vector<ThreatItem> (*)(const Request& request, int32_t page, int32_t page_size);
+using Find = std::vector<ThreatItem> (*)(const Request& request, int32_t page, int32_t page_size,
+                                         uint64_t* total);
 
 // Serves the page of `find` as the styled array of its records ("null" when
-// empty). The listing and its three finds.
+// empty), with the number of matches in X-Total-Count. The listing and its
+// three finds.
 void servePage(const Request& request, ResponseWriter& response, Find find) {
   http::serve(kScan, request, response, [find](const Request& r) {
     const int32_t page = pageKey(r, "page", 1, "Invalid 'page' parameter");
     const int32_t page_size = pageKey(r, "page_size", 10, "Invalid 'page_size' parameter");
+    uint64_t total = 0;
     Json::Value records;
-    for (const ThreatItem& item : find(r, page, page_size)) records.append(item.toJson());
-    return http::styledJson(records);
+    for (const ThreatItem& item : find(r, page, page_size, &total)) records.append(item.toJson());
+    return http::withTotalCount(http::styledJson(records), total);
   });
 }
 
@@ -84,9 +85,8 @@ void servePage(const Request& request, ResponseWriter& response, Find find) {
 int32_t dayCount(const Request& request) {
   const http::Refusal invalid(Code::Bad_Request, "Invalid number of days");
   const std::string text = http::pathParam(request, ":n_days");
-  if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) {
-        return c >= '0' && c <= '9';
-      })) {
+  if (text.empty() ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     try {
       request.param(":n_days").as<int32_t>();
     } catch (const std::exception& e) {
@@ -189,27 +189,32 @@ void Threats::getRecentThreats(const Request& request, ResponseWriter response) 
 }
 
 void Threats::handleGetThreats(const Request& request, ResponseWriter response) {
-  servePage(request, response, [](const Request&, int32_t page, int32_t page_size) {
-    return threats::getThreats(page, page_size);
-  });
+  servePage(request, response,
+            [](const Request&, int32_t page, int32_t page_size, uint64_t* total) {
+              return threats::getThreats(page, page_size, total);
+            });
 }
 
 void Threats::handleFindThreatsById(const Request& request, ResponseWriter response) {
-  servePage(request, response, [](const Request& r, int32_t page, int32_t page_size) {
-    return threats::findThreatsById(http::pathParam(r, ":id"), page, page_size);
-  });
+  servePage(request, response,
+            [](const Request& r, int32_t page, int32_t page_size, uint64_t* total) {
+              return threats::findThreatsById(http::pathParam(r, ":id"), page, page_size, total);
+            });
 }
 
 void Threats::handleFindThreatsByIocType(const Request& request, ResponseWriter response) {
-  servePage(request, response, [](const Request& r, int32_t page, int32_t page_size) {
-    return threats::findThreatsByIocType(http::pathParam(r, ":ioc_type"), page, page_size);
-  });
+  servePage(request, response,
+            [](const Request& r, int32_t page, int32_t page_size, uint64_t* total) {
+              return threats::findThreatsByIocType(http::pathParam(r, ":ioc_type"), page, page_size,
+                                                   total);
+            });
 }
 
 void Threats::handleFindThreatsByStatus(const Request& request, ResponseWriter response) {
-  servePage(request, response, [](const Request& r, int32_t page, int32_t page_size) {
-    return threats::findThreatsByStatus(http::pathParam(r, ":status"), page, page_size);
-  });
+  servePage(
+      request, response, [](const Request& r, int32_t page, int32_t page_size, uint64_t* total) {
+        return threats::findThreatsByStatus(http::pathParam(r, ":status"), page, page_size, total);
+      });
 }
 
 void Threats::handleToggleThreatStatus(const Request& request, ResponseWriter response) {
@@ -234,9 +239,8 @@ void Threats::handleFetchIocs(const Request& request, ResponseWriter response) {
 }
 
 void Threats::handlegetThreatsRuleFilesStatus(const Request& request, ResponseWriter response) {
-  http::serve({kCors}, request, response, [](const Request&) {
-    return http::text(threats::getThreatsRuleFilesStatus());
-  });
+  http::serve({kCors}, request, response,
+              [](const Request&) { return http::text(threats::getThreatsRuleFilesStatus()); });
 }
 
 void Threats::handlemodifyRuleFilesStatus(const Request& request, ResponseWriter response) {

@@ -147,6 +147,21 @@ TEST_F(IocStoreTest, FindsMatchIdTypeAndStatusExactly) {
   }
 }
 
+TEST_F(IocStoreTest, ListingAndFindsCountTheirMatchesBeforePaging) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"/ioc/?page=2&page_size=5", "12"},
+      {"/ioc/ioc_id/50", "0"},
+      {"/ioc/ioc_type/url?page=2&page_size=3", "4"},
+      {"/ioc/ioc_status/disabled", "1"},
+  };
+  for (const auto& [path, total] : cases) {
+    SCOPED_TRACE(path);
+    const HttpReply reply = get(path);
+    EXPECT_EQ(reply.header("X-Total-Count").value_or(""), total);
+    EXPECT_EQ(reply.header("Access-Control-Expose-Headers").value_or(""), "X-Total-Count");
+  }
+}
+
 TEST_F(IocStoreTest, StoreFailuresAnswer500ButBadPageKeysComeFirst) {
   writeFile(store_, "[{\"id\":");
   HttpReply reply = get("/ioc/ioc_type/url");

@@ -86,6 +86,8 @@ TEST_F(OpsTest, MetricsCountRequestsUnderTheirRoutePatterns) {
             3);
   EXPECT_GT(sample(reply.body, "process_resident_memory_bytes"), 1e6);
   EXPECT_NE(reply.body.find("pavora_http_requests_in_flight"), std::string::npos);
+  EXPECT_GE(sample(reply.body, R"(pavora_cache_rebuilds{cache="rules"})"), 0);
+  EXPECT_GE(sample(reply.body, R"(pavora_cache_hits{cache="indicators"})"), 0);
   // Raw paths never become label values.
   EXPECT_EQ(reply.body.find("/events/count/alert"), std::string::npos);
 }

@@ -97,6 +97,28 @@ TEST_F(RulesQueriesTest, EachRouteFiltersAndPages) {
   }
 }
 
+// The front end could not tell how many pages a query has.
+TEST_F(RulesQueriesTest, EveryPagedRouteCountsItsMatchesBeforePaging) {
+  writeNumbered(12);
+  const std::pair<const char*, const char*> cases[] = {
+      {"/rules?page=2&page_size=3", "12"},
+      {"/rules?page=9", "12"},
+      {"/rules/status/enabled?page_size=3", "6"},
+      {"/rules/action/drop?page=3", "4"},
+      {"/rules/protocol/udp?page=2&page_size=2", "6"},
+      {"/rules/duplicated/0xC", "1"},
+      {"/rules/signature/n1", "4"},
+      {"/rules/signature/N1", "0"},
+      {"/rules/search?action=alert&status=enabled&page=2&page_size=2", "4"},
+  };
+  for (const auto& [path, total] : cases) {
+    SCOPED_TRACE(path);
+    const HttpReply reply = get(path);
+    EXPECT_EQ(reply.header("X-Total-Count").value_or(""), total);
+    EXPECT_EQ(reply.header("Access-Control-Expose-Headers").value_or(""), "X-Total-Count");
+  }
+}
+
 TEST_F(RulesQueriesTest, TwoRulesWithOneSid) {
   harness::writeFile(rulesFile(),
                      "alert tcp any any -> any any (msg:\"first\"; sid:5; rev:1;)\n"
