@@ -13,12 +13,14 @@
 #include <set>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 #include <utility>
 
 #include <libconfig.h++>
 #include <openssl/crypto.h>
 
 #include "common/Configuration.h"
+#include "common/FileCache.h"
 #include "common/Log.h"
 #include "http/Audit.h"
 
@@ -156,25 +158,45 @@ std::optional<Reply> refusalOf(const Pistache::Http::Request& request, const Set
 
 }  // namespace
 
-Settings readSettings() {
-  Settings settings;
-  libconfig::Config cfg;
-  try {
-    config::load(cfg);
-  } catch (const libconfig::ConfigException&) {
-    return settings;
-  }
-  for (const auto& [key, value] : {std::pair{config::kApiTokenFile, &settings.tokenFile},
-                                   std::pair{config::kAllowedOrigin, &settings.allowedOrigin}}) {
-    if (!cfg.exists(key)) continue;
-    const libconfig::Setting& setting = cfg.lookup(key);
-    if (setting.getType() != libconfig::Setting::TypeString) {
-      settings.unusableKey = key;
-    } else {
-      *value = static_cast<const char*>(setting);
+namespace {
+
+// The two keys of one content of the configuration file. Every request asks
+// for them, most routes need nothing else of the file: they are parsed again
+// only when the file has changed.
+class SettingsParse {
+ public:
+  // Throws libconfig::ParseException for text that is not valid syntax.
+  explicit SettingsParse(file_cache::FileText text) : text_(std::move(text)) {
+    libconfig::Config cfg;
+    cfg.readString(std::string(text_.view()));
+    for (const auto& [key, value] : {std::pair{config::kApiTokenFile, &settings_.tokenFile},
+                                     std::pair{config::kAllowedOrigin, &settings_.allowedOrigin}}) {
+      if (!cfg.exists(key)) continue;
+      const libconfig::Setting& setting = cfg.lookup(key);
+      if (setting.getType() != libconfig::Setting::TypeString) {
+        settings_.unusableKey = key;
+      } else {
+        *value = static_cast<const char*>(setting);
+      }
     }
   }
-  return settings;
+  std::string_view source() const { return text_.view(); }
+  const Settings& settings() const { return settings_; }
+
+ private:
+  file_cache::FileText text_;
+  Settings settings_;
+};
+
+}  // namespace
+
+Settings readSettings() {
+  static file_cache::FileCache<SettingsParse> cache;
+  try {
+    return cache.get(config::path())->settings();
+  } catch (const std::exception&) {  // unreadable or not valid syntax
+    return Settings();
+  }
 }
 
 Verdict judge(const Pistache::Http::Request& request) {

@@ -25,7 +25,12 @@ constexpr http::Frame kQuery{http::Cors::kRules, http::Work::kCheap, &rule_repli
 
 // A page of rules as a JSON array, with the number of matches before paging
 // in X-Total-Count.
-http::Reply rulesReply(const std::vector<RuleItem>& rules, uint64_t total) {
+// The page that `query` returns when given where to store the number of
+// matches, as a JSON array with that number in X-Total-Count.
+template <typename Query>
+http::Reply rulesPage(const Query& query) {
+  uint64_t total = 0;
+  const std::vector<RuleItem> rules = query(&total);
   Json::Value array(Json::arrayValue);
   for (const RuleItem& rule : rules) array.append(rule.toJson());
   return http::withTotalCount(http::json(array), total);
@@ -66,9 +71,8 @@ void Rules::HandlegetRules(const Request& request, ResponseWriter response) {
   http::serve(kQuery, request, response, [](const Request& r) {
     const std::string file = rulesFile();
     const Page page = pageOf(r);
-    uint64_t total = 0;
-    const std::vector<RuleItem> found = rules::getRules(file, page.number, page.size, &total);
-    return rulesReply(found, total);
+    return rulesPage(
+        [&](uint64_t* total) { return rules::getRules(file, page.number, page.size, total); });
   });
 }
 
@@ -87,10 +91,9 @@ void Rules::HandlegetRulesByAction(const Request& request, ResponseWriter respon
   http::serve(kQuery, request, response, [](const Request& r) {
     const std::string action = http::pathParam(r, ":action");
     const Page page = pageOf(r);
-    uint64_t total = 0;
-    const std::vector<RuleItem> found =
-        rules::getRulesByAction(rulesFile(), action, page.number, page.size, &total);
-    return rulesReply(found, total);
+    return rulesPage([&](uint64_t* total) {
+      return rules::getRulesByAction(rulesFile(), action, page.number, page.size, total);
+    });
   });
 }
 
@@ -98,10 +101,9 @@ void Rules::HandlegetRulesByStatus(const Request& request, ResponseWriter respon
   http::serve(kQuery, request, response, [](const Request& r) {
     const bool enabled = http::pathParam(r, ":status") == "enabled";
     const Page page = pageOf(r);
-    uint64_t total = 0;
-    const std::vector<RuleItem> found =
-        rules::getRulesByStatus(rulesFile(), enabled, page.number, page.size, &total);
-    return rulesReply(found, total);
+    return rulesPage([&](uint64_t* total) {
+      return rules::getRulesByStatus(rulesFile(), enabled, page.number, page.size, total);
+    });
   });
 }
 
@@ -109,10 +111,9 @@ void Rules::HandlegetRulesByProtocol(const Request& request, ResponseWriter resp
   http::serve(kQuery, request, response, [](const Request& r) {
     const std::string protocol = http::pathParam(r, ":proto");
     const Page page = pageOf(r);
-    uint64_t total = 0;
-    const std::vector<RuleItem> found =
-        rules::getRulesByProtocol(rulesFile(), protocol, page.number, page.size, &total);
-    return rulesReply(found, total);
+    return rulesPage([&](uint64_t* total) {
+      return rules::getRulesByProtocol(rulesFile(), protocol, page.number, page.size, total);
+    });
   });
 }
 
@@ -120,10 +121,9 @@ void Rules::HandlegetDuplicatedRulesBySid(const Request& request, ResponseWriter
   http::serve(kQuery, request, response, [](const Request& r) {
     const std::string sid = http::pathParam(r, ":sid");
     const Page page = pageOf(r);
-    uint64_t total = 0;
-    const std::vector<RuleItem> found =
-        rules::getDuplicatedRulesBySid(rulesFile(), sid, page.number, page.size, &total);
-    return rulesReply(found, total);
+    return rulesPage([&](uint64_t* total) {
+      return rules::getDuplicatedRulesBySid(rulesFile(), sid, page.number, page.size, total);
+    });
   });
 }
 
@@ -131,10 +131,9 @@ void Rules::HandlegetRulesBySignature(const Request& request, ResponseWriter res
   http::serve(kQuery, request, response, [](const Request& r) {
     const std::string signature = urlDecode(http::pathParam(r, ":signature"));
     const Page page = pageOf(r);
-    uint64_t total = 0;
-    const std::vector<RuleItem> found =
-        rules::getRulesBySignature(rulesFile(), signature, page.number, page.size, &total);
-    return rulesReply(found, total);
+    return rulesPage([&](uint64_t* total) {
+      return rules::getRulesBySignature(rulesFile(), signature, page.number, page.size, total);
+    });
   });
 }
 
@@ -146,9 +145,8 @@ void Rules::search_rules(const Request& request, ResponseWriter response) {
     filter.status = http::query(r, "status");
     const int page = searchQuery(r, "page", 1, 1, "Invalid page parameters: ");
     const int pageSize = searchQuery(r, "page_size", 10, 10, "Invalid page size: ");
-    uint64_t total = 0;
-    const std::vector<RuleItem> found =
-        rules::searchRules(rulesFile(), filter, page, pageSize, &total);
-    return rulesReply(found, total);
+    return rulesPage([&](uint64_t* total) {
+      return rules::searchRules(rulesFile(), filter, page, pageSize, total);
+    });
   });
 }
