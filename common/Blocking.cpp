@@ -9,8 +9,6 @@ thread_local bool t_forbidden = false;
 
 }  // namespace
 
-bool allowed() { return !t_forbidden; }
-
 Forbidden::Forbidden() : previous_(t_forbidden) { t_forbidden = true; }
 
 Forbidden::~Forbidden() { t_forbidden = previous_; }

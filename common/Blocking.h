@@ -12,9 +12,6 @@ namespace blocking {
 // std::exception into their failure texts) lets it pass to the frame.
 struct WouldBlock {};
 
-// Whether the calling thread may wait on slow things (true unless forbidden).
-bool allowed();
-
 // Forbids waiting on the calling thread for the scope's life.
 class Forbidden {
  public:

@@ -43,11 +43,6 @@ bool WorkPool::trySubmit(std::function<void()>& job) {
   return true;
 }
 
-size_t WorkPool::depth() const {
-  const std::lock_guard<std::mutex> lock(mutex_);
-  return queue_.size();
-}
-
 size_t WorkPool::refused() const {
   const std::lock_guard<std::mutex> lock(mutex_);
   return refused_;

@@ -28,8 +28,7 @@ class WorkPool {
   bool trySubmit(std::function<void()>& job);
 
   const std::string& name() const { return name_; }
-  // Jobs waiting for a thread now, and jobs refused so far.
-  size_t depth() const;
+  // Jobs refused so far (the metrics follow the queue's depth as it moves).
   size_t refused() const;
 
  private:
