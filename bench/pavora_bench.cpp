@@ -5,6 +5,7 @@
 //
 // Usage: pavora_bench --http-port P --redis-port R [--server-pid PID]
 //                     [--iterations N] [--seconds S] [--memory-only]
+//                     [--only TEXT]   (only the rows whose route holds TEXT)
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -31,6 +32,7 @@ struct Options {
   int iterations = 5;     // sequential runs of a whole-list route (more for cheap ones)
   double seconds = 3.0;   // length of each rate measurement
   bool memoryOnly = false;
+  std::string only;       // run only the rows whose route holds this text
 };
 
 // One row of the table: a route, its floor and what is measured.
@@ -98,6 +100,7 @@ void runTable(const Options& options) {
   std::printf("| Route | Measure | Server | Floor | Ratio | Target |\n");
   std::printf("|---|---|---|---|---|---|\n");
   for (const Scenario& s : scenarios()) {
+    if (s.route.find(options.only) == std::string::npos) continue;
     HttpConnection connection(options.httpPort);
     const int runs = s.cheap ? options.iterations * 100 : options.iterations;
     const Sample server = timeSequential([&] { connection.get(s.path); }, runs);
@@ -178,6 +181,7 @@ Options parse(int argc, char** argv) {
     else if (flag == "--iterations") options.iterations = std::atoi(value), ++i;
     else if (flag == "--seconds") options.seconds = std::atof(value), ++i;
     else if (flag == "--memory-only") options.memoryOnly = true;
+    else if (flag == "--only") options.only = value, ++i;
     else throw std::runtime_error("unknown argument " + flag);
   }
   if (options.httpPort == 0 || options.redisPort == 0) {
@@ -199,7 +203,7 @@ int main(int argc, char** argv) {
       return 0;
     }
     bench::runTable(options);
-    bench::runUnderLoad(options);
+    if (options.only.empty()) bench::runUnderLoad(options);
     return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "pavora_bench: %s\n", e.what());

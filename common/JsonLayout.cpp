@@ -4,9 +4,11 @@
 #include "common/JsonLayout.h"
 
 #include <algorithm>
+#include <charconv>
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -48,16 +50,56 @@ unsigned codePoint(const char*& s, const char* end) {
   return kReplacement;
 }
 
-void appendEscape(std::string& out, unsigned unit) {
+// Text written through a cursor into a string grown ahead of need: a token
+// asks for room for its longest form, writes, then moves the cursor. The
+// string holds `used` bytes of text and room after them until cut().
+class Buffer {
+ public:
+  Buffer(std::string& text, size_t used) : text_(text), used_(used) {}
+
+  // At least `bytes` writable bytes at the cursor.
+  char* room(size_t bytes) {
+    if (text_.size() - used_ < bytes) text_.resize(std::max(2 * text_.size(), used_ + bytes + 4096));
+    return &text_[used_];
+  }
+  // The cursor moves to `end`, inside the room asked for last.
+  void advanceTo(const char* end) { used_ = static_cast<size_t>(end - text_.data()); }
+  void put(char c) { *room(1) = c, ++used_; }
+  void put(std::string_view text) {
+    std::memcpy(room(text.size()), text.data(), text.size());
+    used_ += text.size();
+  }
+  size_t used() const { return used_; }
+  // The string is cut to the text written.
+  void cut() { text_.resize(used_); }
+
+ private:
+  std::string& text_;
+  size_t used_;
+};
+
+char* putEscape(char* out, unsigned unit) {
   static constexpr char kHex[] = "0123456789abcdef";
-  out += "\\u";
-  for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(unit >> shift) & 0xF];
+  *out++ = '\\';
+  *out++ = 'u';
+  for (int shift = 12; shift >= 0; shift -= 4) *out++ = kHex[(unit >> shift) & 0xF];
+  return out;
 }
 
-// `text` quoted: `"` and `\` escaped, the short escapes for backspace, form
-// feed, line feed, carriage return and tab, \u00XX for other control
-// characters, and every code point past ASCII as \uXXXX (two for those
-// beyond the basic plane). A slash stays as it is.
+// The two-character escape of `c` when it has one, else 0.
+char shortEscape(char c) {
+  switch (c) {
+    case '"': return '"';
+    case '\\': return '\\';
+    case '\b': return 'b';
+    case '\f': return 'f';
+    case '\n': return 'n';
+    case '\r': return 'r';
+    case '\t': return 't';
+    default: return 0;
+  }
+}
+
 // The bytes written as they are inside a quoted string.
 constexpr auto kPlain = [] {
   std::array<bool, 256> plain{};
@@ -65,76 +107,112 @@ constexpr auto kPlain = [] {
   return plain;
 }();
 
-void appendQuoted(std::string& out, std::string_view text) {
-  out += '"';
+// `text` quoted: `"` and `\` escaped, the short escapes for backspace, form
+// feed, line feed, carriage return and tab, \u00XX for other control
+// characters, and every code point past ASCII as \uXXXX (two for those
+// beyond the basic plane). A slash stays as it is.
+void putQuoted(Buffer& buffer, std::string_view text) {
+  // No byte takes more than six: an escape per byte at worst.
+  char* out = buffer.room(6 * text.size() + 2);
+  *out++ = '"';
   const char* const end = text.data() + text.size();
-  const char* c = text.data();
-  while (c != end) {
-    // Printable ASCII other than '"' and '\\' goes out as it is, a run at a time.
-    const char* plain = c;
-    while (plain != end && kPlain[static_cast<unsigned char>(*plain)]) ++plain;
-    out.append(c, static_cast<size_t>(plain - c));
-    if (plain == end) break;
-    c = plain;
-    if (!appendShortEscape(out, *c)) {
-      const unsigned point = codePoint(c, end);
-      if (point < 0x20) {
-        appendEscape(out, point);
-      } else if (point < 0x80) {
-        out += static_cast<char>(point);
-      } else if (point < 0x10000) {
-        appendEscape(out, point);
-      } else {
-        appendEscape(out, 0xD800 + (((point - 0x10000) >> 10) & 0x3FF));
-        appendEscape(out, 0xDC00 + ((point - 0x10000) & 0x3FF));
-      }
+  for (const char* c = text.data(); c != end; ++c) {
+    if (kPlain[static_cast<unsigned char>(*c)]) {
+      *out++ = *c;
+      continue;
     }
-    ++c;
+    if (const char escape = shortEscape(*c)) {
+      *out++ = '\\';
+      *out++ = escape;
+      continue;
+    }
+    const unsigned point = codePoint(c, end);
+    if (point < 0x20) {
+      out = putEscape(out, point);
+    } else if (point < 0x80) {
+      *out++ = static_cast<char>(point);
+    } else if (point < 0x10000) {
+      out = putEscape(out, point);
+    } else {
+      out = putEscape(out, 0xD800 + (((point - 0x10000) >> 10) & 0x3FF));
+      out = putEscape(out, 0xDC00 + ((point - 0x10000) & 0x3FF));
+    }
   }
-  out += '"';
+  *out++ = '"';
+  buffer.advanceTo(out);
 }
 
 // 17 significant digits, and ".0" when that leaves neither a point nor an
 // exponent, so that a real number still reads as one.
-std::string realText(double value) {
-  char buffer[40];
-  const int length = std::snprintf(buffer, sizeof buffer, "%.17g", value);
-  std::string text(buffer, static_cast<size_t>(length));
-  if (text.find('.') == std::string::npos && text.find('e') == std::string::npos) text += ".0";
-  return text;
+void putReal(Buffer& buffer, double value) {
+  char* out = buffer.room(40);
+  const int length = std::snprintf(out, 40, "%.17g", value);
+  char* end = out + length;
+  if (std::memchr(out, '.', length) == nullptr && std::memchr(out, 'e', length) == nullptr) {
+    *end++ = '.';
+    *end++ = '0';
+  }
+  buffer.advanceTo(end);
 }
 
-void appendScalar(std::string& out, element value) {
+template <typename Integer>
+void putInteger(Buffer& buffer, Integer value) {
+  char* out = buffer.room(24);
+  buffer.advanceTo(std::to_chars(out, out + 24, value).ptr);
+}
+
+void putScalar(Buffer& buffer, element value) {
   switch (value.type()) {
-    case element_type::INT64: out += std::to_string(int64_t(value)); break;
-    case element_type::UINT64: out += std::to_string(uint64_t(value)); break;
-    case element_type::DOUBLE: out += realText(double(value)); break;
-    case element_type::BOOL: out += bool(value) ? "true" : "false"; break;
-    case element_type::STRING: appendQuoted(out, std::string_view(value)); break;
-    default: out += "null";
+    case element_type::INT64: putInteger(buffer, int64_t(value)); break;
+    case element_type::UINT64: putInteger(buffer, uint64_t(value)); break;
+    case element_type::DOUBLE: putReal(buffer, double(value)); break;
+    case element_type::BOOL: buffer.put(bool(value) ? "true" : "false"); break;
+    case element_type::STRING: putQuoted(buffer, std::string_view(value)); break;
+    default: buffer.put("null");
   }
 }
 
-// The members of `object` in byte order of their names; of duplicate names
-// only the last member stays, in its name's place.
-std::vector<std::pair<std::string_view, element>> sortedMembers(simdjson::dom::object object) {
-  std::vector<std::pair<std::string_view, element>> members;
-  for (const simdjson::dom::key_value_pair field : object) members.emplace_back(field.key, field.value);
-  std::stable_sort(members.begin(), members.end(),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::vector<std::pair<std::string_view, element>> kept;
-  kept.reserve(members.size());
+using Member = std::pair<std::string_view, element>;
+
+// The member lists of the objects being written, one per nesting level, kept
+// by each thread from one document to the next so that writing allocates
+// nothing once they have grown. A deque: growing it moves no list in use.
+std::vector<Member>& membersAt(size_t depth) {
+  thread_local std::deque<std::vector<Member>> lists;
+  while (lists.size() <= depth) lists.emplace_back();
+  return lists[depth];
+}
+
+// `members` (object members in document order) in byte order of their names;
+// of duplicate names only the last member stays, in its name's place.
+void sortMembers(std::vector<Member>& members) {
+  const auto byName = [](const Member& a, const Member& b) { return a.first < b.first; };
+  if (members.size() <= 32) {
+    // Insertion sort: stable, and quicker than a merge sort for an event's
+    // few dozen members.
+    for (size_t i = 1; i < members.size(); ++i) {
+      const Member member = members[i];
+      size_t j = i;
+      for (; j > 0 && byName(member, members[j - 1]); --j) members[j] = members[j - 1];
+      members[j] = member;
+    }
+  } else {
+    std::stable_sort(members.begin(), members.end(), byName);
+  }
+  size_t kept = 0;
   for (size_t i = 0; i < members.size(); ++i) {
     if (i + 1 < members.size() && members[i + 1].first == members[i].first) continue;
-    kept.push_back(members[i]);
+    members[kept++] = members[i];
   }
-  return kept;
+  members.resize(kept);
 }
 
-// One document written the way the default stream writer walks its tree.
+// One document written the way the default stream writer walks its tree, as
+// a value nested `depth` levels deep: each line break it writes is followed
+// by `depth` tabs more than its own nesting asks for.
 class Writer {
  public:
-  explicit Writer(std::string& out) : out_(out) {}
+  Writer(Buffer& out, size_t depth) : out_(out), tabs_(depth) {}
 
   void write(element root) {
     indented_ = true;
@@ -143,12 +221,14 @@ class Writer {
 
  private:
   void newLine() {
-    out_ += '\n';
-    out_ += indent_;
+    char* out = out_.room(1 + tabs_);
+    *out = '\n';
+    std::memset(out + 1, '\t', tabs_);
+    out_.advanceTo(out + 1 + tabs_);
   }
-  void writeWithIndent(std::string_view text) {
+  void writeWithIndent(char bracket) {
     if (!indented_) newLine();
-    out_ += text;
+    out_.put(bracket);
     indented_ = false;
   }
 
@@ -156,92 +236,115 @@ class Writer {
     switch (value.type()) {
       case element_type::OBJECT: writeObject(value); break;
       case element_type::ARRAY: writeArray(value); break;
-      default: appendScalar(out_, value);
+      default: putScalar(out_, value);
     }
   }
 
   void writeObject(simdjson::dom::object object) {
-    const auto members = sortedMembers(object);
+    std::vector<Member>& members = membersAt(depth_);
+    members.clear();
+    for (const simdjson::dom::key_value_pair field : object) {
+      members.emplace_back(field.key, field.value);
+    }
     if (members.empty()) {
-      out_ += "{}";
+      out_.put("{}");
       return;
     }
-    writeWithIndent("{");
-    indent_ += '\t';
+    sortMembers(members);
+    writeWithIndent('{');
+    ++tabs_, ++depth_;
     for (size_t i = 0; i < members.size(); ++i) {
       if (!indented_) newLine();
       indented_ = false;
-      appendQuoted(out_, members[i].first);
-      out_ += " : ";
+      putQuoted(out_, members[i].first);
+      out_.put(" : ");
       writeValue(members[i].second);
-      if (i + 1 < members.size()) out_ += ',';
+      if (i + 1 < members.size()) out_.put(',');
     }
-    indent_.pop_back();
-    writeWithIndent("}");
+    --tabs_, --depth_;
+    writeWithIndent('}');
   }
 
   // A filled array always takes one line per element, whatever their kind
   // and length (the default writer's comment style asks for that).
   void writeArray(simdjson::dom::array array) {
     if (array.size() == 0) {
-      out_ += "[]";
+      out_.put("[]");
       return;
     }
-    writeWithIndent("[");
-    indent_ += '\t';
+    writeWithIndent('[');
+    ++tabs_, ++depth_;
     bool first = true;
     for (const element child : array) {
-      if (!first) out_ += ',';
+      if (!first) out_.put(',');
       first = false;
       if (!indented_) newLine();
       indented_ = true;
       writeValue(child);
       indented_ = false;
     }
-    indent_.pop_back();
-    writeWithIndent("]");
+    --tabs_, --depth_;
+    writeWithIndent(']');
   }
 
-  std::string& out_;
-  std::string indent_;     // one tab per open object or array
+  Buffer& out_;
+  size_t tabs_;            // tabs after a line break: the base and one per level
+  size_t depth_ = 0;       // open objects and arrays
   bool indented_ = false;  // the line is already broken and indented
 };
 
 }  // namespace
 
 bool appendShortEscape(std::string& out, char c) {
-  switch (c) {
-    case '"': out += "\\\""; return true;
-    case '\\': out += "\\\\"; return true;
-    case '\b': out += "\\b"; return true;
-    case '\f': out += "\\f"; return true;
-    case '\n': out += "\\n"; return true;
-    case '\r': out += "\\r"; return true;
-    case '\t': out += "\\t"; return true;
-    default: return false;
-  }
+  const char escape = shortEscape(c);
+  if (escape == 0) return false;
+  out += '\\';
+  out += escape;
+  return true;
 }
 
 std::string write(simdjson::dom::element value) {
   std::string out;
-  Writer(out).write(value);
+  Buffer buffer(out, 0);
+  Writer(buffer, 0).write(value);
+  buffer.cut();
   return out;
+}
+
+void ArrayText::reserve(size_t bytes) {
+  if (text_.size() < bytes) text_.resize(bytes);
 }
 
 void ArrayText::add(const std::string& text) {
   // Each element one level deeper: a tab after every line break of its text
   // (line feeds inside strings are escaped, so every one is a break).
-  text_ += text_.empty() ? "[\n\t" : ",\n\t";
+  Buffer buffer(text_, used_);
+  buffer.put(used_ == 0 ? "[\n\t" : ",\n\t");
   const char* rest = text.data();
   const char* const end = rest + text.size();
   while (const char* lineEnd = static_cast<const char*>(std::memchr(rest, '\n', end - rest))) {
-    text_.append(rest, static_cast<size_t>(lineEnd + 1 - rest));
-    text_ += '\t';
+    buffer.put(std::string_view(rest, static_cast<size_t>(lineEnd + 1 - rest)));
+    buffer.put('\t');
     rest = lineEnd + 1;
   }
-  text_.append(rest, static_cast<size_t>(end - rest));
+  buffer.put(std::string_view(rest, static_cast<size_t>(end - rest)));
+  used_ = buffer.used();
 }
 
-std::string ArrayText::finish() const { return text_.empty() ? "[]" : text_ + "\n]"; }
+void ArrayText::add(simdjson::dom::element value) {
+  Buffer buffer(text_, used_);
+  buffer.put(used_ == 0 ? "[\n\t" : ",\n\t");
+  Writer(buffer, 1).write(value);
+  used_ = buffer.used();
+}
+
+std::string ArrayText::finish() && {
+  if (used_ == 0) return "[]";
+  Buffer buffer(text_, used_);
+  buffer.put("\n]");
+  buffer.cut();
+  used_ = 0;
+  return std::move(text_);
+}
 
 }  // namespace json_layout

@@ -6,6 +6,7 @@
 #ifndef COMMON_JSONLAYOUT_H_
 #define COMMON_JSONLAYOUT_H_
 
+#include <cstddef>
 #include <string>
 
 #include <simdjson.h>
@@ -26,13 +27,18 @@ bool appendShortEscape(std::string& out, char c);
 // arrays whose elements come from separate documents.
 class ArrayText {
  public:
+  // Room for `bytes` of text, so that adding does not copy what is there.
+  void reserve(size_t bytes);
   // Appends one element's text.
   void add(const std::string& text);
-  // The array's text.
-  std::string finish() const;
+  // Appends one element, written in place as write() would write it.
+  void add(simdjson::dom::element value);
+  // The array's text; the builder is left empty.
+  std::string finish() &&;
 
  private:
-  std::string text_;  // "[" and the elements so far, without the closing line
+  std::string text_;  // "[" and the elements so far, then room for more
+  size_t used_ = 0;   // bytes of text_ written
 };
 
 }  // namespace json_layout

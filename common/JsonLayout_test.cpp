@@ -89,15 +89,23 @@ TEST(JsonLayoutTest, AssemblesArraysAsJsoncpp) {
       std::vector<std::string>(24, "7"),
   };
   for (const std::vector<std::string>& texts : arrays) {
-    json_layout::ArrayText array;
+    // Elements added as written texts, written in place, and both mixed.
+    json_layout::ArrayText fromTexts, inPlace, mixed;
     Json::Value expected(Json::arrayValue);
     fast_event::Parser fast;
-    for (const std::string& text : texts) {
+    for (size_t i = 0; i < texts.size(); ++i) {
+      const std::string& text = texts[i];
       ASSERT_TRUE(fast.parse(text.data(), text.size())) << text;
-      array.add(json_layout::write(fast.root()));
+      fromTexts.add(json_layout::write(fast.root()));
+      inPlace.add(fast.root());
+      if (i % 2 == 0) mixed.add(fast.root());
+      else mixed.add(json_layout::write(fast.root()));
       ASSERT_TRUE(readWithJsoncpp(text, expected.append(Json::Value())));
     }
-    EXPECT_EQ(array.finish(), json_text::write(expected)) << json_text::write(expected);
+    const std::string written = json_text::write(expected);
+    EXPECT_EQ(std::move(fromTexts).finish(), written) << written;
+    EXPECT_EQ(std::move(inPlace).finish(), written) << written;
+    EXPECT_EQ(std::move(mixed).finish(), written) << written;
   }
 }
 

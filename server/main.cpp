@@ -9,12 +9,14 @@
 #include "common/BuildSettings.h"
 #include "common/Log.h"
 #include "http/Access.h"
+#include "server/Allocator.h"
 #include "server/CommandLine.h"
 #include "server/Server.h"
 #include "server/Stop.h"
 
 int main(int argc, char** argv) {
   if (const std::optional<int> status = command_line::run(argc, argv)) return *status;
+  allocator::keepReplyBuffers();
   server_stop::blockStopSignals();
   logging::open();
   logging::info("pavora_server started by system %d", static_cast<int>(getuid()));
