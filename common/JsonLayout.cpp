@@ -55,7 +55,7 @@ unsigned codePoint(const char*& s, const char* end) {
 // string holds `used` bytes of text and room after them until cut().
 class Buffer {
  public:
-  Buffer(std::string& text, size_t used) : text_(text), used_(used) {}
+  Buffer(std::string& text, size_t& used) : text_(text), used_(used) {}
 
   // At least `bytes` writable bytes at the cursor.
   char* room(size_t bytes) {
@@ -75,7 +75,7 @@ class Buffer {
 
  private:
   std::string& text_;
-  size_t used_;
+  size_t& used_;
 };
 
 char* putEscape(char* out, unsigned unit) {
@@ -207,92 +207,6 @@ void sortMembers(std::vector<Member>& members) {
   members.resize(kept);
 }
 
-// One document written the way the default stream writer walks its tree, as
-// a value nested `depth` levels deep: each line break it writes is followed
-// by `depth` tabs more than its own nesting asks for.
-class Writer {
- public:
-  Writer(Buffer& out, size_t depth) : out_(out), tabs_(depth) {}
-
-  void write(element root) {
-    indented_ = true;
-    writeValue(root);
-  }
-
- private:
-  void newLine() {
-    char* out = out_.room(1 + tabs_);
-    *out = '\n';
-    std::memset(out + 1, '\t', tabs_);
-    out_.advanceTo(out + 1 + tabs_);
-  }
-  void writeWithIndent(char bracket) {
-    if (!indented_) newLine();
-    out_.put(bracket);
-    indented_ = false;
-  }
-
-  void writeValue(element value) {
-    switch (value.type()) {
-      case element_type::OBJECT: writeObject(value); break;
-      case element_type::ARRAY: writeArray(value); break;
-      default: putScalar(out_, value);
-    }
-  }
-
-  void writeObject(simdjson::dom::object object) {
-    std::vector<Member>& members = membersAt(depth_);
-    members.clear();
-    for (const simdjson::dom::key_value_pair field : object) {
-      members.emplace_back(field.key, field.value);
-    }
-    if (members.empty()) {
-      out_.put("{}");
-      return;
-    }
-    sortMembers(members);
-    writeWithIndent('{');
-    ++tabs_, ++depth_;
-    for (size_t i = 0; i < members.size(); ++i) {
-      if (!indented_) newLine();
-      indented_ = false;
-      putQuoted(out_, members[i].first);
-      out_.put(" : ");
-      writeValue(members[i].second);
-      if (i + 1 < members.size()) out_.put(',');
-    }
-    --tabs_, --depth_;
-    writeWithIndent('}');
-  }
-
-  // A filled array always takes one line per element, whatever their kind
-  // and length (the default writer's comment style asks for that).
-  void writeArray(simdjson::dom::array array) {
-    if (array.size() == 0) {
-      out_.put("[]");
-      return;
-    }
-    writeWithIndent('[');
-    ++tabs_, ++depth_;
-    bool first = true;
-    for (const element child : array) {
-      if (!first) out_.put(',');
-      first = false;
-      if (!indented_) newLine();
-      indented_ = true;
-      writeValue(child);
-      indented_ = false;
-    }
-    --tabs_, --depth_;
-    writeWithIndent(']');
-  }
-
-  Buffer& out_;
-  size_t tabs_;            // tabs after a line break: the base and one per level
-  size_t depth_ = 0;       // open objects and arrays
-  bool indented_ = false;  // the line is already broken and indented
-};
-
 }  // namespace
 
 bool appendShortEscape(std::string& out, char c) {
@@ -303,11 +217,133 @@ bool appendShortEscape(std::string& out, char c) {
   return true;
 }
 
+// The stream follows the default writer's walk of its tree: `indented_` says
+// that the line is already broken and indented, so the next bracket or member
+// goes where the cursor is.
+Stream::Stream(std::string& text, size_t& used, size_t depth)
+    : text_(text), used_(used), tabs_(depth) {}
+
+void Stream::newLine() {
+  Buffer out(text_, used_);
+  char* cursor = out.room(1 + tabs_);
+  *cursor = '\n';
+  std::memset(cursor + 1, '\t', tabs_);
+  out.advanceTo(cursor + 1 + tabs_);
+}
+
+void Stream::putWithIndent(char bracket) {
+  if (!indented_) newLine();
+  Buffer(text_, used_).put(bracket);
+  indented_ = false;
+}
+
+void Stream::open(char bracket) {
+  putWithIndent(bracket);
+  ++tabs_;
+  first_.push_back(true);
+}
+
+void Stream::close(char bracket) {
+  first_.pop_back();
+  --tabs_;
+  putWithIndent(bracket);
+}
+
+void Stream::beginObject() { open('{'); }
+
+void Stream::key(std::string_view name) {
+  Buffer out(text_, used_);
+  if (!first_.back()) out.put(',');
+  first_.back() = false;
+  if (!indented_) newLine();
+  indented_ = false;
+  putQuoted(out, name);
+  out.put(" : ");
+}
+
+void Stream::endObject() { close('}'); }
+
+void Stream::beginArray() { open('['); }
+
+void Stream::nextElement() {
+  // A filled array always takes one line per element, whatever their kind
+  // and length (the default writer's comment style asks for that).
+  if (!first_.back()) {
+    indented_ = false;
+    Buffer(text_, used_).put(',');
+  }
+  first_.back() = false;
+  if (!indented_) newLine();
+  indented_ = true;
+}
+
+void Stream::endArray() {
+  indented_ = false;
+  close(']');
+}
+
+void Stream::value(std::string_view text) {
+  Buffer out(text_, used_);
+  putQuoted(out, text);
+}
+
+void Stream::value(double real) {
+  Buffer out(text_, used_);
+  putReal(out, real);
+}
+
+void Stream::value(int64_t integer) {
+  Buffer out(text_, used_);
+  putInteger(out, integer);
+}
+
+void Stream::value(simdjson::dom::element value) {
+  switch (value.type()) {
+    case element_type::OBJECT: {
+      std::vector<Member>& members = membersAt(first_.size());
+      members.clear();
+      for (const simdjson::dom::key_value_pair field : simdjson::dom::object(value)) {
+        members.emplace_back(field.key, field.value);
+      }
+      if (members.empty()) {
+        Buffer(text_, used_).put("{}");
+        return;
+      }
+      sortMembers(members);
+      beginObject();
+      for (const Member& member : members) {
+        key(member.first);
+        this->value(member.second);
+      }
+      endObject();
+      return;
+    }
+    case element_type::ARRAY: {
+      const simdjson::dom::array array(value);
+      if (array.size() == 0) {
+        Buffer(text_, used_).put("[]");
+        return;
+      }
+      beginArray();
+      for (const element child : array) {
+        nextElement();
+        this->value(child);
+      }
+      endArray();
+      return;
+    }
+    default: {
+      Buffer out(text_, used_);
+      putScalar(out, value);
+    }
+  }
+}
+
 std::string write(simdjson::dom::element value) {
   std::string out;
-  Buffer buffer(out, 0);
-  Writer(buffer, 0).write(value);
-  buffer.cut();
+  size_t used = 0;
+  Stream(out, used, 0).value(value);
+  out.resize(used);
   return out;
 }
 
@@ -328,21 +364,19 @@ void ArrayText::add(const std::string& text) {
     rest = lineEnd + 1;
   }
   buffer.put(std::string_view(rest, static_cast<size_t>(end - rest)));
-  used_ = buffer.used();
 }
 
-void ArrayText::add(simdjson::dom::element value) {
-  Buffer buffer(text_, used_);
-  buffer.put(used_ == 0 ? "[\n\t" : ",\n\t");
-  Writer(buffer, 1).write(value);
-  used_ = buffer.used();
+Stream ArrayText::next() {
+  Buffer(text_, used_).put(used_ == 0 ? "[\n\t" : ",\n\t");
+  return Stream(text_, used_, 1);
 }
+
+void ArrayText::add(simdjson::dom::element value) { next().value(value); }
 
 std::string ArrayText::finish() && {
   if (used_ == 0) return "[]";
-  Buffer buffer(text_, used_);
-  buffer.put("\n]");
-  buffer.cut();
+  Buffer(text_, used_).put("\n]");
+  text_.resize(used_);
   used_ = 0;
   return std::move(text_);
 }

@@ -8,10 +8,47 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include <simdjson.h>
 
 namespace json_layout {
+
+// Values written one token at a time in the default layout, for replies
+// built without a tree. The caller gives an object's members in byte order
+// of their names, each name once, and never opens an empty object or array
+// (those are written whole by value(element)).
+class Stream {
+ public:
+  // Writes into `text` after its first `used` bytes (growing it as needed and
+  // counting in `used`), as a value nested `depth` levels deep.
+  Stream(std::string& text, size_t& used, size_t depth);
+
+  void beginObject();
+  void key(std::string_view name);  // then the member's value
+  void endObject();
+  void beginArray();
+  void nextElement();  // then the element's value
+  void endArray();
+
+  void value(simdjson::dom::element value);  // any element, objects sorted
+  void value(std::string_view text);
+  void value(double real);
+  void value(int64_t integer);
+
+ private:
+  void newLine();
+  void putWithIndent(char bracket);
+  void open(char bracket);
+  void close(char bracket);
+
+  std::string& text_;
+  size_t& used_;
+  size_t tabs_;               // tabs after a line break: the base and one per level
+  bool indented_ = true;      // the line is already broken and indented
+  std::vector<bool> first_;   // per open object or array: nothing in it yet
+};
 
 // `value` in the default layout, as json_text::write gives it for the same
 // text read by jsoncpp. Never fails.
@@ -33,6 +70,9 @@ class ArrayText {
   void add(const std::string& text);
   // Appends one element, written in place as write() would write it.
   void add(simdjson::dom::element value);
+  // Starts the next element and returns the stream to write it with; it
+  // must be written whole before anything else is added.
+  Stream next();
   // The array's text; the builder is left empty.
   std::string finish() &&;
 

@@ -7,12 +7,16 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include <maxminddb.h>
 
 #include "common/Configuration.h"
 #include "common/EventJson.h"
 #include "common/FastEvent.h"
+#include "common/JsonLayout.h"
+#include "common/JsonText.h"
 #include "common/Log.h"
 #include "common/RedisWrapper.h"
 
@@ -20,14 +24,126 @@ namespace events {
 
 namespace {
 
-// Diagnostic lines on standard output, one write each so that the two worker
-// threads do not interleave within a line.
-void diagnose(const std::string& line) { logging::printLine(line); }
+// The diagnostic lines of one request on standard output, written together
+// when the request is done (or fails), so that the lines of two requests
+// never mix and a request costs one write rather than one per lookup.
+class Diagnostics {
+ public:
+  Diagnostics() = default;
+  Diagnostics(const Diagnostics&) = delete;
+  Diagnostics& operator=(const Diagnostics&) = delete;
+  ~Diagnostics() {
+    if (text_.empty()) return;
+    text_.pop_back();  // printLine ends the last line
+    try {
+      logging::printLine(text_);
+    } catch (...) {  // nothing to report them with
+    }
+  }
+  void line(const std::string& text) {
+    text_ += text;
+    text_ += '\n';
+  }
+
+ private:
+  std::string text_;
+};
 
 std::string coordinates(const GeoPoint& point) {
   std::ostringstream text;
   text << "lon " << point.longitude << " lat " << point.latitude;
   return text.str();
+}
+
+// The site's location and the diagnostic lines every lookup writes about it,
+// worked out once per request.
+struct Site {
+  explicit Site(GeoPoint where)
+      : point(std::move(where)),
+        insideLine("inside geo location: " + coordinates(point)),
+        resultLine("res: " + coordinates(point)) {}
+  GeoPoint point;
+  std::string insideLine;
+  std::string resultLine;
+};
+
+// One end's location as the map shows it; the defaults stand for what is not
+// known.
+struct Location {
+  std::string country = "Unknown";
+  std::string city = "Unknown";
+  double latitude = -85.0;
+  double longitude = 0.0;
+};
+
+// Reads the string or double at `path` below `entry` into `target` when the
+// record has one of that type; otherwise leaves `target`.
+void readValue(MMDB_entry_s& entry, const char* const* path, std::string& target) {
+  MMDB_entry_data_s data{};
+  if (MMDB_aget_value(&entry, &data, path) == MMDB_SUCCESS && data.has_data &&
+      data.type == MMDB_DATA_TYPE_UTF8_STRING) {
+    target.assign(data.utf8_string, data.data_size);
+  }
+}
+void readValue(MMDB_entry_s& entry, const char* const* path, double& target) {
+  MMDB_entry_data_s data{};
+  if (MMDB_aget_value(&entry, &data, path) == MMDB_SUCCESS && data.has_data &&
+      data.type == MMDB_DATA_TYPE_DOUBLE) {
+    target = data.double_value;
+  }
+}
+
+Location locate(const std::string& ip, const MMDB_s* mmdb, const Site& site,
+                Diagnostics& diagnostics) {
+  diagnostics.line(site.insideLine);
+  Location location;
+  if (check_private_ip(ip)) {
+    location = {site.point.country, site.point.city, site.point.latitude, site.point.longitude};
+    diagnostics.line(site.resultLine);
+    return location;
+  }
+  if (mmdb == nullptr) {
+    diagnostics.line("Error: pointer to GeoLite2 not initialized.");
+    return location;
+  }
+  int gaiError = 0;
+  int mmdbError = MMDB_SUCCESS;
+  MMDB_lookup_result_s result = MMDB_lookup_string(mmdb, ip.c_str(), &gaiError, &mmdbError);
+  if (gaiError != 0 || mmdbError != MMDB_SUCCESS || !result.found_entry) {
+    diagnostics.line("Search error IP gai: " + ip + " - " + MMDB_strerror(mmdbError));
+    return location;
+  }
+  static const char* const kCountry[] = {"country", "names", "en", nullptr};
+  static const char* const kCity[] = {"city", "names", "en", nullptr};
+  static const char* const kLatitude[] = {"location", "latitude", nullptr};
+  static const char* const kLongitude[] = {"location", "longitude", nullptr};
+  readValue(result.entry, kCountry, location.country);
+  readValue(result.entry, kCity, location.city);
+  readValue(result.entry, kLatitude, location.latitude);
+  readValue(result.entry, kLongitude, location.longitude);
+  return location;
+}
+
+Json::Value toJson(const Location& location) {
+  Json::Value geo(Json::objectValue);
+  geo["Country"] = location.country;
+  geo["City"] = location.city;
+  geo["latitude"] = location.latitude;
+  geo["longitude"] = location.longitude;
+  return geo;
+}
+
+void writeLocation(json_layout::Stream& out, const Location& location) {
+  out.beginObject();
+  out.key("City");
+  out.value(location.city);
+  out.key("Country");
+  out.value(location.country);
+  out.key("latitude");
+  out.value(location.latitude);
+  out.key("longitude");
+  out.value(location.longitude);
+  out.endObject();
 }
 
 // An alert element that cannot be shown is logged and left out.
@@ -52,7 +168,9 @@ void copyOr(const Json::Value& from, const char* name, const Json::Value& placeh
   to[name] = value != nullptr ? *value : placeholder;
 }
 
-Json::Value shortAlert(const Json::Value& event) {
+// The short alert of an event read by jsoncpp, with both ends located.
+Json::Value shortAlert(const Json::Value& event, const MMDB_s* mmdb, const Site& site,
+                       Diagnostics& diagnostics) {
   Json::Value alert(Json::objectValue);
   const Json::Value na("N/A");
   const Json::Value zero(0);
@@ -66,75 +184,77 @@ Json::Value shortAlert(const Json::Value& event) {
   const Json::Value& rule = event_json::member(event, "alert");
   copyOr(rule, "signature", na, alert);
   copyOr(rule, "signature_id", zero, alert);
+  alert["src_geo"] =
+      toJson(locate(event_json::textForm(alert["src_ip"]), mmdb, site, diagnostics));
+  alert["dest_geo"] =
+      toJson(locate(event_json::textForm(alert["dest_ip"]), mmdb, site, diagnostics));
   return alert;
 }
 
-// A scalar read by simdjson as jsoncpp would hold it; nullopt for an object
-// or an array.
-std::optional<Json::Value> scalarValue(simdjson::dom::element value) {
-  using simdjson::dom::element_type;
-  switch (value.type()) {
-    case element_type::STRING: return Json::Value(std::string(std::string_view(value)));
-    case element_type::INT64: return Json::Value(Json::Int64(int64_t(value)));
-    case element_type::UINT64: return Json::Value(Json::UInt64(uint64_t(value)));
-    case element_type::DOUBLE: return Json::Value(double(value));
-    case element_type::BOOL: return Json::Value(bool(value));
-    case element_type::NULL_VALUE: return Json::Value();
-    default: return std::nullopt;
-  }
+// The members a short alert copies from its event, in the reply's order
+// (byte order of the names), with the placeholder of an absent one.
+struct Copied {
+  fast_event::Path path;
+  const char* name;
+  bool number;  // placeholder 0 rather than "N/A"
+};
+const Copied kCopied[] = {
+    {{"dest_ip"}, "dest_ip", false},       {{"dest_port"}, "dest_port", true},
+    {{"flow_id"}, "flow_id", true},        {{"in_iface"}, "in_iface", false},
+    {{"alert", "signature"}, "signature", false},
+    {{"alert", "signature_id"}, "signature_id", true},
+    {{"src_ip"}, "src_ip", false},         {{"src_port"}, "src_port", true},
+    {{"timestamp"}, "timestamp", false},
+};
+constexpr size_t kDestIp = 0;
+constexpr size_t kSignatureId = 5;
+constexpr size_t kSrcIp = 6;
+constexpr size_t kCopiedCount = sizeof(kCopied) / sizeof(kCopied[0]);
+
+// The text form an address member gives the lookup: "N/A" when absent.
+std::optional<std::string> addressOf(const std::optional<simdjson::dom::element>& member) {
+  if (!member) return std::string("N/A");
+  return fast_event::textForm(member);
 }
 
-// shortAlert of an event object read by simdjson; nullopt when a member it
-// copies is an object or an array, which jsoncpp then copies as a whole.
-std::optional<Json::Value> fastShortAlert(simdjson::dom::element event) {
-  static const struct {
-    fast_event::Path path;
-    const char* name;
-    bool number;  // placeholder 0 rather than "N/A"
-  } kMembers[] = {
-      {{"dest_ip"}, "dest_ip", false},         {{"dest_port"}, "dest_port", true},
-      {{"flow_id"}, "flow_id", true},          {{"in_iface"}, "in_iface", false},
-      {{"src_ip"}, "src_ip", false},           {{"src_port"}, "src_port", true},
-      {{"timestamp"}, "timestamp", false},     {{"alert", "signature"}, "signature", false},
-      {{"alert", "signature_id"}, "signature_id", true},
-  };
-  Json::Value alert(Json::objectValue);
-  for (const auto& member : kMembers) {
-    const std::optional<simdjson::dom::element> found = fast_event::find(event, member.path);
-    if (!found) {
-      alert[member.name] = member.number ? Json::Value(0) : Json::Value("N/A");
-      continue;
+// Writes the short alert of an event object read by simdjson, both ends
+// located, as the next element of `alerts`. Returns false, having written and
+// located nothing, when a copied member is an object or an array or an
+// address is a real number: jsoncpp then handles the event.
+bool writeFastShortAlert(simdjson::dom::element event, json_layout::ArrayText& alerts,
+                         const MMDB_s* mmdb, const Site& site, Diagnostics& diagnostics) {
+  std::optional<simdjson::dom::element> members[kCopiedCount];
+  for (size_t i = 0; i < kCopiedCount; ++i) {
+    members[i] = fast_event::find(event, kCopied[i].path);
+    if (members[i] && (members[i]->is_object() || members[i]->is_array())) return false;
+  }
+  const std::optional<std::string> srcIp = addressOf(members[kSrcIp]);
+  const std::optional<std::string> destIp = addressOf(members[kDestIp]);
+  if (!srcIp || !destIp) return false;
+  const Location src = locate(*srcIp, mmdb, site, diagnostics);
+  const Location dest = locate(*destIp, mmdb, site, diagnostics);
+
+  json_layout::Stream out = alerts.next();
+  out.beginObject();
+  out.key("dest_geo");
+  writeLocation(out, dest);
+  for (size_t i = 0; i < kCopiedCount; ++i) {
+    out.key(kCopied[i].name);
+    if (members[i]) out.value(*members[i]);
+    else if (kCopied[i].number) out.value(int64_t{0});
+    else out.value(std::string_view("N/A"));
+    if (i == kSignatureId) {
+      out.key("src_geo");
+      writeLocation(out, src);
     }
-    std::optional<Json::Value> value = scalarValue(*found);
-    if (!value) return std::nullopt;
-    alert[member.name] = std::move(*value);
   }
-  return alert;
-}
-
-// Reads the value at `path` below `entry` into `target` when the record has
-// one of type `type` (a UTF-8 string or a double); otherwise leaves `target`.
-void readValue(MMDB_entry_s& entry, const char* const* path, uint32_t type, Json::Value& target) {
-  MMDB_entry_data_s data{};
-  if (MMDB_aget_value(&entry, &data, path) != MMDB_SUCCESS || !data.has_data || data.type != type) {
-    return;
-  }
-  if (type == MMDB_DATA_TYPE_UTF8_STRING) {
-    target = std::string(data.utf8_string, data.data_size);
-  } else {
-    target = data.double_value;
-  }
-}
-
-// Adds "src_geo" and "dest_geo" to a short alert.
-void addLocations(Json::Value& alert, const MMDB_s* mmdb, const GeoPoint& site) {
-  alert["src_geo"] = get_geolocation(event_json::textForm(alert["src_ip"]), mmdb, site);
-  alert["dest_geo"] = get_geolocation(event_json::textForm(alert["dest_ip"]), mmdb, site);
+  out.endObject();
+  return true;
 }
 
 }  // namespace
 
-Json::Value getAlertsShortEvents(const std::string& limit) {
+std::string getAlertsShortEvents(const std::string& limit) {
   RedisReplyPtr reply = runWithLock("LRANGE alert 0 %s", limit.c_str());
   if (!reply) {
     logging::alert("Events: Redis command error");
@@ -143,36 +263,34 @@ Json::Value getAlertsShortEvents(const std::string& limit) {
   if (reply->type != redis_type::kArray) throw EventsException("Events: Invalid Redis response");
 
   std::string geoFile;
-  GeoPoint site;
+  GeoPoint point;
   {
     libconfig::Config cfg;
     config::load(cfg);
     geoFile = config::getString(cfg, config::kGeoFile);
-    site = readGeoPoint(cfg);
+    point = readGeoPoint(cfg);
   }
+  Diagnostics diagnostics;
   std::ostringstream lat, lon;
-  lat << "lat  " << site.latitude;
-  lon << "long  " << site.longitude;
-  diagnose(lat.str());
-  diagnose(lon.str());
-  diagnose("res: " + coordinates(site));
+  lat << "lat  " << point.latitude;
+  lon << "long  " << point.longitude;
+  diagnostics.line(lat.str());
+  diagnostics.line(lon.str());
+  const Site site(std::move(point));
+  diagnostics.line(site.resultLine);
 
   // Held until the last lookup of this request, whatever other requests do.
   const std::shared_ptr<const GeoDatabase> database = GeoDatabase::acquire(geoFile);
+  const MMDB_s* mmdb = database->handle();
 
-  Json::Value alerts(Json::arrayValue);
+  json_layout::ArrayText alerts;
   event_json::ElementReader elements(event_json::makeLenientReader());
   fast_event::Parser fast;
   for (size_t i = 0; i < reply->elements; ++i) {
     const redisReply& element = *reply->element[i];
-    std::optional<Json::Value> fastAlert;
     if (element.str != nullptr && fast.parse(element.str, element.len) &&
-        fast.root().is_object()) {
-      fastAlert = fastShortAlert(fast.root());
-    }
-    if (fastAlert) {
-      Json::Value& alert = alerts.append(std::move(*fastAlert));
-      addLocations(alert, database->handle(), site);
+        fast.root().is_object() &&
+        writeFastShortAlert(fast.root(), alerts, mmdb, site, diagnostics)) {
       continue;
     }
     const Json::Value& event = elements.event();
@@ -186,49 +304,15 @@ Json::Value getAlertsShortEvents(const std::string& limit) {
       logSkipped("Events: event is not a JSON object", elements.text());
       continue;
     }
-    addLocations(alerts.append(shortAlert(event)), database->handle(), site);
+    alerts.add(json_text::write(shortAlert(event, mmdb, site, diagnostics)));
   }
-  return alerts;
+  return std::move(alerts).finish();
 }
 
 Json::Value get_geolocation(const std::string& ip, const MMDB_s* mmdb,
                             const GeoPoint& defaultPoint) {
-  diagnose("inside geo location: " + coordinates(defaultPoint));
-  Json::Value geo(Json::objectValue);
-  geo["Country"] = "Unknown";
-  geo["City"] = "Unknown";
-  geo["latitude"] = -85.0;
-  geo["longitude"] = 0.0;
-
-  if (check_private_ip(ip)) {
-    geo["Country"] = defaultPoint.country;
-    geo["City"] = defaultPoint.city;
-    geo["latitude"] = defaultPoint.latitude;
-    geo["longitude"] = defaultPoint.longitude;
-    diagnose("res: " + coordinates(defaultPoint));
-    return geo;
-  }
-  if (mmdb == nullptr) {
-    diagnose("Error: pointer to GeoLite2 not initialized.");
-    return geo;
-  }
-
-  int gaiError = 0;
-  int mmdbError = MMDB_SUCCESS;
-  MMDB_lookup_result_s result = MMDB_lookup_string(mmdb, ip.c_str(), &gaiError, &mmdbError);
-  if (gaiError != 0 || mmdbError != MMDB_SUCCESS || !result.found_entry) {
-    diagnose("Search error IP gai: " + ip + " - " + MMDB_strerror(mmdbError));
-    return geo;
-  }
-  static const char* const kCountry[] = {"country", "names", "en", nullptr};
-  static const char* const kCity[] = {"city", "names", "en", nullptr};
-  static const char* const kLatitude[] = {"location", "latitude", nullptr};
-  static const char* const kLongitude[] = {"location", "longitude", nullptr};
-  readValue(result.entry, kCountry, MMDB_DATA_TYPE_UTF8_STRING, geo["Country"]);
-  readValue(result.entry, kCity, MMDB_DATA_TYPE_UTF8_STRING, geo["City"]);
-  readValue(result.entry, kLatitude, MMDB_DATA_TYPE_DOUBLE, geo["latitude"]);
-  readValue(result.entry, kLongitude, MMDB_DATA_TYPE_DOUBLE, geo["longitude"]);
-  return geo;
+  Diagnostics diagnostics;
+  return toJson(locate(ip, mmdb, Site(defaultPoint), diagnostics));
 }
 
 bool check_private_ip(const std::string& ip) {

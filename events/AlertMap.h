@@ -14,13 +14,13 @@ struct MMDB_s;
 
 namespace events {
 
-// The alerts at indexes 0 to `limit` of "alert" in short form, each with
-// "src_geo" and "dest_geo". Elements that are not JSON objects are logged and
+// The text of the alerts at indexes 0 to `limit` of "alert" in short form,
+// each with "src_geo" and "dest_geo", in the default JSON layout. Elements that are not JSON objects are logged and
 // skipped. Reads "application.settings.geo_file" and the GeoPoint keys
 // (libconfig exceptions pass through). Throws EventsException "Events: Redis
 // command error" / "Events: Invalid Redis response", and std::runtime_error
 // "Cannot open GeoLite2" when the database cannot be opened.
-Json::Value getAlertsShortEvents(const std::string& limit);
+std::string getAlertsShortEvents(const std::string& limit);
 
 // {"City", "Country", "latitude", "longitude"} of `ip`: `defaultPoint` for a
 // private address, the database's values when it knows the address, and

@@ -128,7 +128,7 @@ void Events::handleFastLogRequest(const Request& request, ResponseWriter respons
 
 void Events::HandlegetAlertsShortEvents(const Request& request, ResponseWriter response) {
   http::serve(kPage, request, response, [](const Request& r) {
-    return http::json(events::getAlertsShortEvents(limitOf(r)));
+    return http::jsonText(events::getAlertsShortEvents(limitOf(r)));
   });
 }
 

@@ -9,6 +9,7 @@
 #include <json/json.h>
 
 #include "common/Configuration.h"
+#include "common/JsonText.h"
 #include "support/CityDatabase.h"
 #include "support/EventReplies.h"
 
@@ -83,6 +84,52 @@ TEST_F(AlertsMapTest, AlertsCarryTheLocationOfBothEnds) {
   harness::expectEventsJson(reply);
   EXPECT_EQ(parse(reply.body), expected) << reply.body;
   EXPECT_NE(reply.body.find("\"latitude\" : -85.0,"), std::string::npos);
+  // Written in the JSON library's own layout, byte for byte.
+  EXPECT_EQ(reply.body, json_text::write(parse(reply.body)));
+}
+
+// Events whose members need the JSON library (an object where a scalar is
+// copied, an address that is a real number) keep their place among the
+// others and come out in the same layout.
+TEST_F(AlertsMapTest, EventsTheLibraryReadsKeepTheirPlaceAndLayout) {
+  TestRedis::rpush("alert", {R"({"src_ip":"8.8.8.8","dest_port":443})",
+                             R"({"src_ip":"8.8.8.8","in_iface":{"name":"eth0"}})",
+                             R"({"src_ip":1.5,"dest_ip":"10.1.1.1"})",
+                             R"({"src_ip":"8.8.8.8","alert":{"signature_id":[1]}})",
+                             R"({"dest_ip":"8.8.8.8","timestamp":"\u00e9\t"})"});
+  const HttpReply reply = get("/events/alertsmap");
+  const Json::Value alerts = parse(reply.body);
+  ASSERT_EQ(alerts.size(), 5u) << reply.body;
+  EXPECT_EQ(alerts[0]["dest_port"], 443);
+  EXPECT_EQ(alerts[1]["in_iface"]["name"], "eth0");
+  EXPECT_EQ(alerts[1]["src_geo"]["Country"], "United States");
+  EXPECT_EQ(alerts[2]["src_ip"], 1.5);
+  EXPECT_EQ(alerts[2]["src_geo"]["Country"], "Unknown");
+  EXPECT_EQ(alerts[2]["dest_geo"]["City"], "Moscow");
+  EXPECT_EQ(alerts[3]["signature_id"][0], 1);
+  EXPECT_EQ(alerts[4]["timestamp"], "\u00e9\t");
+  EXPECT_NE(reply.body.find(R"("timestamp" : "\u00e9\t")"), std::string::npos) << reply.body;
+  EXPECT_EQ(reply.body, json_text::write(alerts));
+}
+
+// The diagnostic lines on standard output: the site, then for each alert the
+// source's lookup and the destination's, in order (a found address adds no
+// line of its own).
+TEST_F(AlertsMapTest, LookupsWriteTheirDiagnosticLinesInOrder) {
+  TestRedis::rpush("alert", {R"({"src_ip":"192.168.0.1","dest_ip":"8.8.8.8"})",
+                             R"({"src_ip":"not an address"})"});
+  const size_t mark = harness::serverLogSize();
+  ASSERT_EQ(get("/events/alertsmap").status, 200);
+  const std::string inside = "inside geo location: lon 37.6173 lat 55.7558\n";
+  const std::string site = "res: lon 37.6173 lat 55.7558\n";
+  const std::string notFound = " - Success (not an error)\n";
+  EXPECT_NE(harness::serverLogSince(mark).find(
+                "lat  55.7558\nlong  37.6173\n" + site +                      // the request
+                inside + site + inside +                                        // first alert
+                inside + "Search error IP gai: not an address" + notFound +     // second alert
+                inside + "Search error IP gai: N/A" + notFound),
+            std::string::npos)
+      << harness::serverLogSince(mark);
 }
 
 TEST_F(AlertsMapTest, AnAlertWithoutAddressesGetsPlaceholders) {
