@@ -2,9 +2,11 @@
 // its JSON form.
 #include "stats/StatsItem.h"
 
+#include <array>
 #include <ctime>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 #include <json/reader.h>
 
@@ -56,6 +58,8 @@ int64_t counter(const Json::Value& group, const std::string& groupPath, const ch
 
 StatsItem::StatsItem() : timestamp(localTimeNow()) {}
 
+StatsItem::StatsItem(Blank) {}
+
 StatsItem StatsItem::parse(const std::string& text) {
   return parse(text.data(), text.data() + text.size());
 }
@@ -91,17 +95,99 @@ constexpr CounterField kCounters[] = {
     {&StatsItem::uptime, kStats, "uptime"},
 };
 
+using simdjson::dom::element;
+
+// A member name's length, first and last byte in one word: the names looked
+// for differ in it, so that one comparison rules out all but one of them.
+uint32_t signature(std::string_view name) {
+  if (name.empty()) return 0;
+  return static_cast<uint32_t>(name.size() & 0xFFFF) |
+         static_cast<uint32_t>(static_cast<unsigned char>(name.front())) << 16 |
+         static_cast<uint32_t>(static_cast<unsigned char>(name.back())) << 24;
+}
+
+// The index in `names` (with their `signatures`) of the name `key` is, or
+// `count` when it is none of them.
+size_t indexOf(std::string_view key, const std::string_view* names, const uint32_t* signatures,
+               size_t count) {
+  const uint32_t mark = signature(key);
+  for (size_t i = 0; i < count; ++i) {
+    if (signatures[i] == mark && key == names[i]) return i;
+  }
+  return count;
+}
+
+// In one pass over the members of `object`: for each name of `names`, the
+// value of the last member of that name (as jsoncpp keeps it), at the name's
+// index in `found`; names without a member leave their slot as it is.
+template <size_t N>
+void lastMembers(element object, const std::string_view (&names)[N],
+                 std::optional<element> (&found)[N]) {
+  uint32_t signatures[N];
+  for (size_t i = 0; i < N; ++i) signatures[i] = signature(names[i]);
+  for (const simdjson::dom::key_value_pair field : simdjson::dom::object(object)) {
+    const size_t i = indexOf(field.key, names, signatures, N);
+    if (i < N) found[i] = field.value;
+  }
+}
+
+// Whether a group on the counters' paths may be read: absent, null or an object.
+bool readable(const std::optional<element>& group) {
+  return !group || group->is_null() || group->is_object();
+}
+
+// The counters of `group` (an object) into `item`; false when one is neither
+// null nor a signed 64-bit integer.
+// The counters of each group (at most eight share one).
+struct GroupCounters {
+  std::string_view names[8];
+  uint32_t signatures[8];
+  int64_t StatsItem::*fields[8];
+  size_t count = 0;
+};
+const GroupCounters& countersOf(Group group) {
+  static const auto table = [] {
+    std::array<GroupCounters, kGroups> byGroup{};
+    for (const CounterField& field : kCounters) {
+      GroupCounters& counters = byGroup[field.group];
+      counters.names[counters.count] = field.name;
+      counters.signatures[counters.count] = signature(field.name);
+      counters.fields[counters.count++] = field.field;
+    }
+    return byGroup;
+  }();
+  return table[group];
+}
+
+bool readCounters(element group, Group which, StatsItem& item) {
+  const GroupCounters& counters = countersOf(which);
+  std::optional<element> found[8];
+  for (const simdjson::dom::key_value_pair member : simdjson::dom::object(group)) {
+    const size_t i = indexOf(member.key, counters.names, counters.signatures, counters.count);
+    if (i < counters.count) found[i] = member.value;
+  }
+  for (size_t i = 0; i < counters.count; ++i) {
+    if (!found[i] || found[i]->is_null()) continue;
+    if (!found[i]->is_int64()) return false;
+    item.*counters.fields[i] = int64_t(*found[i]);
+  }
+  return true;
+}
+
 // The event read by simdjson when it is an object whose timestamp is a string
 // or null and whose groups and counters are all absent, null, objects and
 // signed 64-bit integers where expected. Anything else (real numbers
 // included) is nullopt, and jsoncpp reads it to convert or to name the fault.
-std::optional<StatsItem> fastParse(fast_event::Parser& fast, const char* begin, const char* end) {
-  using simdjson::dom::element;
+// Each object on the counters' paths is walked once.
+std::optional<StatsItem> fastParse(fast_event::Parser& fast, const char* begin, const char* end,
+                                   StatsItem item) {
   if (!fast.parse(begin, static_cast<size_t>(end - begin)) || !fast.root().is_object()) {
     return std::nullopt;
   }
-  StatsItem item;
-  const std::optional<element> time = fast_event::find(fast.root(), {"timestamp"});
+  static constexpr std::string_view kTop[] = {"timestamp", "stats"};
+  std::optional<element> top[2];
+  lastMembers(fast.root(), kTop, top);
+  const std::optional<element>& time = top[0];
   if (!time || time->is_null()) {
     item.timestamp = "unknown";
   } else if (const std::optional<std::string_view> text = fast_event::string(time)) {
@@ -109,23 +195,32 @@ std::optional<StatsItem> fastParse(fast_event::Parser& fast, const char* begin, 
   } else {
     return std::nullopt;
   }
+
   std::optional<element> groups[kGroups];
-  groups[kStats] = fast_event::find(fast.root(), {"stats"});
-  groups[kDecoder] = fast_event::find(fast.root(), {"stats", "decoder"});
-  groups[kCapture] = fast_event::find(fast.root(), {"stats", "capture"});
-  groups[kDetect] = fast_event::find(fast.root(), {"stats", "detect"});
-  groups[kFlow] = fast_event::find(fast.root(), {"stats", "app_layer", "flow"});
-  const std::optional<element> appLayer = fast_event::find(fast.root(), {"stats", "app_layer"});
-  for (const std::optional<element>& group : {groups[kStats], appLayer, groups[kDecoder],
-                                              groups[kCapture], groups[kDetect], groups[kFlow]}) {
-    if (group && !group->is_null() && !group->is_object()) return std::nullopt;
+  groups[kStats] = top[1];
+  if (!readable(groups[kStats])) return std::nullopt;
+  if (groups[kStats] && groups[kStats]->is_object()) {
+    static constexpr std::string_view kInStats[] = {"decoder", "capture", "detect", "app_layer"};
+    std::optional<element> inStats[4];
+    lastMembers(*groups[kStats], kInStats, inStats);
+    groups[kDecoder] = inStats[0];
+    groups[kCapture] = inStats[1];
+    groups[kDetect] = inStats[2];
+    const std::optional<element>& appLayer = inStats[3];
+    if (!readable(appLayer)) return std::nullopt;
+    if (appLayer && appLayer->is_object()) {
+      static constexpr std::string_view kInAppLayer[] = {"flow"};
+      std::optional<element> flow[1];
+      lastMembers(*appLayer, kInAppLayer, flow);
+      groups[kFlow] = flow[0];
+    }
   }
-  for (const CounterField& field : kCounters) {
-    const std::optional<element> value =
-        groups[field.group] ? fast_event::find(*groups[field.group], {field.name}) : std::nullopt;
-    if (!value || value->is_null()) continue;
-    if (!value->is_int64()) return std::nullopt;
-    item.*field.field = int64_t(*value);
+  for (int group = 0; group < kGroups; ++group) {
+    if (!readable(groups[group])) return std::nullopt;
+  }
+  for (int group = 0; group < kGroups; ++group) {
+    if (!groups[group] || !groups[group]->is_object()) continue;
+    if (!readCounters(*groups[group], static_cast<Group>(group), item)) return std::nullopt;
   }
   item.tls_sessions = item.flow_tls;
   return item;
@@ -136,7 +231,9 @@ std::optional<StatsItem> fastParse(fast_event::Parser& fast, const char* begin, 
 StatsItem StatsItem::parse(const char* begin, const char* end) {
   // One parser per worker thread: the series parse every entry of "stats".
   thread_local fast_event::Parser fast;
-  if (std::optional<StatsItem> item = fastParse(fast, begin, end)) return std::move(*item);
+  if (std::optional<StatsItem> item = fastParse(fast, begin, end, StatsItem(Blank()))) {
+    return std::move(*item);
+  }
 
   thread_local const std::unique_ptr<Json::CharReader> reader = event_json::makeLenientReader();
   Json::Value root;
@@ -148,7 +245,7 @@ StatsItem StatsItem::parse(const char* begin, const char* end) {
   }
   if (!root.isObject()) throw StatsException("Stats: the statistics event is not a JSON object");
 
-  StatsItem item;
+  StatsItem item{Blank()};
   const Json::Value& time = root["timestamp"];
   if (time.isNull()) {
     item.timestamp = "unknown";

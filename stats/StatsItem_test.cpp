@@ -61,6 +61,13 @@ TEST(StatsItemTest, AbsentOrNullMembersReadAsZeroOrUnknown) {
       {R"({"stats": null})", 0, 0, 0, 0},
       {R"({})", 0, 0, 0, 0},
       {R"({"stats": {"decoder": {"pkts": 2.9}}})", 0, 0, 0, 2},
+      // of members sharing a name, the last one counts, at every level
+      {R"({"stats": {"decoder": {"pkts": 1, "pkts": 7}}})", 0, 0, 0, 7},
+      {R"({"stats": {"decoder": {"pkts": 1}}, "stats": {"detect": {"alert": 4}}})", 0, 4, 0, 0},
+      {R"({"stats": {"decoder": {"pkts": 1}, "decoder": null}})", 0, 0, 0, 0},
+      {R"({"stats": {"app_layer": {"flow": {"memuse": 1}}, "app_layer": {"flow": 1, )"
+       R"("flow": {"memuse": 6}}}})",
+       0, 0, 6, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.event);
