@@ -62,7 +62,10 @@ void HttpConnection::connect() {
 std::string HttpConnection::get(const std::string& path) {
   for (int attempt = 0;; ++attempt) {
     if (socket_ < 0) connect();
-    const std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    // Asks to keep the connection, as browsers do: without the header the
+    // server closes it after each reply.
+    const std::string request =
+        "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: keep-alive\r\n\r\n";
     bool broken = send(socket_, request.data(), request.size(), MSG_NOSIGNAL) !=
                   static_cast<ssize_t>(request.size());
     std::string data = std::move(pending_);
