@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <charconv>
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <deque>
@@ -107,6 +108,17 @@ constexpr auto kPlain = [] {
   return plain;
 }();
 
+// Whether none of the eight bytes in `word` needs more than itself in a
+// quoted string: no control character, no '"', no '\\', nothing past ASCII.
+bool plainWord(uint64_t word) {
+  constexpr uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr uint64_t kHighs = 0x8080808080808080ULL;
+  const auto hasZero = [](uint64_t v) { return (v - kOnes) & ~v & kHighs; };
+  const uint64_t below20 = (word - kOnes * 0x20) & ~word & kHighs;
+  return ((word & kHighs) | below20 | hasZero(word ^ (kOnes * '"')) |
+          hasZero(word ^ (kOnes * '\\'))) == 0;
+}
+
 // `text` quoted: `"` and `\` escaped, the short escapes for backspace, form
 // feed, line feed, carriage return and tab, \u00XX for other control
 // characters, and every code point past ASCII as \uXXXX (two for those
@@ -116,14 +128,24 @@ void putQuoted(Buffer& buffer, std::string_view text) {
   char* out = buffer.room(6 * text.size() + 2);
   *out++ = '"';
   const char* const end = text.data() + text.size();
-  for (const char* c = text.data(); c != end; ++c) {
+  const char* c = text.data();
+  while (c != end) {
+    // Plain text goes out eight bytes at a time while it lasts.
+    uint64_t word;
+    while (end - c >= 8 && (std::memcpy(&word, c, 8), plainWord(word))) {
+      std::memcpy(out, c, 8);
+      out += 8;
+      c += 8;
+    }
+    if (c == end) break;
     if (kPlain[static_cast<unsigned char>(*c)]) {
-      *out++ = *c;
+      *out++ = *c++;
       continue;
     }
     if (const char escape = shortEscape(*c)) {
       *out++ = '\\';
       *out++ = escape;
+      ++c;
       continue;
     }
     const unsigned point = codePoint(c, end);
@@ -137,6 +159,7 @@ void putQuoted(Buffer& buffer, std::string_view text) {
       out = putEscape(out, 0xD800 + (((point - 0x10000) >> 10) & 0x3FF));
       out = putEscape(out, 0xDC00 + ((point - 0x10000) & 0x3FF));
     }
+    ++c;
   }
   *out++ = '"';
   buffer.advanceTo(out);

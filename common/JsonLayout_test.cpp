@@ -75,6 +75,22 @@ TEST(JsonLayoutTest, WritesTheHardCasesAsJsoncpp) {
   for (const std::string& text : cases) writesAsJsoncpp(text);
 }
 
+// Plain text is copied several bytes at a time: a byte that needs escaping
+// is caught at every offset and in strings of every length around the step.
+TEST(JsonLayoutTest, EscapesAtEveryOffsetOfLongStrings) {
+  const std::vector<std::string> specials = {"\\\"", "\\\\", "\\u0001", "\\u001f", "\\n",
+                                             "\xc3\xa9", "\x7f", "/", "\xf0\x9f\x98\x80", "\\t"};
+  for (const std::string& special : specials) {
+    for (size_t length = 0; length <= 24; ++length) {
+      for (size_t at = 0; at <= length; ++at) {
+        const std::string text = "[\"" + std::string(at, 'a') + special +
+                                 std::string(length - at, 'b') + "\"]";
+        if (!writesAsJsoncpp(text)) ADD_FAILURE() << "simdjson refused " << text;
+      }
+    }
+  }
+}
+
 // Arrays of separately written elements come out as jsoncpp writes the
 // whole array.
 TEST(JsonLayoutTest, AssemblesArraysAsJsoncpp) {
