@@ -5,6 +5,10 @@
 #include <chrono>
 #include <ctime>
 #include <stdexcept>
+#include <string>
+#include <utility>
+
+#include <hiredis/sds.h>
 
 #include "common/Blocking.h"
 #include "common/Unavailable.h"
@@ -25,6 +29,31 @@ std::runtime_error connectionError(const redisContext* context) {
   return std::runtime_error(std::string("Redis connection error: ") + context->errstr);
 }
 
+// The connection a thread keeps between two operations, so that the next one
+// skips connecting; at most one per thread, never shared.
+struct IdleConnection {
+  RedisContextPtr context;
+  std::string host;
+  int port = 0;
+};
+thread_local IdleConnection t_idle;
+
+RedisContextPtr takeIdle(const std::string& host, int port) {
+  if (!t_idle.context || t_idle.host != host || t_idle.port != port) return nullptr;
+  return std::move(t_idle.context);
+}
+
+// Keeps `context` for the thread's next operation when it is sound and every
+// reply it was sent has been read: nothing waits to be sent, and nothing
+// received is left unread.
+void keepIdle(RedisContextPtr context, const std::string& host, int port) {
+  if (context->err != 0 || sdslen(context->obuf) != 0) return;
+  if (context->reader == nullptr || context->reader->pos != context->reader->len) return;
+  t_idle.context = std::move(context);
+  t_idle.host = host;
+  t_idle.port = port;
+}
+
 }  // namespace
 
 RedisContextPtr connectToRedis(const std::string& host, int port, int timeoutSeconds) {
@@ -39,9 +68,24 @@ RedisContextPtr connectToRedis(const std::string& host, int port, int timeoutSec
 }
 
 RedisReplyPtr RedisWrapper::executeWithLock(const Command& command) const {
-  RedisContextPtr context = connectToRedis(host, port);
-  waitForUnlock(context.get());
-  return RedisReplyPtr(command(context.get()));
+  RedisContextPtr context = takeIdle(host, port);
+  if (context) {
+    try {
+      waitForUnlock(context.get());
+    } catch (const std::runtime_error&) {
+      // Redis may have closed or lost a kept connection since its last use:
+      // the lock check, which changes nothing, runs again on a new one.
+      if (context->err == 0) throw;
+      context.reset();
+    }
+  }
+  if (!context) {
+    context = connectToRedis(host, port);
+    waitForUnlock(context.get());
+  }
+  RedisReplyPtr reply(command(context.get()));
+  keepIdle(std::move(context), host, port);
+  return reply;
 }
 
 void RedisWrapper::waitForUnlock(redisContext* context) const {

@@ -1,6 +1,6 @@
-// The one way to run a command against the local Redis: a fresh connection,
-// a wait until the companion daemon ferryd has released "lock:ferryd", one
-// command, and the connection closed again.
+// The one way to run a command against the local Redis: a connection, a wait
+// until the companion daemon ferryd has released "lock:ferryd", and one
+// command. Each thread keeps its last sound connection for its next command.
 #ifndef COMMON_REDISWRAPPER_H_
 #define COMMON_REDISWRAPPER_H_
 
@@ -44,8 +44,10 @@ inline constexpr int kError = REDIS_REPLY_ERROR;      // 6
 RedisContextPtr connectToRedis(const std::string& host, int port,
                                int timeoutSeconds = build_settings::kRedisTimeoutSeconds);
 
-// Built on the stack for one operation; holds no connection between calls and
-// is never shared between threads.
+// Built on the stack for one operation and never shared between threads. The
+// thread keeps the connection an operation used for its next one when every
+// reply sent on it was read and it saw no error; a kept connection that
+// fails the lock check is replaced by a new one once.
 struct RedisWrapper {
   using Command = std::function<redisReply*(redisContext*)>;
 
@@ -54,8 +56,8 @@ struct RedisWrapper {
   std::string lockKey = "lock:ferryd";
   int retryDelayMs = 100;  // pause between two polls of the lock key
 
-  // Connects, waits until the lock key is absent, runs `command` on the same
-  // connection and closes it. Returns the command's reply, which may be null or
+  // Takes the thread's kept connection or connects, waits until the lock key
+  // is absent and runs `command` on the same connection. Returns the command's reply, which may be null or
   // an error reply: callers check presence and type themselves.
   // Throws std::runtime_error when no connection can be made, or when the
   // connection breaks while waiting. Never sets or deletes the lock key.

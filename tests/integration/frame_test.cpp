@@ -152,6 +152,30 @@ TEST_F(FrameTest, RedisStoppedFailsAtOnceWithTheConnectionError) {
             "Redis connection error: Connection refused");
 }
 
+// Threads keep their Redis connection from one request to the next. One that
+// Redis has closed meanwhile (killed, or Redis restarted) is replaced without
+// the request noticing.
+TEST_F(FrameTest, KeptRedisConnectionsThatRedisClosedAreReplaced) {
+  const auto countIsOne = [] {
+    for (int i = 0; i < 6; ++i) {
+      const HttpReply reply = get("/events/count/alert");
+      EXPECT_EQ(reply.status, 200);
+      EXPECT_EQ(reply.body, "1");
+    }
+  };
+  TestRedis::rpush("alert", {"{}"});
+  countIsOne();
+  const RedisReplyPtr killed = TestRedis::command({"CLIENT", "KILL", "TYPE", "normal"});
+  ASSERT_TRUE(killed && killed->type == REDIS_REPLY_INTEGER && killed->integer > 0);
+  countIsOne();
+  {
+    harness::RedisRestarter restart;
+    TestRedis::stop();
+  }
+  TestRedis::rpush("alert", {"{}"});
+  countIsOne();
+}
+
 TEST_F(FrameTest, RedisLostDuringTheLockWaitFailsInsteadOfHanging) {
   harness::RedisRestarter restart;
   TestRedis::command({"SET", "lock:ferryd", "1"});
