@@ -195,7 +195,27 @@ void putScalar(Buffer& buffer, element value) {
   }
 }
 
-using Member = std::pair<std::string_view, element>;
+// An object member, with the first eight bytes of its name as one number
+// (zero-padded): names whose numbers differ are in the order of their numbers.
+struct Member {
+  uint64_t prefix;
+  std::string_view name;
+  element value;
+};
+
+uint64_t prefixOf(std::string_view name) {
+  uint64_t prefix = 0;
+  const size_t count = std::min<size_t>(name.size(), 8);
+  for (size_t i = 0; i < count; ++i) {
+    prefix |= static_cast<uint64_t>(static_cast<unsigned char>(name[i])) << (56 - 8 * i);
+  }
+  return prefix;
+}
+
+bool before(const Member& a, const Member& b) {
+  if (a.prefix != b.prefix) return a.prefix < b.prefix;
+  return a.name < b.name;
+}
 
 // The member lists of the objects being written, one per nesting level, kept
 // by each thread from one document to the next so that writing allocates
@@ -209,22 +229,25 @@ std::vector<Member>& membersAt(size_t depth) {
 // `members` (object members in document order) in byte order of their names;
 // of duplicate names only the last member stays, in its name's place.
 void sortMembers(std::vector<Member>& members) {
-  const auto byName = [](const Member& a, const Member& b) { return a.first < b.first; };
   if (members.size() <= 32) {
     // Insertion sort: stable, and quicker than a merge sort for an event's
     // few dozen members.
     for (size_t i = 1; i < members.size(); ++i) {
+      if (!before(members[i], members[i - 1])) continue;
       const Member member = members[i];
       size_t j = i;
-      for (; j > 0 && byName(member, members[j - 1]); --j) members[j] = members[j - 1];
+      for (; j > 0 && before(member, members[j - 1]); --j) members[j] = members[j - 1];
       members[j] = member;
     }
   } else {
-    std::stable_sort(members.begin(), members.end(), byName);
+    std::stable_sort(members.begin(), members.end(), before);
   }
   size_t kept = 0;
   for (size_t i = 0; i < members.size(); ++i) {
-    if (i + 1 < members.size() && members[i + 1].first == members[i].first) continue;
+    if (i + 1 < members.size() && members[i + 1].prefix == members[i].prefix &&
+        members[i + 1].name == members[i].name) {
+      continue;
+    }
     members[kept++] = members[i];
   }
   members.resize(kept);
@@ -325,8 +348,10 @@ void Stream::value(simdjson::dom::element value) {
     case element_type::OBJECT: {
       std::vector<Member>& members = membersAt(first_.size());
       members.clear();
-      for (const simdjson::dom::key_value_pair field : simdjson::dom::object(value)) {
-        members.emplace_back(field.key, field.value);
+      const simdjson::dom::object object(value);
+      for (auto field = object.begin(); field != object.end(); ++field) {
+        const std::string_view name = field.key();
+        members.push_back({prefixOf(name), name, field.value()});
       }
       if (members.empty()) {
         Buffer(text_, used_).put("{}");
@@ -335,8 +360,8 @@ void Stream::value(simdjson::dom::element value) {
       sortMembers(members);
       beginObject();
       for (const Member& member : members) {
-        key(member.first);
-        this->value(member.second);
+        key(member.name);
+        this->value(member.value);
       }
       endObject();
       return;

@@ -37,6 +37,18 @@ std::string longArray(int count, const std::string& element) {
   return text + "]";
 }
 
+// An object of `count` members named in descending order, every third name
+// given twice.
+std::string manyMembers(int count) {
+  std::string text = "{";
+  for (int i = count; i > 0; --i) {
+    const std::string member = "\"member " + std::to_string(i) + "\":" + std::to_string(i);
+    text += (text.size() > 1 ? "," : "") + member;
+    if (i % 3 == 0) text += ",\"member " + std::to_string(i) + "\":-" + std::to_string(i);
+  }
+  return text + "}";
+}
+
 TEST(JsonLayoutTest, WritesTheHardCasesAsJsoncpp) {
   const std::vector<std::string> cases = {
       R"({"a":9223372036854775807,"b":-9223372036854775808,"c":18446744073709551615})",
@@ -65,6 +77,8 @@ TEST(JsonLayoutTest, WritesTheHardCasesAsJsoncpp) {
       longArray(30, "[]"),
       R"({"dup":1,"dup":2,"a":0,"dup":{"x":1}})",
       R"({"b":1,"a":2,"B":3,"":4,"aa":5,"a\u0000":6,"\u00e9":7})",
+      R"({"abcdefghij":1,"abcdefghi":2,"abcdefgh":3,"abcdefghij":4,"abcdefgh\u0000":5,"abcdefgg":6})",
+      manyMembers(40),
       R"("just a string")",
       "12",
       "-1.5",
