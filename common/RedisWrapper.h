@@ -71,8 +71,8 @@ struct RedisWrapper {
   void waitForUnlock(redisContext* context) const;
 };
 
-// One formatted command ("LLEN %s", key) through a fresh RedisWrapper: its
-// own connection and lock wait. Returns and throws as executeWithLock.
+// One formatted command ("LLEN %s", key) through a RedisWrapper with its
+// defaults: the thread's connection and the lock wait. Returns and throws as executeWithLock.
 template <typename... Args>
 RedisReplyPtr runWithLock(const char* format, Args... args) {
   const RedisWrapper redis;
