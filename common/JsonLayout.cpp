@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -165,13 +166,15 @@ void putQuoted(Buffer& buffer, std::string_view text) {
   buffer.advanceTo(out);
 }
 
-// 17 significant digits, and ".0" when that leaves neither a point nor an
-// exponent, so that a real number still reads as one.
+// 17 significant digits (as "%.17g" writes them), and ".0" when that leaves
+// neither a point nor an exponent, so that a real number still reads as one.
+// Values JSON cannot hold take the library's stand-ins.
 void putReal(Buffer& buffer, double value) {
+  if (std::isnan(value)) return buffer.put("null");
+  if (std::isinf(value)) return buffer.put(value < 0 ? "-1e+9999" : "1e+9999");
   char* out = buffer.room(40);
-  const int length = std::snprintf(out, 40, "%.17g", value);
-  char* end = out + length;
-  if (std::memchr(out, '.', length) == nullptr && std::memchr(out, 'e', length) == nullptr) {
+  char* end = std::to_chars(out, out + 40, value, std::chars_format::general, 17).ptr;
+  if (std::memchr(out, '.', end - out) == nullptr && std::memchr(out, 'e', end - out) == nullptr) {
     *end++ = '.';
     *end++ = '0';
   }

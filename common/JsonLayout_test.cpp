@@ -2,6 +2,10 @@
 // text both read, the written bytes must be the same.
 #include "common/JsonLayout.h"
 
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -87,6 +91,30 @@ TEST(JsonLayoutTest, WritesTheHardCasesAsJsoncpp) {
       R"({"comment":1 /* here */})",
   };
   for (const std::string& text : cases) writesAsJsoncpp(text);
+}
+
+// Real numbers written by the stream as the JSON library writes the same
+// double: edge values, values JSON cannot hold, and a spread of bit patterns.
+TEST(JsonLayoutTest, WritesRealsAsJsoncpp) {
+  std::vector<double> values = {0.0, -0.0, 0.1, -2.5, 1e21, 1e-7, 123456789012345680.0,
+                                5e-324, 2.2250738585072014e-308, 1.7976931348623157e308,
+                                std::numeric_limits<double>::quiet_NaN(),
+                                std::numeric_limits<double>::infinity(),
+                                -std::numeric_limits<double>::infinity(), 55.7558, -85.0};
+  std::mt19937_64 bits(20261210);
+  while (values.size() < 20000) {
+    const uint64_t pattern = bits();
+    double value;
+    std::memcpy(&value, &pattern, sizeof value);
+    values.push_back(value);
+  }
+  for (const double value : values) {
+    std::string text;
+    size_t used = 0;
+    json_layout::Stream(text, used, 0).value(value);
+    text.resize(used);
+    ASSERT_EQ(text, json_text::write(Json::Value(value))) << std::hexfloat << value;
+  }
 }
 
 // Plain text is copied several bytes at a time: a byte that needs escaping

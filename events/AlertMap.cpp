@@ -2,7 +2,10 @@
 // located through the city database or the site's own configured location.
 #include "events/AlertMap.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -316,20 +319,25 @@ Json::Value get_geolocation(const std::string& ip, const MMDB_s* mmdb,
 }
 
 bool check_private_ip(const std::string& ip) {
+  // Each dotted piece is read as a decimal int the way std::stoi reads it
+  // (leading blanks and a sign allowed, text after the digits ignored), but
+  // without copying the piece or throwing for one that holds no number.
   int octets[4];
   size_t count = 0;
   size_t start = 0;
   while (true) {
     const size_t dot = ip.find('.', start);
-    const std::string piece = ip.substr(start, dot == std::string::npos ? dot : dot - start);
-    int value = 0;
-    try {
-      value = std::stoi(piece);
-    } catch (const std::logic_error&) {  // invalid_argument or out_of_range
+    // strtol stops at the dot, which is no digit, so it stays inside the piece.
+    const char* piece = ip.c_str() + start;
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(piece, &end, 10);
+    if (end == piece || errno == ERANGE || value < std::numeric_limits<int>::min() ||
+        value > std::numeric_limits<int>::max()) {
       return false;
     }
     if (count == 4 || value > 255) return false;
-    octets[count++] = value;
+    octets[count++] = static_cast<int>(value);
     if (dot == std::string::npos) break;
     start = dot + 1;
   }
