@@ -48,7 +48,12 @@ RedisContextPtr takeIdle(const std::string& host, int port) {
 // received is left unread.
 void keepIdle(RedisContextPtr context, const std::string& host, int port) {
   if (context->err != 0 || sdslen(context->obuf) != 0) return;
-  if (context->reader == nullptr || context->reader->pos != context->reader->len) return;
+  redisReader* reader = context->reader;
+  if (reader == nullptr || reader->pos != reader->len) return;
+  // A large reply leaves its read buffer behind, which hiredis shrinks only
+  // on the next read: such a connection is closed rather than kept.
+  constexpr size_t kKeptBufferBytes = 1 << 20;
+  if (sdsalloc(reader->buf) > kKeptBufferBytes) return;
   t_idle.context = std::move(context);
   t_idle.host = host;
   t_idle.port = port;
