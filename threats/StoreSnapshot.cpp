@@ -1,9 +1,11 @@
-// Reading the indicator store with simdjson, falling back to the JSON library
+// Reading the indicator store with simdjson's on-demand parser, falling back to the JSON library
 // for any store the two might read differently.
 #include "threats/StoreSnapshot.h"
 
 #include <cstdint>
+#include <cstring>
 #include <string_view>
+#include <utility>
 
 #include <simdjson.h>
 
@@ -13,81 +15,143 @@ namespace threats {
 
 namespace {
 
-namespace dom = simdjson::dom;
+namespace ondemand = simdjson::ondemand;
+
+// The bytes of a JSON string whose token starts `token` (at its opening
+// quote) when they hold no escape, so that they are the decoded text too;
+// false for any other token.
+bool plainString(std::string_view token, std::string_view& bytes) {
+  if (token.empty() || token[0] != '"') return false;
+  const size_t close = token.find('"', 1);
+  if (close == std::string_view::npos) return false;
+  bytes = token.substr(1, close - 1);
+  return bytes.find('\\') == std::string_view::npos;
+}
+
+// Reads a member's string value: `plain` tells where its bytes are in the
+// text, else the decoded text is in `decoded`. False when the value is no
+// string or not a valid one.
+bool readString(ondemand::value value, std::string_view& bytes, bool& plain) {
+  plain = plainString(value.raw_json_token(), bytes);
+  if (plain) return !value.get_raw_json_string().error();  // steps past it
+  return !value.get_string().get(bytes);
+}
 
 // Members whose value the JSON library would read but ThreatItem ignores
 // ("uid", "uniq_id", unknown keys): a string or an integer is taken as both
 // parsers take it; anything else is left to the JSON library.
-bool skippable(dom::element value) {
-  const dom::element_type type = value.type();
-  return type == dom::element_type::STRING || type == dom::element_type::INT64 ||
-         type == dom::element_type::UINT64;
+bool skip(ondemand::value value) {
+  ondemand::json_type type;
+  if (value.type().get(type)) return false;
+  if (type == ondemand::json_type::string) {
+    std::string_view bytes;
+    bool plain = false;
+    return readString(value, bytes, plain);
+  }
+  if (type != ondemand::json_type::number) return false;
+  int64_t signedNumber = 0;
+  uint64_t unsignedNumber = 0;
+  return !value.get_int64().get(signedNumber) || !value.get_uint64().get(unsignedNumber);
+}
+
+// A key without escapes, as written in the text; false for one with escapes
+// (left to the JSON library).
+bool plainKey(const ondemand::raw_json_string& raw, const char* end, std::string_view& key) {
+  const char* begin = raw.raw();
+  const void* close = std::memchr(begin, '"', static_cast<size_t>(end - begin));
+  if (close == nullptr) return false;
+  key = std::string_view(begin, static_cast<size_t>(static_cast<const char*>(close) - begin));
+  return key.find('\\') == std::string_view::npos;
 }
 
 }  // namespace
 
-// Reads the store with simdjson into records_; false when the JSON library
-// must read it.
+// Reads the store with simdjson's on-demand parser into records_, each text
+// member a span of the text when its JSON string has no escape; false when
+// the JSON library must read it. Every value is visited, so every one is
+// validated as a whole-document parse would.
 bool StoreSnapshot::readSimple() {
-  dom::parser parser;
-  dom::element root;
-  if (parser.parse(text_.data(), text_.size(), false).get(root)) return false;
-  if (root.is_null()) return true;
-  dom::array array;
-  if (root.get_array().get(array)) return false;
-  records_.reserve(array.size());
-  // Decoded strings are never longer than their JSON text. Reserved, not
-  // touched: only the pages written count against memory.
-  strings_.reserve(text_.size());
-  for (const dom::element element : array) {
-    dom::object object;
+  if (text_.size() > UINT32_MAX) return false;
+  const char* const end = text_.data() + text_.size();
+  ondemand::parser parser;
+  ondemand::document document;
+  if (parser.iterate(text_.data(), text_.size(), text_.size() + file_cache::FileText::kPadding)
+          .get(document)) {
+    return false;
+  }
+  ondemand::json_type rootType;
+  if (document.type().get(rootType)) return false;
+  if (rootType == ondemand::json_type::null) {
+    bool isNull = false;
+    return !document.is_null().get(isNull) && isNull;  // false with anything after it
+  }
+  ondemand::array array;
+  if (document.get_array().get(array)) return false;
+  // Stored records take some 500 bytes of text. Reserved, not touched: only
+  // the pages written count against memory.
+  records_.reserve(text_.size() / 256 + 1);
+  for (auto element : array) {
+    ondemand::object object;
     if (element.get_object().get(object)) return false;
     Stored stored{};
     uint32_t seen = 0;  // text members already read, by position
     bool statusSeen = false;
     int next = 0;  // stored keys come in member order: try that one first
-    for (const dom::key_value_pair field : object) {
-      if (field.key == "status") {
+    for (auto member : object) {
+      ondemand::field field;
+      if (std::move(member).get(field)) return false;
+      std::string_view key;
+      if (!plainKey(field.key(), end, key)) return false;
+      if (key == "status") {
         // A missing "status" reads as disabled; a repeated one is left to the library.
-        if (statusSeen || field.value.get_bool().get(stored.status)) return false;
+        if (statusSeen || field.value().get_bool().get(stored.status)) return false;
         statusSeen = true;
         continue;
       }
-      const int index = next < ThreatItem::kTextMemberCount && field.key == ThreatItem::textMemberKey(next)
+      const int index = next < ThreatItem::kTextMemberCount && key == ThreatItem::textMemberKey(next)
                             ? next
-                            : ThreatItem::textMemberIndex(field.key);
+                            : ThreatItem::textMemberIndex(key);
       if (index < 0) {
-        if (!skippable(field.value)) return false;
+        if (!skip(field.value())) return false;
         continue;
       }
       next = index + 1;
       const uint32_t bit = 1u << index;
-      std::string_view value;
       // A repeated key: the parsers keep different ones.
-      if ((seen & bit) != 0 || field.value.get_string().get(value)) return false;
+      if ((seen & bit) != 0) return false;
       seen |= bit;
-      if (strings_.size() + value.size() > UINT32_MAX) return false;
-      stored.begin[index] = static_cast<uint32_t>(strings_.size());
+      std::string_view value;
+      bool plain = false;
+      if (!readString(field.value(), value, plain)) return false;
+      if (plain) {
+        stored.begin[index] = static_cast<uint32_t>(value.data() - text_.data());
+      } else {
+        if (decoded_.size() + value.size() > UINT32_MAX) return false;
+        stored.begin[index] = static_cast<uint32_t>(decoded_.size());
+        stored.decoded |= static_cast<uint16_t>(bit);
+        decoded_ += value;
+      }
       stored.size[index] = static_cast<uint32_t>(value.size());
-      strings_ += value;
     }
     records_.push_back(stored);
   }
-  return true;
+  // Nothing may follow the array.
+  return document.current_location().error() == simdjson::OUT_OF_BOUNDS;
 }
 
 StoreSnapshot::StoreSnapshot(file_cache::FileText text) : text_(std::move(text)) {
   simple_ = readSimple();
   if (simple_) return;
   records_ = {};
-  strings_ = {};
+  decoded_ = {};
   if (!threats_support::parseJson(text_.view(), document_, error_)) return;
   notAList_ = !document_.isNull() && !document_.isArray();
 }
 
 std::string_view StoreSnapshot::text(size_t index, int member) const {
   const Stored& stored = records_[index];
-  return std::string_view(strings_).substr(stored.begin[member], stored.size[member]);
+  const std::string_view from = (stored.decoded >> member & 1) != 0 ? std::string_view(decoded_) : text_.view();
+  return from.substr(stored.begin[member], stored.size[member]);
 }
 
 ThreatItem StoreSnapshot::record(size_t index) const {
