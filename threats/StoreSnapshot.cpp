@@ -9,6 +9,10 @@
 
 #include <simdjson.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "threats/ThreatsSupport.h"
 
 namespace threats {
@@ -17,19 +21,40 @@ namespace {
 
 namespace ondemand = simdjson::ondemand;
 
-// The bytes of a JSON string whose token starts `token` (at its opening
-// quote) when they hold no escape, so that they are the decoded text too;
-// false for any other token.
-bool plainString(std::string_view token, std::string_view& bytes) {
-  if (token.empty() || token[0] != '"') return false;
-  const size_t close = token.find('"', 1);
-  if (close == std::string_view::npos) return false;
-  bytes = token.substr(1, close - 1);
-  return bytes.find('\\') == std::string_view::npos;
+// True when one of the `size` bytes at `p` is a backslash. May look at up to
+// 15 bytes after them: they lie in a FileText, whose padding follows.
+bool hasBackslash(const char* p, size_t size) {
+#if defined(__SSE2__)
+  const __m128i backslash = _mm_set1_epi8('\\');
+  for (size_t i = 0; i < size; i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, backslash)));
+    if (size - i < 16) mask &= (1u << (size - i)) - 1;
+    if (mask != 0) return true;
+  }
+  return false;
+#else
+  return std::memchr(p, '\\', size) != nullptr;
+#endif
 }
 
-// Reads a member's string value: `plain` tells where its bytes are in the
-// text, else the decoded text is in `decoded`. False when the value is no
+bool jsonSpace(char c) { return c == ' ' || c == '\n' || c == '\t' || c == '\r'; }
+
+// The bytes of the JSON string `token` when they hold no escape, so that they
+// are its decoded text too; false for any other token. A token runs from its
+// first byte to the next structural character: a string's closing quote is
+// its last byte but blanks.
+bool plainString(std::string_view token, std::string_view& bytes) {
+  if (token.empty() || token[0] != '"') return false;
+  size_t close = token.size() - 1;
+  while (close > 0 && jsonSpace(token[close])) --close;
+  if (close == 0 || token[close] != '"') return false;
+  bytes = token.substr(1, close - 1);
+  return !hasBackslash(bytes.data(), bytes.size());
+}
+
+// Reads a member's string value: with `plain` set its bytes are the text's,
+// else the decoded text in the parser's buffer. False when the value is no
 // string or not a valid one.
 bool readString(ondemand::value value, std::string_view& bytes, bool& plain) {
   plain = plainString(value.raw_json_token(), bytes);
@@ -54,15 +79,29 @@ bool skip(ondemand::value value) {
   return !value.get_int64().get(signedNumber) || !value.get_uint64().get(unsignedNumber);
 }
 
+// True when the key whose bytes start at `raw` (after its opening quote) is
+// `key`, which holds no quote or backslash. Looks at most key.size() + 1
+// bytes, which lie in the FileText or its padding.
+bool keyIs(const char* raw, std::string_view key) {
+  return std::memcmp(raw, key.data(), key.size()) == 0 && raw[key.size()] == '"';
+}
+
 // A key without escapes, as written in the text; false for one with escapes
 // (left to the JSON library).
-bool plainKey(const ondemand::raw_json_string& raw, const char* end, std::string_view& key) {
-  const char* begin = raw.raw();
-  const void* close = std::memchr(begin, '"', static_cast<size_t>(end - begin));
+bool plainKey(const char* raw, const char* end, std::string_view& key) {
+  const void* close = std::memchr(raw, '"', static_cast<size_t>(end - raw));
   if (close == nullptr) return false;
-  key = std::string_view(begin, static_cast<size_t>(static_cast<const char*>(close) - begin));
-  return key.find('\\') == std::string_view::npos;
+  key = std::string_view(raw, static_cast<size_t>(static_cast<const char*>(close) - raw));
+  return !hasBackslash(key.data(), key.size());
 }
+
+// The text members' keys, in member order.
+struct MemberKeys {
+  MemberKeys() {
+    for (int i = 0; i < ThreatItem::kTextMemberCount; ++i) of[i] = ThreatItem::textMemberKey(i);
+  }
+  std::string_view of[ThreatItem::kTextMemberCount];
+};
 
 }  // namespace
 
@@ -73,6 +112,7 @@ bool plainKey(const ondemand::raw_json_string& raw, const char* end, std::string
 bool StoreSnapshot::readSimple() {
   if (text_.size() > UINT32_MAX) return false;
   const char* const end = text_.data() + text_.size();
+  static const MemberKeys kKeys;
   ondemand::parser parser;
   ondemand::document document;
   if (parser.iterate(text_.data(), text_.size(), text_.size() + file_cache::FileText::kPadding)
@@ -100,17 +140,20 @@ bool StoreSnapshot::readSimple() {
     for (auto member : object) {
       ondemand::field field;
       if (std::move(member).get(field)) return false;
-      std::string_view key;
-      if (!plainKey(field.key(), end, key)) return false;
-      if (key == "status") {
+      const char* const key = field.key().raw();
+      int index = -1;
+      if (next < ThreatItem::kTextMemberCount && keyIs(key, kKeys.of[next])) {
+        index = next;
+      } else if (keyIs(key, "status")) {
         // A missing "status" reads as disabled; a repeated one is left to the library.
         if (statusSeen || field.value().get_bool().get(stored.status)) return false;
         statusSeen = true;
         continue;
+      } else {
+        std::string_view plain;
+        if (!plainKey(key, end, plain)) return false;
+        index = ThreatItem::textMemberIndex(plain);
       }
-      const int index = next < ThreatItem::kTextMemberCount && key == ThreatItem::textMemberKey(next)
-                            ? next
-                            : ThreatItem::textMemberIndex(key);
       if (index < 0) {
         if (!skip(field.value())) return false;
         continue;
