@@ -64,13 +64,22 @@ struct Read {
   bool steady = false;  // the stamp did not change while the bytes were read
 };
 
-Read readOnce(const std::string& path) {
+// Room for `size` bytes: `spare` when it is mapped and not much larger.
+TextBuffer bufferFor(size_t size, TextBuffer& spare) {
+  if (spare.mapped() >= size && spare.mapped() / 2 <= size) return std::move(spare);
+  return TextBuffer(size);
+}
+
+// The buffer that TextBuffer::Reuse keeps freed mappings in, on this thread.
+thread_local TextBuffer* tSpare = nullptr;
+
+Read readOnce(const std::string& path, TextBuffer& spare) {
   const Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (file.fd < 0) throw OpenError(path, errno);
   struct stat before {};
   if (fstat(file.fd, &before) != 0) throw ReadError("Cannot read " + path + ": " + std::strerror(errno));
   size_t capacity = static_cast<size_t>(before.st_size) + 1;  // room to see the end
-  TextBuffer bytes(capacity + FileText::kPadding);
+  TextBuffer bytes = bufferFor(capacity + FileText::kPadding, spare);
   size_t size = 0;
   for (;;) {
     if (size == capacity) {  // the file grew while read
@@ -128,7 +137,15 @@ TextBuffer& TextBuffer::operator=(TextBuffer&& other) noexcept {
   return *this;
 }
 
+TextBuffer::Reuse::Reuse(TextBuffer& spare) : previous_(std::exchange(tSpare, &spare)) {}
+TextBuffer::Reuse::~Reuse() { tSpare = previous_; }
+
 void TextBuffer::release() {
+  if (mapped_ != 0 && tSpare != nullptr && tSpare != this && tSpare->data_ == nullptr) {
+    tSpare->data_ = std::exchange(data_, nullptr);
+    tSpare->mapped_ = std::exchange(mapped_, 0);
+    return;
+  }
   if (mapped_ != 0) {
     munmap(data_, mapped_);
   } else {
@@ -162,10 +179,15 @@ std::shared_ptr<const void> FileCacheCore::usable(const std::string& path, const
   return fresh ? slot_.parse : nullptr;
 }
 
-void FileCacheCore::drop() {
+void FileCacheCore::drop(TextBuffer* spare) {
   std::shared_ptr<const void> old;  // released outside the lock
-  const std::lock_guard<std::mutex> lock(slotMutex_);
-  old = std::move(slot_.parse);
+  {
+    const std::lock_guard<std::mutex> lock(slotMutex_);
+    old = std::move(slot_.parse);
+  }
+  if (spare == nullptr) return;
+  const TextBuffer::Reuse reuse(*spare);
+  old.reset();
 }
 
 std::shared_ptr<const void> FileCacheCore::get(const std::string& path) {
@@ -188,10 +210,20 @@ std::shared_ptr<const void> FileCacheCore::get(const std::string& path) {
     return parse;
   }
 
+  // A parse of another path or stamp cannot be vouched for by this read:
+  // let go of it first and read into its memory.
+  TextBuffer spare;
+  bool other = false;
+  {
+    const std::lock_guard<std::mutex> lock(slotMutex_);
+    other = slot_.parse && (slot_.path != path || !(slot_.stamp == stampOf(info)));
+  }
+  if (other) drop(&spare);
+
   const SteadyTime readStart = std::chrono::steady_clock::now();
   const int64_t readStartNs = wallClockNs();
-  Read read = readOnce(path);
-  for (int attempt = 1; !read.steady && attempt < kReadAttempts; ++attempt) read = readOnce(path);
+  Read read = readOnce(path, spare);
+  for (int attempt = 1; !read.steady && attempt < kReadAttempts; ++attempt) read = readOnce(path, spare);
   const bool recent = !read.steady || tooRecent(read.stamp, readStartNs, doubt_);
 
   std::shared_ptr<const void> current;  // the slot's parse, when this read may vouch for it

@@ -32,6 +32,23 @@ class TextBuffer {
   TextBuffer& operator=(TextBuffer&& other) noexcept;
 
   char* data() const { return data_; }
+  // Room in bytes when the buffer has a mapping of its own, else 0.
+  size_t mapped() const { return mapped_; }
+
+  // While one lives, a mapped buffer that the same thread lets go of is moved
+  // into `spare` (when it is empty) instead of being unmapped: a rebuild lets
+  // go of the old parse and reads the file again into the same pages, which
+  // are then neither faulted in nor cleared again.
+  class Reuse {
+   public:
+    explicit Reuse(TextBuffer& spare);
+    ~Reuse();
+    Reuse(const Reuse&) = delete;
+    Reuse& operator=(const Reuse&) = delete;
+
+   private:
+    TextBuffer* previous_;
+  };
 
  private:
   void release();
@@ -126,8 +143,9 @@ class FileCacheCore {
   // `arrival` and found `stamp`; null otherwise.
   std::shared_ptr<const void> usable(const std::string& path, const Stamp& stamp,
                                      SteadyTime arrival) const;
-  // Lets go of the slot's parse (readers holding it keep it alive).
-  void drop();
+  // Lets go of the slot's parse (readers holding it keep it alive). With
+  // `spare`, a mapped buffer of the parse freed here is kept there for reuse.
+  void drop(TextBuffer* spare = nullptr);
 
   const Build build_;
   const Source source_;
