@@ -2,8 +2,10 @@
 // for any store the two might read differently.
 #include "threats/StoreSnapshot.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <string_view>
 #include <utility>
 
@@ -79,12 +81,31 @@ bool skip(ondemand::value value) {
   return !value.get_int64().get(signedNumber) || !value.get_uint64().get(unsignedNumber);
 }
 
-// True when the key whose bytes start at `raw` (after its opening quote) is
-// `key`, which holds no quote or backslash. Looks at most key.size() + 1
-// bytes, which lie in the FileText or its padding.
-bool keyIs(const char* raw, std::string_view key) {
-  return std::memcmp(raw, key.data(), key.size()) == 0 && raw[key.size()] == '"';
-}
+// A key to look for where a key of the text starts: its bytes and the
+// closing quote.
+struct Key {
+  explicit Key(std::string_view key) : text(key) {
+    std::memcpy(quoted, key.data(), std::min(key.size(), sizeof quoted));
+    if (key.size() < sizeof quoted) quoted[key.size()] = '"';
+  }
+  std::string_view text;  // holds no quote or backslash
+  char quoted[16] = {};   // text and '"', when they fit
+
+  // True when the key whose bytes start at `raw` (after its opening quote)
+  // is this one. Looks at up to 16 bytes, or text.size() + 1 when more,
+  // which lie in the FileText or its padding.
+  bool at(const char* raw) const {
+#if defined(__SSE2__)
+    if (text.size() < sizeof quoted) {
+      const __m128i equal = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(raw)),
+                                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(quoted)));
+      const unsigned wanted = (1u << (text.size() + 1)) - 1;
+      return (static_cast<unsigned>(_mm_movemask_epi8(equal)) & wanted) == wanted;
+    }
+#endif
+    return std::memcmp(raw, text.data(), text.size()) == 0 && raw[text.size()] == '"';
+  }
+};
 
 // A key without escapes, as written in the text; false for one with escapes
 // (left to the JSON library).
@@ -95,12 +116,13 @@ bool plainKey(const char* raw, const char* end, std::string_view& key) {
   return !hasBackslash(key.data(), key.size());
 }
 
-// The text members' keys, in member order.
+// The text members' keys, in member order, and "status".
 struct MemberKeys {
   MemberKeys() {
-    for (int i = 0; i < ThreatItem::kTextMemberCount; ++i) of[i] = ThreatItem::textMemberKey(i);
+    for (int i = 0; i < ThreatItem::kTextMemberCount; ++i) of.emplace_back(ThreatItem::textMemberKey(i));
   }
-  std::string_view of[ThreatItem::kTextMemberCount];
+  std::vector<Key> of;
+  Key status{"status"};
 };
 
 }  // namespace
@@ -113,7 +135,12 @@ bool StoreSnapshot::readSimple() {
   if (text_.size() > UINT32_MAX) return false;
   const char* const end = text_.data() + text_.size();
   static const MemberKeys kKeys;
-  ondemand::parser parser;
+  // The parser's index of the text's tokens (4 bytes a token) is kept from
+  // one read to the next, so a read does not fault it in again. Reads of the
+  // store take turns (the file cache builds one parse at a time).
+  static std::mutex parserMutex;
+  static ondemand::parser parser;
+  const std::lock_guard<std::mutex> lock(parserMutex);
   ondemand::document document;
   if (parser.iterate(text_.data(), text_.size(), text_.size() + file_cache::FileText::kPadding)
           .get(document)) {
@@ -142,9 +169,9 @@ bool StoreSnapshot::readSimple() {
       if (std::move(member).get(field)) return false;
       const char* const key = field.key().raw();
       int index = -1;
-      if (next < ThreatItem::kTextMemberCount && keyIs(key, kKeys.of[next])) {
+      if (next < ThreatItem::kTextMemberCount && kKeys.of[next].at(key)) {
         index = next;
-      } else if (keyIs(key, "status")) {
+      } else if (kKeys.status.at(key)) {
         // A missing "status" reads as disabled; a repeated one is left to the library.
         if (statusSeen || field.value().get_bool().get(stored.status)) return false;
         statusSeen = true;
