@@ -185,7 +185,8 @@ double coldMs(int port, const std::string& route, const char* file, const char* 
     if (status != 200) std::fprintf(stderr, "%s answered %d\n", route.c_str(), status);
   }
   const long rebuilt = rebuilds(port, cache) - before;
-  if (rebuilt != runs) std::fprintf(stderr, "%s: %ld rebuilds for %d cold requests\n", route.c_str(), rebuilt, runs);
+  if (rebuilt != runs)
+    std::fprintf(stderr, "%s: %ld rebuilds for %d cold requests\n", route.c_str(), rebuilt, runs);
   return median(samples);
 }
 

@@ -7,8 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -111,7 +111,8 @@ TextBuffer::TextBuffer(size_t size) {
   }
   // Mapped with room to start on a huge page boundary; the rest is returned.
   const size_t length = (size + kHugePage - 1) / kHugePage * kHugePage;
-  void* mapping = mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  void* mapping =
+      mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapping == MAP_FAILED) throw std::bad_alloc();
   char* const start = static_cast<char*>(mapping);
   char* const aligned = reinterpret_cast<char*>(
@@ -223,7 +224,8 @@ std::shared_ptr<const void> FileCacheCore::get(const std::string& path) {
   const SteadyTime readStart = std::chrono::steady_clock::now();
   const int64_t readStartNs = wallClockNs();
   Read read = readOnce(path, spare);
-  for (int attempt = 1; !read.steady && attempt < kReadAttempts; ++attempt) read = readOnce(path, spare);
+  for (int attempt = 1; !read.steady && attempt < kReadAttempts; ++attempt)
+    read = readOnce(path, spare);
   const bool recent = !read.steady || tooRecent(read.stamp, readStartNs, doubt_);
 
   std::shared_ptr<const void> current;  // the slot's parse, when this read may vouch for it

@@ -43,7 +43,8 @@ bool allDigits(std::string_view text) {
 bool tokenAt(std::string_view line, size_t at, std::string_view keyword, uint8_t least) {
   const size_t after = at + keyword.size();
   return after <= line.size() && line.compare(at, keyword.size(), keyword) == 0 &&
-         (at == 0 || ends(line[at - 1], least)) && (after == line.size() || ends(line[after], least));
+         (at == 0 || ends(line[at - 1], least)) &&
+         (after == line.size() || ends(line[after], least));
 }
 
 // The first token of the view at or after `from`; empty when there is none.
@@ -90,12 +91,8 @@ struct Keywords {
           if (!value.empty()) msg = value;
         }
         break;
-      case 's':
-        number(at, "sid", sid, sidFound);
-        break;
-      case 'r':
-        number(at, "rev", rev, revFound);
-        break;
+      case 's': number(at, "sid", sid, sidFound); break;
+      case 'r': number(at, "rev", rev, revFound); break;
     }
   }
 
@@ -110,7 +107,8 @@ struct Keywords {
 };
 
 bool startsKeyword(const char* p) {
-  return (p[0] == 'c' && p[1] == 'l' && p[2] == 'a') || (p[0] == 'm' && p[1] == 's' && p[2] == 'g') ||
+  return (p[0] == 'c' && p[1] == 'l' && p[2] == 'a') ||
+         (p[0] == 'm' && p[1] == 's' && p[2] == 'g') ||
          (p[0] == 's' && p[1] == 'i' && p[2] == 'd') || (p[0] == 'r' && p[1] == 'e' && p[2] == 'v');
 }
 
@@ -134,7 +132,8 @@ void findKeywords(Keywords& keywords) {
                      _mm_and_si128(_mm_and_si128(equal(b0, 'm'), equal(b1, 's')), equal(b2, 'g'))),
         _mm_or_si128(_mm_and_si128(_mm_and_si128(equal(b0, 's'), equal(b1, 'i')), equal(b2, 'd')),
                      _mm_and_si128(_mm_and_si128(equal(b0, 'r'), equal(b1, 'e')), equal(b2, 'v'))));
-    for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(found)); mask != 0; mask &= mask - 1) {
+    for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(found)); mask != 0;
+         mask &= mask - 1) {
       keywords.visit(at + static_cast<size_t>(__builtin_ctz(mask)));
       if (keywords.done()) return;
     }
@@ -180,7 +179,8 @@ LineError parseRuleLine(std::string_view line, RuleView& rule) {
 
   const std::string_view action = tokenFrom(line, 0, kGeneralDelimiter);
   const size_t afterAction = static_cast<size_t>(action.data() - line.data()) + action.size();
-  const std::string_view protocol = action.empty() ? action : tokenFrom(line, afterAction, kGeneralDelimiter);
+  const std::string_view protocol =
+      action.empty() ? action : tokenFrom(line, afterAction, kGeneralDelimiter);
   rule.action = action.empty() ? kUnknown : action;
   rule.protocol = protocol.empty() ? kUnknown : protocol;
 

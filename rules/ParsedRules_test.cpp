@@ -66,15 +66,22 @@ TEST(ParsedRulesTest, OnePassGivesTheFieldsOfTheExtractors) {
       "alert tcp (rev:1; sid:2; classtype",
       "alert tcp (rev:1; classtype:c; sid",
       "alert tcp (msg",
-      "sid", "si", "cla", "rev 1", "sid 1", "sid 1 rev 2",
+      "sid",
+      "si",
+      "cla",
+      "rev 1",
+      "sid 1",
+      "sid 1 rev 2",
       "alert tcp (msg:\"sid rev msg classtype\"; sid:1; rev:1;)",
       "alert tcp (msg:(sid:1; rev:2;))",
   };
   // The same fields wherever the keywords fall among the 16-byte blocks
   // that are searched at once.
   std::vector<std::string> shifted;
-  for (const char* line : {"(msg:\"a\"; classtype:c; sid:12; rev:3;)", "(sid:x; sid:5; rev:6 msg)"}) {
-    for (size_t pad = 0; pad <= 40; ++pad) shifted.push_back("alert" + std::string(pad, ' ') + line);
+  for (const char* line :
+       {"(msg:\"a\"; classtype:c; sid:12; rev:3;)", "(sid:x; sid:5; rev:6 msg)"}) {
+    for (size_t pad = 0; pad <= 40; ++pad)
+      shifted.push_back("alert" + std::string(pad, ' ') + line);
   }
   std::vector<std::string> all(std::begin(lines), std::end(lines));
   all.insert(all.end(), shifted.begin(), shifted.end());

@@ -45,18 +45,21 @@ bool contains(std::string_view text, std::string_view needle) {
   const __m128i last = _mm_set1_epi8(needle.back());
   for (; at + n - 1 + 16 <= text.size(); at += 16) {
     const __m128i starts = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
-    const __m128i ends = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at + n - 1));
-    unsigned mask = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(starts, first), _mm_cmpeq_epi8(ends, last))));
+    const __m128i ends =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at + n - 1));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_and_si128(_mm_cmpeq_epi8(starts, first), _mm_cmpeq_epi8(ends, last))));
     for (; mask != 0; mask &= mask - 1) {
-      if (std::memcmp(text.data() + at + static_cast<size_t>(__builtin_ctz(mask)), needle.data(), n) == 0) {
+      if (std::memcmp(text.data() + at + static_cast<size_t>(__builtin_ctz(mask)), needle.data(),
+                      n) == 0) {
         return true;
       }
     }
   }
 #endif
   for (; at + n <= text.size(); ++at) {
-    if (text[at] == needle.front() && std::memcmp(text.data() + at, needle.data(), n) == 0) return true;
+    if (text[at] == needle.front() && std::memcmp(text.data() + at, needle.data(), n) == 0)
+      return true;
   }
   return false;
 }
@@ -160,9 +163,8 @@ std::vector<RuleItem> getDuplicatedRulesBySid(const std::string& rulesFile,
 std::vector<RuleItem> getRulesBySignature(const std::string& rulesFile,
                                                  const std::string& signature, int page,
                                                  int page_size, uint64_t* total) {
-  return filteredPage(rulesFile, page, page_size, total, [&](const RuleView& item) {
-    return contains(item.content, signature);
-  });
+  return filteredPage(rulesFile, page, page_size, total,
+                      [&](const RuleView& item) { return contains(item.content, signature); });
 }
 
 std::vector<RuleItem> searchRules(const std::string& rulesFile, const RuleSearch& filter,

@@ -2,14 +2,14 @@
 // for any store the two might read differently.
 #include "threats/StoreSnapshot.h"
 
+#include <simdjson.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <string_view>
 #include <utility>
-
-#include <simdjson.h>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -97,8 +97,9 @@ struct Key {
   bool at(const char* raw) const {
 #if defined(__SSE2__)
     if (text.size() < sizeof quoted) {
-      const __m128i equal = _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(raw)),
-                                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(quoted)));
+      const __m128i equal =
+          _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(raw)),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(quoted)));
       const unsigned wanted = (1u << (text.size() + 1)) - 1;
       return (static_cast<unsigned>(_mm_movemask_epi8(equal)) & wanted) == wanted;
     }
@@ -119,7 +120,8 @@ bool plainKey(const char* raw, const char* end, std::string_view& key) {
 // The text members' keys, in member order, and "status".
 struct MemberKeys {
   MemberKeys() {
-    for (int i = 0; i < ThreatItem::kTextMemberCount; ++i) of.emplace_back(ThreatItem::textMemberKey(i));
+    for (int i = 0; i < ThreatItem::kTextMemberCount; ++i)
+      of.emplace_back(ThreatItem::textMemberKey(i));
   }
   std::vector<Key> of;
   Key status{"status"};
@@ -220,7 +222,8 @@ StoreSnapshot::StoreSnapshot(file_cache::FileText text) : text_(std::move(text))
 
 std::string_view StoreSnapshot::text(size_t index, int member) const {
   const Stored& stored = records_[index];
-  const std::string_view from = (stored.decoded >> member & 1) != 0 ? std::string_view(decoded_) : text_.view();
+  const std::string_view from =
+      (stored.decoded >> member & 1) != 0 ? std::string_view(decoded_) : text_.view();
   return from.substr(stored.begin[member], stored.size[member]);
 }
 

@@ -27,28 +27,29 @@ TEST(StoreSnapshotTest, RecordsAreWhatTheJsonLibraryReads) {
       {" null \n", true},
       {"[]", true},
       {"[" + object("1") + "," + object("2") + "]", true},
-      {"[{}]", true},  // every member missing
+      {"[{}]", true},                             // every member missing
       {"[{\"tags\":\"x\",\"id\":\"1\"}]", true},  // keys out of order
-      {"[" + object("1", ",\"uid\":18446744073709551615,\"uniq_id\":\"5\",\"other\":-3") + "]", true},
+      {"[" + object("1", ",\"uid\":18446744073709551615,\"uniq_id\":\"5\",\"other\":-3") + "]",
+       true},
       {"[" + object("a\\\"b\\\\c\\u0041\\n\\u00e9") + "]", true},  // escapes are decoded
       {"[" + object("\xc3\xa9t\xc3\xa9") + "]", true},             // UTF-8 as it is
       {"[" + object("1", ",\"malware\":\"\\ud83d\\ude00\"") + "]", true},
       {"[{\"status\":false,\"reporter\":\"\"}]", true},
       {"\t[\n" + object("1") + "\n]\n", true},
       // Read by the library alone: it may read these otherwise, or fail.
-      {"[" + object("1", ",\"id\":\"2\"") + "]", false},              // repeated key
-      {"[" + object("1", ",\"status\":false") + "]", false},          // repeated status
-      {"[" + object("1", ",\"tags\":7") + "]", false},                // number in a text member
+      {"[" + object("1", ",\"id\":\"2\"") + "]", false},      // repeated key
+      {"[" + object("1", ",\"status\":false") + "]", false},  // repeated status
+      {"[" + object("1", ",\"tags\":7") + "]", false},        // number in a text member
       {"[" + object("1", ",\"tags\":null") + "]", false},
       {"[" + object("1", ",\"other\":1.5") + "]", false},
       {"[" + object("1", ",\"other\":null") + "]", false},
       {"[" + object("1", ",\"other\":[1]") + "]", false},
-      {"[" + object("1", ",\"t\\u0061gs\":\"x\"") + "]", false},      // escaped key
+      {"[" + object("1", ",\"t\\u0061gs\":\"x\"") + "]", false},  // escaped key
       {"[{\"status\":\"true\"}]", false},
       {"[" + object("1") + "] // written by hand", false},
       {"[" + object("1") + "] []", false},
       {"[" + object("1") + "]]", false},
-      {"[" + object("1") + " " + object("2") + "]", false},            // missing comma
+      {"[" + object("1") + " " + object("2") + "]", false},  // missing comma
       {"[" + object("1") + ",]", false},
       {"[" + object("1"), false},
       {"[1]", false},
@@ -56,7 +57,7 @@ TEST(StoreSnapshotTest, RecordsAreWhatTheJsonLibraryReads) {
       {"\"text\"", false},
       {"null x", false},
       {"", false},
-      {"[{\"id\":\"\\x\"}]", false},   // no such escape
+      {"[{\"id\":\"\\x\"}]", false},    // no such escape
       {"[{\"id\":\"a\x01\"}]", false},  // control character unescaped
       {"[{\"id\":\"\xff\"}]", false},   // not UTF-8
       {"[{\"other\":01}]", false},
