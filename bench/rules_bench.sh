@@ -5,15 +5,18 @@
 # each size. Not run by CI.
 #
 # usage: bench/rules_bench.sh [BUILD_DIR]   (default: build-bench-rules)
+# PAVORA_BENCH_RULES_PORT and PAVORA_BENCH_RULES_REDIS_PORT choose other
+# ports when the defaults are taken (no Redis is started or used).
 set -eu
 SOURCE=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$(mkdir -p "${1:-$SOURCE/build-bench-rules}" && cd "${1:-$SOURCE/build-bench-rules}" && pwd)
 ROOT=$BUILD/root
-PORT=18791
+PORT=${PAVORA_BENCH_RULES_PORT:-18791}
+REDIS_PORT=${PAVORA_BENCH_RULES_REDIS_PORT:-17091}
 
 cmake -S "$SOURCE" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DPAVORA_TESTS=OFF \
   -DPAVORA_CONFIG_PATH="$ROOT/config++.conf" -DPAVORA_HTTP_PORT=$PORT \
-  -DPAVORA_REDIS_PORT=17091 -DPAVORA_REVERSE_DNS=OFF >/dev/null
+  -DPAVORA_REDIS_PORT=$REDIS_PORT -DPAVORA_REVERSE_DNS=OFF >/dev/null
 cmake --build "$BUILD" -j2 --target pavora_server >/dev/null
 g++ -O2 -std=c++17 -o "$BUILD/rules_bench" "$SOURCE/bench/rules_bench.cpp" \
   $(pkg-config --cflags --libs simdjson) -pthread

@@ -19,6 +19,44 @@
 
 namespace file_cache {
 
+// Memory for a file's bytes. A large block gets a mapping of its own that
+// the kernel is asked to back with huge pages: filling it then takes a few
+// page faults instead of one per 4 KiB.
+class TextBuffer {
+ public:
+  TextBuffer() = default;
+  // Room for `size` bytes, not initialised. Throws std::bad_alloc.
+  explicit TextBuffer(size_t size);
+  ~TextBuffer();
+  TextBuffer(TextBuffer&& other) noexcept;
+  TextBuffer& operator=(TextBuffer&& other) noexcept;
+
+  char* data() const { return data_; }
+  // Room in bytes when the buffer has a mapping of its own, else 0.
+  size_t mapped() const { return mapped_; }
+
+  // While one lives, a mapped buffer that the same thread lets go of is moved
+  // into `spare` (when it is empty) instead of being unmapped: a rebuild lets
+  // go of the old parse and reads the file again into the same pages, which
+  // are then neither faulted in nor cleared again.
+  class Reuse {
+   public:
+    explicit Reuse(TextBuffer& spare);
+    ~Reuse();
+    Reuse(const Reuse&) = delete;
+    Reuse& operator=(const Reuse&) = delete;
+
+   private:
+    TextBuffer* previous_;
+  };
+
+ private:
+  void release();
+
+  char* data_ = nullptr;
+  size_t mapped_ = 0;  // length of the mapping; 0 when data_ is from new[]
+};
+
 // The bytes of one read of a file, followed by kPadding zero bytes that
 // parsers reading ahead (simdjson) may touch. Moving it keeps the bytes where
 // they are, so views into them stay valid.
@@ -30,14 +68,14 @@ class FileText {
   // A copy of `text`, for parsing text that is not read from a file.
   static FileText copyOf(std::string_view text);
   // Takes `bytes`, which holds `size` bytes and the zeroed padding.
-  FileText(std::unique_ptr<char[]> bytes, size_t size) : bytes_(std::move(bytes)), size_(size) {}
+  FileText(TextBuffer bytes, size_t size) : bytes_(std::move(bytes)), size_(size) {}
 
-  const char* data() const { return bytes_.get(); }
+  const char* data() const { return bytes_.data(); }
   size_t size() const { return size_; }
-  std::string_view view() const { return std::string_view(bytes_.get(), size_); }
+  std::string_view view() const { return std::string_view(bytes_.data(), size_); }
 
  private:
-  std::unique_ptr<char[]> bytes_;
+  TextBuffer bytes_;
   size_t size_ = 0;  // the padding follows
 };
 
@@ -105,8 +143,9 @@ class FileCacheCore {
   // `arrival` and found `stamp`; null otherwise.
   std::shared_ptr<const void> usable(const std::string& path, const Stamp& stamp,
                                      SteadyTime arrival) const;
-  // Lets go of the slot's parse (readers holding it keep it alive).
-  void drop();
+  // Lets go of the slot's parse (readers holding it keep it alive). With
+  // `spare`, a mapped buffer of the parse freed here is kept there for reuse.
+  void drop(TextBuffer* spare = nullptr);
 
   const Build build_;
   const Source source_;

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <string>
+#include <vector>
+
 #include "rules/RuleFunctions.h"
 
 namespace {
@@ -55,8 +59,33 @@ TEST(ParsedRulesTest, OnePassGivesTheFieldsOfTheExtractors) {
       ":::",
       "alert tcp (msg:\"a\"; sid:1; rev)",
       "alert tcp (msg:\"a\"; classtype:x; sid:1; rev:2; msg:\"b\"; classtype:y; sid:3; rev:4;)",
+      // Keywords glued to other text, or at either end of the line.
+      "alert tcp (x.msg:\"a\"; msg:\"b\"; sidsid:1; xsid:2; sid:3; rev:4; classtypes:z)",
+      "#msg:\"off\"; (msg:\"on\"; sid:1; rev:1;)",
+      "msg:m sid:1 rev:2 classtype:c",
+      "alert tcp (rev:1; sid:2; classtype",
+      "alert tcp (rev:1; classtype:c; sid",
+      "alert tcp (msg",
+      "sid",
+      "si",
+      "cla",
+      "rev 1",
+      "sid 1",
+      "sid 1 rev 2",
+      "alert tcp (msg:\"sid rev msg classtype\"; sid:1; rev:1;)",
+      "alert tcp (msg:(sid:1; rev:2;))",
   };
-  for (const char* line : lines) {
+  // The same fields wherever the keywords fall among the 16-byte blocks
+  // that are searched at once.
+  std::vector<std::string> shifted;
+  for (const char* line :
+       {"(msg:\"a\"; classtype:c; sid:12; rev:3;)", "(sid:x; sid:5; rev:6 msg)"}) {
+    for (size_t pad = 0; pad <= 40; ++pad)
+      shifted.push_back("alert" + std::string(pad, ' ') + line);
+  }
+  std::vector<std::string> all(std::begin(lines), std::end(lines));
+  all.insert(all.end(), shifted.begin(), shifted.end());
+  for (const std::string& line : all) {
     SCOPED_TRACE(line);
     RuleView rule;
     const LineError error = parseRuleLine(line, rule);

@@ -2,14 +2,17 @@
 // file's parse, which is kept while the file is unchanged.
 #include "rules/RulesFile.h"
 
-#include <string.h>
-
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 
 #include "common/FileCache.h"
 #include "rules/ParsedRules.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -27,6 +30,38 @@ std::shared_ptr<const ParsedRules> load(const std::string& rulesFile) {
   } catch (const file_cache::ReadError&) {
     throw RulesException("Unable to read rules file");
   }
+}
+
+// True when `needle` occurs in `text`, as memmem finds it. Compares the
+// needle's first and last bytes at 16 places at once and the whole needle
+// only where both match.
+bool contains(std::string_view text, std::string_view needle) {
+  if (needle.empty()) return true;
+  if (needle.size() > text.size()) return false;
+  const size_t n = needle.size();
+  size_t at = 0;
+#if defined(__SSE2__)
+  const __m128i first = _mm_set1_epi8(needle.front());
+  const __m128i last = _mm_set1_epi8(needle.back());
+  for (; at + n - 1 + 16 <= text.size(); at += 16) {
+    const __m128i starts = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+    const __m128i ends =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at + n - 1));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_and_si128(_mm_cmpeq_epi8(starts, first), _mm_cmpeq_epi8(ends, last))));
+    for (; mask != 0; mask &= mask - 1) {
+      if (std::memcmp(text.data() + at + static_cast<size_t>(__builtin_ctz(mask)), needle.data(),
+                      n) == 0) {
+        return true;
+      }
+    }
+  }
+#endif
+  for (; at + n <= text.size(); ++at) {
+    if (text[at] == needle.front() && std::memcmp(text.data() + at, needle.data(), n) == 0)
+      return true;
+  }
+  return false;
 }
 
 void checkPage(int page, int page_size) {
@@ -128,10 +163,8 @@ std::vector<RuleItem> getDuplicatedRulesBySid(const std::string& rulesFile,
 std::vector<RuleItem> getRulesBySignature(const std::string& rulesFile,
                                                  const std::string& signature, int page,
                                                  int page_size, uint64_t* total) {
-  return filteredPage(rulesFile, page, page_size, total, [&](const RuleView& item) {
-    return memmem(item.content.data(), item.content.size(), signature.data(),
-                  signature.size()) != nullptr;
-  });
+  return filteredPage(rulesFile, page, page_size, total,
+                      [&](const RuleView& item) { return contains(item.content, signature); });
 }
 
 std::vector<RuleItem> searchRules(const std::string& rulesFile, const RuleSearch& filter,

@@ -67,6 +67,24 @@ TEST_F(RulesFileTest, PagesAreCutFromTheMatchesInFileOrder) {
   EXPECT_EQ(sids(rules::searchRules(path_, search, 1, 10)), Sids{});
 }
 
+TEST_F(RulesFileTest, SignatureMatchesAnyPlaceOfTheRuleText) {
+  writeNumbered(12);
+  const std::pair<std::string, Sids> cases[] = {
+      {"drop", {3, 6, 9, 12}},  // at the start
+      {"sid:12;", {12}},
+      {"n12\"; sid:12; rev:1;)", {12}},                   // longer than 16, at the end
+      {"alert tcp any any -> any any (msg:\"n1\"", {1}},  // longer than 16, at the start
+      {";)", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},            // the last two bytes
+      {"u", {2, 4, 6, 8, 10, 12}},                        // in "udp" only
+      {"#", {}},                                          // not part of the rule text
+      {"n13", {}},
+      {"rev:1;))", {}},  // one byte past the end
+  };
+  for (const auto& [signature, expected] : cases) {
+    EXPECT_EQ(sids(rules::getRulesBySignature(path_, signature, 1, 10)), expected) << signature;
+  }
+}
+
 TEST_F(RulesFileTest, PageArithmeticDoesNotOverflow) {
   writeNumbered(3);
   const std::pair<int, int> pages[] = {

@@ -1,7 +1,8 @@
 // The local indicator store as read once: its records, built straight from a
-// simdjson pass, or for a store that only the JSON library reads the same way
-// (comments, numbers or nulls in text members, duplicate keys...), that
-// library's document or its error. Shared read-only by the store's readers.
+// simdjson pass as spans of the text read, or for a store that only the JSON
+// library reads the same way (comments, numbers or nulls in text members,
+// duplicate keys, escaped keys...), that library's document or its error.
+// Shared read-only by the store's readers.
 #ifndef THREATS_STORESNAPSHOT_H_
 #define THREATS_STORESNAPSHOT_H_
 
@@ -47,18 +48,21 @@ class StoreSnapshot {
   const Json::Value& document() const { return document_; }
 
  private:
-  // One record: its text members as spans of strings_, in member order.
+  // One record: its text members in member order, each a span of text_, or
+  // of decoded_ when its bit in `decoded` is set (a JSON string with escapes).
   struct Stored {
     uint32_t begin[ThreatItem::kTextMemberCount];
     uint32_t size[ThreatItem::kTextMemberCount];
+    uint16_t decoded;
     bool status;
   };
+  static_assert(ThreatItem::kTextMemberCount <= 16, "one bit of Stored::decoded per text member");
 
   bool readSimple();
 
   const file_cache::FileText text_;
   bool simple_ = false;
-  std::string strings_;  // the decoded text members of every record, end to end
+  std::string decoded_;  // the text members with escapes, decoded, end to end
   std::vector<Stored> records_;
   std::string error_;
   bool notAList_ = false;
