@@ -59,7 +59,9 @@ class Connection {
 
   // Sends one GET and reads the whole reply; returns its status.
   int get(const std::string& path, std::string* body = nullptr) {
-    const std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    // Keeps the connection, as browsers ask to.
+    const std::string request =
+        "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: keep-alive\r\n\r\n";
     if (send(fd_, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
       throw std::runtime_error("send failed");
     }
