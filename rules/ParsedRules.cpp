@@ -222,3 +222,25 @@ ParsedRules::ParsedRules(file_cache::FileText text) : text_(std::move(text)) {
   }
   if (firstBadLine_ == 0) rulesBeforeBadLine_ = rules_.size();
 }
+
+std::shared_ptr<const ParsedRules::Indexes> ParsedRules::matching(
+    const std::string& query, const std::function<bool(const RuleView&)>& match) const {
+  {
+    const std::lock_guard<std::mutex> lock(queriesMutex_);
+    for (auto kept = queries_.begin(); kept != queries_.end(); ++kept) {
+      if (kept->first != query) continue;
+      queries_.splice(queries_.begin(), queries_, kept);
+      return kept->second;
+    }
+  }
+  // Worked out outside the lock; two requests asking at once both do it.
+  auto indexes = std::make_shared<Indexes>();
+  const size_t scanned = firstBadLine_ == 0 ? rules_.size() : rulesBeforeBadLine_;
+  for (size_t i = 0; i < scanned; ++i) {
+    if (match(rules_[i])) indexes->push_back(static_cast<uint32_t>(i));
+  }
+  const std::lock_guard<std::mutex> lock(queriesMutex_);
+  queries_.emplace_front(query, indexes);
+  if (queries_.size() > kKeptQueries) queries_.pop_back();
+  return indexes;
+}

@@ -4,6 +4,12 @@
 #define RULES_PARSEDRULES_H_
 
 #include <cstdint>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -56,12 +62,26 @@ class ParsedRules {
   // How many rules precede that line (all of them when there is none).
   size_t rulesBeforeBadLine() const { return rulesBeforeBadLine_; }
 
+  // The indexes, in file order, of the rules before the first bad line that
+  // `match` accepts. Worked out once per `query` (a text naming the filter
+  // and its value) and kept with this parse, which never changes: paging
+  // through one filter asks the same again. The last kKeptQueries queries
+  // are kept. Exceptions from `match` pass through, and nothing is kept.
+  using Indexes = std::vector<uint32_t>;
+  std::shared_ptr<const Indexes> matching(const std::string& query,
+                                          const std::function<bool(const RuleView&)>& match) const;
+  static constexpr size_t kKeptQueries = 8;
+
  private:
   const file_cache::FileText text_;  // the views point into it
   std::vector<RuleView> rules_;
   uint64_t firstBadLine_ = 0;
   LineError firstBadError_ = LineError::kNone;
   size_t rulesBeforeBadLine_ = 0;
+
+  mutable std::mutex queriesMutex_;
+  // Most recently asked first.
+  mutable std::list<std::pair<std::string, std::shared_ptr<const Indexes>>> queries_;
 };
 
 #endif  // RULES_PARSEDRULES_H_

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -98,6 +99,40 @@ TEST(ParsedRulesTest, OnePassGivesTheFieldsOfTheExtractors) {
       EXPECT_EQ(rule.rev, std::stoul(RuleFunctions::get_revision_safe(line)));
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A filter's matches are worked out once per query and kept with the parse:
+// the same query gets the same list without asking the filter again, only the
+// last few queries are kept, a filter that throws keeps nothing, and only the
+// rules before a line that does not parse are looked at.
+TEST(ParsedRulesTest, KeepsTheMatchesOfTheLastQueries) {
+  const std::string text = std::string(kA) + "\n" + kB + "\n" + kA + "\n\n" + kB + "\n";
+  const ParsedRules parsed(file_cache::FileText::copyOf(text));
+  int asked = 0;
+  const auto enabled = [&](const RuleView& rule) { return ++asked, rule.enabled; };
+
+  const auto first = parsed.matching("enabled", enabled);
+  EXPECT_EQ(*first, (ParsedRules::Indexes{0, 2}));  // the rule after the blank line is not seen
+  EXPECT_EQ(asked, 3);
+  EXPECT_EQ(parsed.matching("enabled", enabled), first);
+  EXPECT_EQ(asked, 3);
+
+  EXPECT_THROW(parsed.matching("throws", [](const RuleView&) -> bool { throw std::out_of_range("x"); }),
+               std::out_of_range);
+  int thrown = 0;
+  EXPECT_TRUE(parsed.matching("throws", [&](const RuleView&) { return ++thrown, false; })->empty());
+  EXPECT_EQ(thrown, 3);
+
+  for (size_t i = 0; i < ParsedRules::kKeptQueries; ++i) {
+    parsed.matching("other " + std::to_string(i), enabled);
+  }
+  asked = 0;
+  EXPECT_EQ(*parsed.matching("enabled", enabled), (ParsedRules::Indexes{0, 2}));
+  EXPECT_EQ(asked, 3);  // pushed out by the newer queries, so worked out again
 }
 
 }  // namespace

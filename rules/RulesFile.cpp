@@ -4,7 +4,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
+#include <string>
+#include <string_view>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 #include "common/FileCache.h"
@@ -70,30 +74,42 @@ void checkPage(int page, int page_size) {
 
 // The rules that `match` accepts and that fall on the page, in file order:
 // positions (page-1)*page_size up to page*page_size. As if every line were
-// parsed in turn, a line that does not parse fails the query even past the
-// page, after `match` has seen the rules before it.
-// With `total`, every rule is matched and their number stored there.
+// parsed in turn, a line that does not parse fails the query, after `match`
+// has seen the rules before it. With `total`, the number of matching rules
+// is stored there. The matches of `query` are kept with the parse, so the
+// next page of the same filter costs only its own rules.
 template <typename Match>
 std::vector<RuleItem> filteredPage(const std::string& rulesFile, int page, int page_size,
-                                   uint64_t* total, Match match) {
+                                   uint64_t* total, const std::string& query, Match match) {
   checkPage(page, page_size);
   const std::shared_ptr<const ParsedRules> parsed = load(rulesFile);
-  const std::vector<RuleView>& rules = parsed->rules();
-  // page and page_size are at least 1: 64 bits hold any product of two ints.
-  const int64_t first = (static_cast<int64_t>(page) - 1) * page_size;
-  const int64_t last = first + page_size;  // exclusive
-  const size_t scanned = parsed->firstBadLine() == 0 ? rules.size() : parsed->rulesBeforeBadLine();
-  std::vector<RuleItem> result;
-  int64_t matches = 0;
-  for (size_t i = 0; i < scanned; ++i) {
-    if (!match(rules[i])) continue;
-    if (matches >= first && matches < last) result.push_back(rules[i].toItem());
-    // Past the page only a bad line, or the count, can change the outcome.
-    if (++matches >= last && parsed->firstBadLine() == 0 && total == nullptr) break;
-  }
+  const std::shared_ptr<const ParsedRules::Indexes> matches = parsed->matching(query, match);
   if (parsed->firstBadLine() != 0) throwLineError(parsed->firstBadError());
-  if (total != nullptr) *total = static_cast<uint64_t>(matches);
+  // page and page_size are at least 1: 64 bits hold any product of two ints.
+  const uint64_t first = (static_cast<uint64_t>(page) - 1) * static_cast<uint64_t>(page_size);
+  const uint64_t last = std::min<uint64_t>(first + static_cast<uint64_t>(page_size), matches->size());
+  const std::vector<RuleView>& rules = parsed->rules();
+  std::vector<RuleItem> result;
+  for (uint64_t i = first; i < last; ++i) result.push_back(rules[(*matches)[i]].toItem());
+  if (total != nullptr) *total = matches->size();
   return result;
+}
+
+// The name of a query, for the parse's kept matches: the filter and its
+// values, each after its length, so that no two queries share a name.
+std::string queryName(std::initializer_list<std::string_view> parts) {
+  std::string name;
+  for (const std::string_view part : parts) {
+    name += std::to_string(part.size());
+    name += ':';
+    name.append(part);
+  }
+  return name;
+}
+
+// An optional value of a query's name: absent, or present with its text.
+std::string optionalPart(const std::optional<std::string>& value) {
+  return value ? "=" + *value : "-";
 }
 
 }  // namespace
@@ -131,20 +147,21 @@ Json::Value getRuleBySid(const std::string& rulesFile, uint32_t sid) {
 std::vector<RuleItem> getRulesByAction(const std::string& rulesFile,
                                               const std::string& action, int page,
                                               int page_size, uint64_t* total) {
-  return filteredPage(rulesFile, page, page_size, total,
+  return filteredPage(rulesFile, page, page_size, total, queryName({"action", action}),
                       [&](const RuleView& item) { return item.action == action; });
 }
 
 std::vector<RuleItem> getRulesByProtocol(const std::string& rulesFile,
                                                 const std::string& protocol, int page,
                                                 int page_size, uint64_t* total) {
-  return filteredPage(rulesFile, page, page_size, total,
+  return filteredPage(rulesFile, page, page_size, total, queryName({"protocol", protocol}),
                       [&](const RuleView& item) { return item.protocol == protocol; });
 }
 
 std::vector<RuleItem> getRulesByStatus(const std::string& rulesFile, bool enabled,
                                               int page, int page_size, uint64_t* total) {
   return filteredPage(rulesFile, page, page_size, total,
+                      queryName({"status", enabled ? "enabled" : "disabled"}),
                       [&](const RuleView& item) { return item.enabled == enabled; });
 }
 
@@ -154,7 +171,8 @@ std::vector<RuleItem> getDuplicatedRulesBySid(const std::string& rulesFile,
   // Converted at the first parsed line, so a text that is not a number only
   // fails when the file holds a rule.
   std::optional<unsigned long> wanted;
-  return filteredPage(rulesFile, page, page_size, total, [&](const RuleView& item) {
+  return filteredPage(rulesFile, page, page_size, total, queryName({"sid", sid}),
+                      [&](const RuleView& item) {
     if (!wanted) wanted = std::stoul(sid, nullptr, 0);
     return static_cast<unsigned long>(item.sid) == *wanted;
   });
@@ -163,13 +181,16 @@ std::vector<RuleItem> getDuplicatedRulesBySid(const std::string& rulesFile,
 std::vector<RuleItem> getRulesBySignature(const std::string& rulesFile,
                                                  const std::string& signature, int page,
                                                  int page_size, uint64_t* total) {
-  return filteredPage(rulesFile, page, page_size, total,
+  return filteredPage(rulesFile, page, page_size, total, queryName({"signature", signature}),
                       [&](const RuleView& item) { return contains(item.content, signature); });
 }
 
 std::vector<RuleItem> searchRules(const std::string& rulesFile, const RuleSearch& filter,
                                          int page, int page_size, uint64_t* total) {
-  return filteredPage(rulesFile, page, page_size, total, [&](const RuleView& item) {
+  const std::string query =
+      queryName({"search", optionalPart(filter.action), optionalPart(filter.protocol),
+                 optionalPart(filter.status)});
+  return filteredPage(rulesFile, page, page_size, total, query, [&](const RuleView& item) {
     return (!filter.action || item.action == *filter.action) &&
            (!filter.protocol || item.protocol == *filter.protocol) &&
            (!filter.status || item.enabled == (*filter.status == "enabled"));
