@@ -21,6 +21,7 @@
 #include "common/LocalHours.h"
 #include "common/Log.h"
 #include "common/RedisWrapper.h"
+#include "stats/EntryMemo.h"
 #include "stats/StatsItem.h"
 
 namespace stats {
@@ -156,8 +157,12 @@ DataSeries get_stats_as_DataPoints(const std::string& type) {
   const bool packets = type == "pkts";
   LocalHours hours;
   DataSeries series;
+  thread_local EntryMemo memo;
+  struct Finish {
+    ~Finish() { memo.finishRequest(); }
+  } finish;
   const bool listed = forEachEntry("stats", [&](const redisReply& element, size_t) {
-    const StatsItem item = StatsItem::parse(element.str, element.str + element.len);
+    const StatsItem& item = memo.parse(std::string_view(element.str, element.len));
     series.push_back({parseIso8601(item.timestamp, &hours),
                       low32(packets ? item.decoder_pkts : item.detect_alert)});
   });
