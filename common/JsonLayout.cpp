@@ -71,9 +71,6 @@ class Buffer {
     std::memcpy(room(text.size()), text.data(), text.size());
     used_ += text.size();
   }
-  size_t used() const { return used_; }
-  // The string is cut to the text written.
-  void cut() { text_.resize(used_); }
 
  private:
   std::string& text_;
@@ -402,11 +399,13 @@ void ArrayText::reserve(size_t bytes) {
   if (text_.size() < bytes) text_.resize(bytes);
 }
 
+void ArrayText::startElement() { Buffer(text_, used_).put(used_ == 0 ? "[\n\t" : ",\n\t"); }
+
 void ArrayText::add(const std::string& text) {
   // Each element one level deeper: a tab after every line break of its text
   // (line feeds inside strings are escaped, so every one is a break).
+  startElement();
   Buffer buffer(text_, used_);
-  buffer.put(used_ == 0 ? "[\n\t" : ",\n\t");
   const char* rest = text.data();
   const char* const end = rest + text.size();
   while (const char* lineEnd = static_cast<const char*>(std::memchr(rest, '\n', end - rest))) {
@@ -418,7 +417,7 @@ void ArrayText::add(const std::string& text) {
 }
 
 Stream ArrayText::next() {
-  Buffer(text_, used_).put(used_ == 0 ? "[\n\t" : ",\n\t");
+  startElement();
   return Stream(text_, used_, 1);
 }
 

@@ -77,6 +77,8 @@ class ArrayText {
   std::string finish() &&;
 
  private:
+  void startElement();  // the array's opening or the comma before the element
+
   std::string text_;  // "[" and the elements so far, then room for more
   size_t used_ = 0;   // bytes of text_ written
 };

@@ -79,21 +79,14 @@ struct Location {
   double longitude = 0.0;
 };
 
-// Reads the string or double at `path` below `entry` into `target` when the
-// record has one of that type; otherwise leaves `target`.
-void readValue(MMDB_entry_s& entry, const char* const* path, std::string& target) {
+// The value at `path` below `entry` when the record has one of type `type`.
+std::optional<MMDB_entry_data_s> valueAt(MMDB_entry_s& entry, const char* const* path,
+                                         uint32_t type) {
   MMDB_entry_data_s data{};
-  if (MMDB_aget_value(&entry, &data, path) == MMDB_SUCCESS && data.has_data &&
-      data.type == MMDB_DATA_TYPE_UTF8_STRING) {
-    target.assign(data.utf8_string, data.data_size);
+  if (MMDB_aget_value(&entry, &data, path) != MMDB_SUCCESS || !data.has_data || data.type != type) {
+    return std::nullopt;
   }
-}
-void readValue(MMDB_entry_s& entry, const char* const* path, double& target) {
-  MMDB_entry_data_s data{};
-  if (MMDB_aget_value(&entry, &data, path) == MMDB_SUCCESS && data.has_data &&
-      data.type == MMDB_DATA_TYPE_DOUBLE) {
-    target = data.double_value;
-  }
+  return data;
 }
 
 Location locate(const std::string& ip, const MMDB_s* mmdb, const Site& site,
@@ -120,10 +113,21 @@ Location locate(const std::string& ip, const MMDB_s* mmdb, const Site& site,
   static const char* const kCity[] = {"city", "names", "en", nullptr};
   static const char* const kLatitude[] = {"location", "latitude", nullptr};
   static const char* const kLongitude[] = {"location", "longitude", nullptr};
-  readValue(result.entry, kCountry, location.country);
-  readValue(result.entry, kCity, location.city);
-  readValue(result.entry, kLatitude, location.latitude);
-  readValue(result.entry, kLongitude, location.longitude);
+  // What the record lacks, or holds with another type, keeps its default.
+  const auto text = [&](const char* const* path, std::string& target) {
+    if (const auto data = valueAt(result.entry, path, MMDB_DATA_TYPE_UTF8_STRING)) {
+      target.assign(data->utf8_string, data->data_size);
+    }
+  };
+  const auto real = [&](const char* const* path, double& target) {
+    if (const auto data = valueAt(result.entry, path, MMDB_DATA_TYPE_DOUBLE)) {
+      target = data->double_value;
+    }
+  };
+  text(kCountry, location.country);
+  text(kCity, location.city);
+  real(kLatitude, location.latitude);
+  real(kLongitude, location.longitude);
   return location;
 }
 
@@ -163,37 +167,6 @@ GeoPoint readGeoPoint(const libconfig::Config& cfg) {
   return point;
 }
 
-// Copies the event's member `name` with its JSON type, or `placeholder` when
-// the member is absent.
-void copyOr(const Json::Value& from, const char* name, const Json::Value& placeholder,
-            Json::Value& to) {
-  const Json::Value* value = from.isObject() ? from.find(name, name + std::strlen(name)) : nullptr;
-  to[name] = value != nullptr ? *value : placeholder;
-}
-
-// The short alert of an event read by jsoncpp, with both ends located.
-Json::Value shortAlert(const Json::Value& event, const MMDB_s* mmdb, const Site& site,
-                       Diagnostics& diagnostics) {
-  Json::Value alert(Json::objectValue);
-  const Json::Value na("N/A");
-  const Json::Value zero(0);
-  copyOr(event, "dest_ip", na, alert);
-  copyOr(event, "dest_port", zero, alert);
-  copyOr(event, "flow_id", zero, alert);
-  copyOr(event, "in_iface", na, alert);
-  copyOr(event, "src_ip", na, alert);
-  copyOr(event, "src_port", zero, alert);
-  copyOr(event, "timestamp", na, alert);
-  const Json::Value& rule = event_json::member(event, "alert");
-  copyOr(rule, "signature", na, alert);
-  copyOr(rule, "signature_id", zero, alert);
-  alert["src_geo"] =
-      toJson(locate(event_json::textForm(alert["src_ip"]), mmdb, site, diagnostics));
-  alert["dest_geo"] =
-      toJson(locate(event_json::textForm(alert["dest_ip"]), mmdb, site, diagnostics));
-  return alert;
-}
-
 // The members a short alert copies from its event, in the reply's order
 // (byte order of the names), with the placeholder of an absent one.
 struct Copied {
@@ -213,6 +186,35 @@ constexpr size_t kDestIp = 0;
 constexpr size_t kSignatureId = 5;
 constexpr size_t kSrcIp = 6;
 constexpr size_t kCopiedCount = sizeof(kCopied) / sizeof(kCopied[0]);
+
+// The member at `path` below an event read by jsoncpp, or null when a step is
+// missing or is not an object.
+const Json::Value* memberAt(const Json::Value& event, const fast_event::Path& path) {
+  const Json::Value* at = &event;
+  for (const std::string_view name : path) {
+    if (!at->isObject()) return nullptr;
+    at = at->find(name.data(), name.data() + name.size());
+    if (at == nullptr) return nullptr;
+  }
+  return at;
+}
+
+// The short alert of an event read by jsoncpp, with both ends located: each
+// copied member with its JSON type, or its placeholder when absent.
+Json::Value shortAlert(const Json::Value& event, const MMDB_s* mmdb, const Site& site,
+                       Diagnostics& diagnostics) {
+  Json::Value alert(Json::objectValue);
+  for (const Copied& copied : kCopied) {
+    const Json::Value* value = memberAt(event, copied.path);
+    alert[copied.name] =
+        value != nullptr ? *value : copied.number ? Json::Value(0) : Json::Value("N/A");
+  }
+  alert["src_geo"] =
+      toJson(locate(event_json::textForm(alert["src_ip"]), mmdb, site, diagnostics));
+  alert["dest_geo"] =
+      toJson(locate(event_json::textForm(alert["dest_ip"]), mmdb, site, diagnostics));
+  return alert;
+}
 
 // The text form an address member gives the lookup: "N/A" when absent.
 std::optional<std::string> addressOf(const std::optional<simdjson::dom::element>& member) {

@@ -117,18 +117,24 @@ size_t indexOf(std::string_view key, const std::string_view* names, const uint32
   return count;
 }
 
-// In one pass over the members of `object`: for each name of `names`, the
-// value of the last member of that name (as jsoncpp keeps it), at the name's
-// index in `found`; names without a member leave their slot as it is.
+// In one pass over the members of `object`: for each of the `count` names
+// (with their signatures), the value of the last member of that name (as
+// jsoncpp keeps it), at the name's index in `found`; names without a member
+// leave their slot as it is.
+void lastMembers(element object, const std::string_view* names, const uint32_t* signatures,
+                 size_t count, std::optional<element>* found) {
+  for (const simdjson::dom::key_value_pair field : simdjson::dom::object(object)) {
+    const size_t i = indexOf(field.key, names, signatures, count);
+    if (i < count) found[i] = field.value;
+  }
+}
+
 template <size_t N>
 void lastMembers(element object, const std::string_view (&names)[N],
                  std::optional<element> (&found)[N]) {
   uint32_t signatures[N];
   for (size_t i = 0; i < N; ++i) signatures[i] = signature(names[i]);
-  for (const simdjson::dom::key_value_pair field : simdjson::dom::object(object)) {
-    const size_t i = indexOf(field.key, names, signatures, N);
-    if (i < N) found[i] = field.value;
-  }
+  lastMembers(object, names, signatures, N, found);
 }
 
 // Whether a group on the counters' paths may be read: absent, null or an object.
@@ -136,8 +142,6 @@ bool readable(const std::optional<element>& group) {
   return !group || group->is_null() || group->is_object();
 }
 
-// The counters of `group` (an object) into `item`; false when one is neither
-// null nor a signed 64-bit integer.
 // The counters of each group (at most eight share one).
 struct GroupCounters {
   std::string_view names[8];
@@ -159,13 +163,12 @@ const GroupCounters& countersOf(Group group) {
   return table[group];
 }
 
+// The counters of `group` (an object) into `item`; false when one is neither
+// null nor a signed 64-bit integer.
 bool readCounters(element group, Group which, StatsItem& item) {
   const GroupCounters& counters = countersOf(which);
   std::optional<element> found[8];
-  for (const simdjson::dom::key_value_pair member : simdjson::dom::object(group)) {
-    const size_t i = indexOf(member.key, counters.names, counters.signatures, counters.count);
-    if (i < counters.count) found[i] = member.value;
-  }
+  lastMembers(group, counters.names, counters.signatures, counters.count, found);
   for (size_t i = 0; i < counters.count; ++i) {
     if (!found[i] || found[i]->is_null()) continue;
     if (!found[i]->is_int64()) return false;
