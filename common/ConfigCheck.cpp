@@ -53,6 +53,7 @@ const Key kKeys[] = {
     {kStatisticalEvents, Kind::kStringList},
     {kApiTokenFile, Kind::kReadFile, true},
     {kAllowedOrigin, Kind::kText, true},
+    {kThresholdFile, Kind::kRewrittenFile, true},
 };
 
 const char* typeName(libconfig::Setting::Type type) {

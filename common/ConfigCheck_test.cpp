@@ -122,7 +122,9 @@ class ConfigCheckTest : public ::testing::Test {
 TEST_F(ConfigCheckTest, GoodConfigurationHasNoProblem) {
   EXPECT_EQ(check({}), std::vector<std::string>{});
   // The optional keys, when present, are checked too.
-  EXPECT_EQ(check({{"api_token_file", q("/token")}, {"allowed_origin", "\"https://ui.example\""}}),
+  EXPECT_EQ(check({{"api_token_file", q("/token")},
+                   {"allowed_origin", "\"https://ui.example\""},
+                   {"threshold_file", q("/ok/suricata.rules")}}),
             std::vector<std::string>{});
 }
 
@@ -155,6 +157,9 @@ TEST_F(ConfigCheckTest, BrokenValuesAreReportedWithTheirReason) {
       {"ioc_local_file_name", q("/none/threats.json"), root_ + "/none: No such file or directory"},
       {"ioc_ip_rules", q("/fast.log/i.rules"), root_ + "/fast.log: not a folder"},
       {"api_token_file", q("/no-token"), root_ + "/no-token: No such file or directory"},
+      {"threshold_file", q("/none/threshold.config"),
+       root_ + "/none/threshold.config: No such file or directory"},
+      {"threshold_file", "5", "is an integer, must be a string"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(

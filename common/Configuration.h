@@ -32,6 +32,9 @@ inline constexpr char kStatisticalEvents[] = "application.settings.statistical_e
 // Optional: the file holding the API token, and the front end's origin.
 inline constexpr char kApiTokenFile[] = "application.settings.api_token_file";
 inline constexpr char kAllowedOrigin[] = "application.settings.allowed_origin";
+// Optional: Suricata's threshold file (its "threshold-file:"), which the
+// suppression routes list and edit.
+inline constexpr char kThresholdFile[] = "application.settings.threshold_file";
 
 // The file compiled into the binary ("/etc/pavora/config++.conf" in production).
 const char* path();

@@ -162,7 +162,7 @@ bool succeeds(const std::string& command, int limitSeconds) {
   return run(command, limitSeconds) == 0;
 }
 
-std::string exec(const std::string& command, int limitSeconds) {
+std::string exec(const std::string& command, int limitSeconds, int* status) {
   int ends[2];
   if (pipe2(ends, O_CLOEXEC) != 0) throw std::runtime_error("popen() failed!");
   Descriptor readEnd{ends[0]};
@@ -173,7 +173,8 @@ std::string exec(const std::string& command, int limitSeconds) {
   close(writeEnd.fd);
   writeEnd.fd = -1;
   std::string output;
-  await(pid, readEnd.fd, &output, command, limitSeconds);
+  const int waitStatus = await(pid, readEnd.fd, &output, command, limitSeconds);
+  if (status != nullptr) *status = waitStatus;
   return output;
 }
 

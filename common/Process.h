@@ -28,11 +28,12 @@ int run(const std::string& command, int limitSeconds);
 // Throws TimeLimitExceeded past the limit.
 bool succeeds(const std::string& command, int limitSeconds);
 
-// Standard output of `command` run through the shell, read to its end; the
-// exit status is not looked at, and NUL bytes in the output are kept.
-// Throws std::runtime_error "popen() failed!" when it cannot be started, and
-// TimeLimitExceeded past the limit.
-std::string exec(const std::string& command, int limitSeconds);
+// Standard output of `command` run through the shell, read to its end, NUL
+// bytes kept; its wait status goes to `status` when given (callers that
+// judge the output alone pass none). Throws std::runtime_error
+// "popen() failed!" when it cannot be started, and TimeLimitExceeded past
+// the limit.
+std::string exec(const std::string& command, int limitSeconds, int* status = nullptr);
 
 // Kills the process group of every command still running, for the server's
 // stop. From then on every waiter throws std::runtime_error instead of

@@ -1,6 +1,7 @@
 // Error replies shared by the rule handlers.
 #include "rules/RuleReplies.h"
 
+#include <json/value.h>
 #include <libconfig.h++>
 
 namespace rule_replies {
@@ -13,6 +14,17 @@ http::Reply queryError(const std::exception& error) {
     return http::error("Config parse error");
   }
   return http::error(error.what());
+}
+
+http::Reply outcome(Pistache::Http::Code code, bool success, const std::string& error) {
+  Json::Value object(Json::objectValue);
+  object["success"] = success;
+  object["error"] = error;
+  return http::text(object.toStyledString(), code);
+}
+
+http::Reply outcomeError(const std::exception& error) {
+  return outcome(Pistache::Http::Code::Internal_Server_Error, false, error.what());
 }
 
 }  // namespace rule_replies

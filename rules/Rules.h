@@ -84,6 +84,30 @@ class Rules {
   static void handleUpdateRuleRequest(const Pistache::Rest::Request& request,
                                       Pistache::Http::ResponseWriter response);
 
+  // ---- Suppressions and thresholds (Suricata's threshold file) -------------------
+  // While "application.settings.threshold_file" is absent every route answers
+  // 500 "Threshold file not configured" (for the edits, as the outcome object).
+
+  // GET "/suppressions/": 200, application/json, the entries of the file in
+  // order (rules/ThresholdJson.h), with their number in X-Total-Count; 500
+  // with the error's text (configuration errors as for the rule queries).
+  static void handleGetSuppressions(const Pistache::Rest::Request& request,
+                                    Pistache::Http::ResponseWriter response);
+  // POST "/suppressions/add/", the entry as JSON ({"sig_id", "gen_id",
+  // "track", "ip"} or "kind" with its options): the outcome object
+  // {"error", "success"} as styled text, no content type; 200 when the
+  // entry was written, 400 with the reason for a body that is not JSON or
+  // describes no writable entry, or with the test run's output when Suricata
+  // rejects the file with it; 409 when an enabled entry acts the same; 500
+  // for other errors (a test run past its limit included).
+  static void handleAddSuppression(const Pistache::Rest::Request& request,
+                                   Pistache::Http::ResponseWriter response);
+  // POST "/suppressions/delete/", {"line": N, "content": "..."}: the outcome
+  // object; 200 when the line was removed, 409 when line N no longer holds
+  // that entry, 400 for a bad body, 500 for other errors.
+  static void handleDeleteSuppression(const Pistache::Rest::Request& request,
+                                      Pistache::Http::ResponseWriter response);
+
   // ---- Additional rule categories ---------------------------------------------
 
   // GET "/rules/additional/status/": 200 with getAdditionalRuleStatus()'s text.

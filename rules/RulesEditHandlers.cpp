@@ -30,20 +30,6 @@ constexpr char kMultiLineRule[] = "Rule content must be a single line";
 constexpr char kUnreadableRule[] = "Rule must have a numeric sid and rev";
 constexpr char kSidInUse[] = "SID already in use";
 
-// The validation object {"error", "success"} as styled JSON text, no
-// content type: the reply of the validation routes, and add's refusals.
-http::Reply validationReply(Code code, bool success, const std::string& error) {
-  Json::Value outcome(Json::objectValue);
-  outcome["success"] = success;
-  outcome["error"] = error;
-  return http::text(outcome.toStyledString(), code);
-}
-
-// The validation routes' error mapping: the validation object with 500.
-http::Reply validationError(const std::exception& error) {
-  return validationReply(Code::Internal_Server_Error, false, error.what());
-}
-
 std::string rulesFile() { return config::readString(config::kRulesFile); }
 
 // The body as one JSON document; 400 "Invalid JSON" when it is not.
@@ -139,7 +125,8 @@ constexpr http::Frame kUpdate{kCors, http::Work::kCheap, &http::errorText, &upda
 constexpr http::Frame kCategories{kCors, http::Work::kCheap, &http::errorText, &categoriesSubject};
 constexpr http::Frame kStatus{kCors, http::Work::kCheap};
 constexpr http::Frame kAdd{kCors, http::Work::kSlow, &http::errorText, &contentSubject};
-constexpr http::Frame kValidate{kCors, http::Work::kSlow, &validationError, &contentSubject};
+constexpr http::Frame kValidate{kCors, http::Work::kSlow, &rule_replies::outcomeError,
+                                &contentSubject};
 
 }  // namespace
 
@@ -156,9 +143,9 @@ void Rules::add_rule(const Request& request, ResponseWriter response) {
     const std::string rule = memberText(bodyOf(r), "content");
     const char* refusal = refusalOfRuleText(rule);
     if (!refusal && !RuleItem::readable(rule)) refusal = kUnreadableRule;
-    if (refusal) return validationReply(Code::Bad_Request, false, refusal);
+    if (refusal) return rule_replies::outcome(Code::Bad_Request, false, refusal);
     const auto [valid, message] = rules::validate_rule(rule);
-    if (!valid) return validationReply(Code::Bad_Request, false, message);
+    if (!valid) return rule_replies::outcome(Code::Bad_Request, false, message);
     switch (rules::addRule(rulesFile(), rule)) {
       case rules::AddResult::kSidInUse:
         throw http::Refusal(Code::Conflict, kSidInUse);
@@ -174,11 +161,11 @@ void Rules::add_rule(const Request& request, ResponseWriter response) {
 void Rules::handleValidateRuleRequest(const Request& request, ResponseWriter response) {
   http::serve(kValidate, request, response, [](const Request& r) {
     const std::optional<Json::Value> body = json_body::read(r.body());
-    if (!body) return validationReply(Code::Bad_Request, false, kInvalidJson);
+    if (!body) return rule_replies::outcome(Code::Bad_Request, false, kInvalidJson);
     const std::string rule = memberText(*body, "content");
-    if (namesNoRule(rule)) return validationReply(Code::Bad_Request, false, kMissingRule);
+    if (namesNoRule(rule)) return rule_replies::outcome(Code::Bad_Request, false, kMissingRule);
     const auto [valid, message] = rules::validate_rule(rule);
-    return validationReply(valid ? Code::Ok : Code::Bad_Request, valid, message);
+    return rule_replies::outcome(valid ? Code::Ok : Code::Bad_Request, valid, message);
   });
 }
 

@@ -144,6 +144,17 @@ Json::Value getRuleBySid(const std::string& rulesFile, uint32_t sid) {
   return Json::Value();
 }
 
+std::map<uint32_t, std::string> messagesOfSids(const std::string& rulesFile,
+                                               const std::set<uint32_t>& sids) {
+  std::map<uint32_t, std::string> messages;
+  if (sids.empty()) return messages;
+  const std::shared_ptr<const ParsedRules> parsed = load(rulesFile);
+  for (const RuleView& rule : parsed->rules()) {
+    if (sids.count(rule.sid) != 0) messages.emplace(rule.sid, std::string(rule.msg));
+  }
+  return messages;
+}
+
 std::vector<RuleItem> getRulesByAction(const std::string& rulesFile,
                                               const std::string& action, int page,
                                               int page_size, uint64_t* total) {

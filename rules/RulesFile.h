@@ -9,7 +9,9 @@
 #include <json/value.h>
 
 #include <cstdint>
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -60,6 +62,13 @@ std::vector<RuleItem> getRulesBySignature(const std::string& rulesFile,
 // Rules matching every present filter; page and page_size must be at least 1.
 std::vector<RuleItem> searchRules(const std::string& rulesFile, const RuleSearch& filter, int page,
                                   int page_size, uint64_t* total = nullptr);
+
+// The `msg` (as rule objects give it, quotes kept) of the first rule in file
+// order carrying each of `sids`, in one pass over the file's parse; a sid
+// that no rule carries has no member. Lines that do not parse are passed
+// over. Throws RulesException "Unable to open rules file".
+std::map<uint32_t, std::string> messagesOfSids(const std::string& rulesFile,
+                                               const std::set<uint32_t>& sids);
 
 // Hits and rebuilds of the rules file's parse, for a metrics reader.
 const file_cache::CacheStatistics& rulesCacheStatistics();

@@ -8,7 +8,8 @@ namespace harness {
 namespace {
 
 const char* const kExtraStandInFiles[] = {"suricata.reject", "suricata.delay",
-                                          "systemctl.is-active.exit", "systemctl.start.exit"};
+                                          "suricata.threshold-file", "systemctl.is-active.exit",
+                                          "systemctl.start.exit"};
 
 void removeExtraStandInFiles() {
   for (const char* name : kExtraStandInFiles) unlink((StandIns::dir() + "/" + name).c_str());
