@@ -73,15 +73,15 @@ const char* findAny(const char* p, const char* end, char a, char b, char c) {
   return end;
 }
 
-// A sid or rev value: 1 to 10 digits, at most 4294967295.
+// A sid or rev value: decimal digits of a number up to 4294967295.
 bool toNumber(std::string_view text, uint32_t& number) {
-  if (text.empty() || text.size() > 10) return false;
+  if (text.empty()) return false;
   uint64_t value = 0;
   for (const char c : text) {
     if (c < '0' || c > '9') return false;
     value = value * 10 + static_cast<uint64_t>(c - '0');
+    if (value > 4294967295u) return false;
   }
-  if (value > 4294967295u) return false;
   number = static_cast<uint32_t>(value);
   return true;
 }

@@ -51,7 +51,7 @@ struct RuleView {
 
 // Reads `line` (one logical line without its newline) into `rule`; false,
 // with `rule` in no defined state, when the line is not a rule: no sid
-// option holds only 1 to 10 digits of a value up to 4294967295. Views point
+// option holds only decimal digits of a value up to 4294967295. Views point
 // into `line`.
 bool readRule(std::string_view line, RuleView& rule);
 
