@@ -3,7 +3,6 @@
 
 #include <utility>
 
-#include "rules/RuleFiles.h"
 #include "rules/RuleItem.h"
 #include "rules/RuleLines.h"
 #include "rules/RuleReader.h"
@@ -27,11 +26,25 @@ std::string_view physicalOf(std::string_view text, const LogicalLine& line) {
   return text.substr(line.begin, line.end - line.begin);
 }
 
+// Calls `visit(piece)` for each physical line of a logical line's bytes,
+// empty ones included (a continued line may go on in an empty one).
+template <typename Visit>
+void forEachPhysical(std::string_view span, Visit visit) {
+  size_t begin = 0;
+  while (true) {
+    const size_t newline = span.find('\n', begin);
+    visit(span.substr(begin, newline == std::string_view::npos ? std::string_view::npos
+                                                                : newline - begin));
+    if (newline == std::string_view::npos) return;
+    begin = newline + 1;
+  }
+}
+
 // True when one of the physical lines of `span` satisfies `test`.
 template <typename Test>
 bool anyPhysical(std::string_view span, Test test) {
   bool found = false;
-  rule_files::forEachLine(span, [&](std::string_view piece) { found = found || test(piece); });
+  forEachPhysical(span, [&](std::string_view piece) { found = found || test(piece); });
   return found;
 }
 
@@ -102,12 +115,12 @@ EditedText toggledText(std::string_view text, const std::string& rule) {
       fragment = fragment || (line.lines > 1 && anyPhysical(physical, [&](std::string_view p) {
                                 return switchOf(p, rule, wanted) != Switch::kNone;
                               }));
-      rule_files::forEachLine(physical, [&](std::string_view p) { appendLine(result, p); });
+      forEachPhysical(physical, [&](std::string_view p) { appendLine(result, p); });
       return;
     }
     edited.result = EditResult::kChanged;
     bool first = true;
-    rule_files::forEachLine(physical, [&](std::string_view p) {
+    forEachPhysical(physical, [&](std::string_view p) {
       if (first) {
         appendSwitched(result, p, how);
         result.push_back('\n');
@@ -148,7 +161,7 @@ EditedText deletedText(std::string_view text, const std::string& rule) {
     fragment = fragment || (line.lines > 1 && anyPhysical(physical, [&](std::string_view p) {
                               return withoutComment(p) == wanted;
                             }));
-    rule_files::forEachLine(physical, [&](std::string_view p) { appendLine(kept, p); });
+    forEachPhysical(physical, [&](std::string_view p) { appendLine(kept, p); });
   });
   if (edited.result != EditResult::kChanged) {
     edited.result = fragment ? EditResult::kFragment : EditResult::kNoMatch;

@@ -45,6 +45,7 @@ TEST(RuleTextTest, ToggleSwitchesEveryMatchingLine) {
        lines({"#" + a, b, "#" + a})},
       {"a last line without newline gets one", a + "\n" + b, b, lines({a, "#" + b})},
       {"no match leaves nothing to write", lines({a}), "alert", std::nullopt},
+      {"blank lines around it stay", lines({"", a, ""}), a, lines({"", "#" + a, ""})},
       {"a line holding a CR does not match", a + "\r\n", a, std::nullopt},
   };
   for (const Case& c : cases) {
