@@ -74,8 +74,9 @@ void checkPage(int page, int page_size) {
 
 // The rules that `match` accepts and that fall on the page, in file order:
 // positions (page-1)*page_size up to page*page_size. With `total`, the
-// number of matching rules is stored there. The matches of `query` are kept with the parse, so the
-// next page of the same filter costs only its own rules.
+// number of matching rules is stored there. The matches of `query` are kept
+// with the parse, so the next page of the same filter costs only its own
+// rules.
 template <typename Match>
 std::vector<RuleItem> filteredPage(const std::string& rulesFile, int page, int page_size,
                                    uint64_t* total, const std::string& query, Match match) {
