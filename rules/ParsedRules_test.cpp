@@ -1,114 +1,93 @@
-// The one-pass parse of a rules file: which lines make rules, which is the
-// first that does not, and the fields of one line against the extractors.
+// The one-pass read of a rules file: which logical lines make rules, what a
+// continued rule reads as, and the kept matches of the last queries.
 #include "rules/ParsedRules.h"
 
 #include <gtest/gtest.h>
 
-#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "rules/RuleFunctions.h"
+#include "rules/RuleLines.h"
 
 namespace {
 
 constexpr char kA[] = "alert tcp any any -> any any (msg:\"a\"; sid:1; rev:1;)";
 constexpr char kB[] = "#drop udp any any -> any any (msg:\"b\"; sid:2; rev:2;)";
 
-TEST(ParsedRulesTest, FindsTheRulesAndTheFirstLineThatDoesNotParse) {
+std::vector<std::string> contents(const std::string& text) {
+  const ParsedRules parsed(file_cache::FileText::copyOf(text));
+  std::vector<std::string> out;
+  for (const RuleView& rule : parsed.rules()) out.emplace_back(rule.content);
+  return out;
+}
+
+TEST(ParsedRulesTest, ListsEveryRuleAndPassesOverTheOtherLines) {
   const std::string a = kA;
   const std::string b = kB;
-  struct Case {
+  const std::string bContent = b.substr(1);
+  const struct {
+    const char* name;
     std::string text;
-    size_t rules;
-    uint64_t firstBadLine;
-    LineError error;
-    size_t rulesBefore;
+    std::vector<std::string> rules;
+  } cases[] = {
+      {"empty", "", {}},
+      {"last line without newline", a + "\n" + b, {a, bContent}},
+      {"carriage return stays in the content", a + "\r\n" + b + "\r\n", {a + "\r", bContent + "\r"}},
+      {"blank lines, notes and a licence header",
+       "# This file is licensed (see LICENSE)\n\n" + a + "\n   \n# note: keep\n" + b + "\n",
+       {a, bContent}},
+      {"a sid above 32 bits", "alert (sid:4294967296; rev:1;)\n" + a + "\n", {a}},
+      {"a continued rule is one rule",
+       "alert tcp any any -> any any (msg:\"c\"; \\\n    sid:3; rev:1;)\n" + a + "\n",
+       {"alert tcp any any -> any any (msg:\"c\";     sid:3; rev:1;)", a}},
+      {"a continued rule in a CRLF file",
+       "alert tcp any any -> any any (msg:\"c\"; \\\r\n sid:3;)\r\n" + a + "\r\n",
+       {"alert tcp any any -> any any (msg:\"c\";  sid:3;)\r", a + "\r"}},
+      {"a disabled continued rule", "#alert tcp any any -> any any (msg:\"c\"; \\\n sid:3;)\n",
+       {"alert tcp any any -> any any (msg:\"c\";  sid:3;)"}},
   };
-  const Case cases[] = {
-      {"", 0, 0, LineError::kNone, 0},
-      {a + "\n" + b + "\n", 2, 0, LineError::kNone, 2},
-      {a + "\n" + b, 2, 0, LineError::kNone, 2},  // last line without newline
-      {a + "\r\n", 1, 0, LineError::kNone, 1},   // carriage return stays in the line
-      {"\n", 0, 1, LineError::kNotANumber, 0},
-      {a + "\n\n" + b + "\n", 2, 2, LineError::kNotANumber, 1},
-      {a + "\n# comment\n\n", 1, 2, LineError::kNotANumber, 1},
-      {"alert (sid:2147483648; rev:1;)\n" + a + "\n", 1, 1, LineError::kOutOfRange, 0},
-      {"alert (sid:2147483647; rev:1;)\n", 1, 0, LineError::kNone, 1},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    const ParsedRules parsed(file_cache::FileText::copyOf(c.text));
-    EXPECT_EQ(parsed.rules().size(), c.rules);
-    EXPECT_EQ(parsed.firstBadLine(), c.firstBadLine);
-    EXPECT_EQ(parsed.firstBadError(), c.error);
-    EXPECT_EQ(parsed.rulesBeforeBadLine(), c.rulesBefore);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(contents(c.text), c.rules);
   }
 }
 
-TEST(ParsedRulesTest, OnePassGivesTheFieldsOfTheExtractors) {
-  const char* lines[] = {
-      kA,
-      kB,
-      "# alert tcp (msg:\"x\"; classtype:policy; sid:7; rev:3;)",
-      "alert tcp (msg:\"sid 5\"; sid:x; sid:007; rev:1; classtype classtype)",
-      "alert tcp (msg:\"cut: here\"; msg:\"second\"; sid:1; rev:1; classtype:)",
-      "alert\ttcp ( msg:\"blank\"; sid:1; rev:1;)",
-      "only",
-      "",
-      ":::",
-      "alert tcp (msg:\"a\"; sid:1; rev)",
-      "alert tcp (msg:\"a\"; classtype:x; sid:1; rev:2; msg:\"b\"; classtype:y; sid:3; rev:4;)",
-      // Keywords glued to other text, or at either end of the line.
-      "alert tcp (x.msg:\"a\"; msg:\"b\"; sidsid:1; xsid:2; sid:3; rev:4; classtypes:z)",
-      "#msg:\"off\"; (msg:\"on\"; sid:1; rev:1;)",
-      "msg:m sid:1 rev:2 classtype:c",
-      "alert tcp (rev:1; sid:2; classtype",
-      "alert tcp (rev:1; classtype:c; sid",
-      "alert tcp (msg",
-      "sid",
-      "si",
-      "cla",
-      "rev 1",
-      "sid 1",
-      "sid 1 rev 2",
-      "alert tcp (msg:\"sid rev msg classtype\"; sid:1; rev:1;)",
-      "alert tcp (msg:(sid:1; rev:2;))",
-  };
-  // The same fields wherever the keywords fall among the 16-byte blocks
-  // that are searched at once.
-  std::vector<std::string> shifted;
-  for (const char* line :
-       {"(msg:\"a\"; classtype:c; sid:12; rev:3;)", "(sid:x; sid:5; rev:6 msg)"}) {
-    for (size_t pad = 0; pad <= 40; ++pad)
-      shifted.push_back("alert" + std::string(pad, ' ') + line);
-  }
-  std::vector<std::string> all(std::begin(lines), std::end(lines));
-  all.insert(all.end(), shifted.begin(), shifted.end());
-  for (const std::string& line : all) {
-    SCOPED_TRACE(line);
-    RuleView rule;
-    const LineError error = parseRuleLine(line, rule);
-    EXPECT_EQ(rule.action, RuleFunctions::get_action_safe(line));
-    EXPECT_EQ(rule.protocol, RuleFunctions::get_proto_safe(line));
-    EXPECT_EQ(rule.classtype, RuleFunctions::get_classtype_safe(line));
-    EXPECT_EQ(rule.msg, RuleFunctions::get_message_safe(line));
-    if (error == LineError::kNone) {
-      EXPECT_EQ(rule.sid, std::stoul(RuleFunctions::get_sid_safe(line)));
-      EXPECT_EQ(rule.rev, std::stoul(RuleFunctions::get_revision_safe(line)));
+TEST(ParsedRulesTest, ContinuedLinesJoinAsTheLoaderJoinsThem) {
+  struct Logical {
+    std::string text;
+    size_t begin;
+    size_t end;
+    size_t lines;
+    bool operator==(const Logical& o) const {
+      return text == o.text && begin == o.begin && end == o.end && lines == o.lines;
     }
+  };
+  const struct {
+    const char* name;
+    std::string text;
+    std::vector<Logical> lines;
+  } cases[] = {
+      {"one backslash", "a \\\n  b\nc\n", {{"a   b", 0, 7, 2}, {"c", 8, 9, 1}}},
+      {"white space after the backslash", "a\\ \t\r\nb\r\n", {{"ab\r", 0, 8, 2}}},
+      {"continued twice", "a\\\nb\\\nc", {{"abc", 0, 7, 3}}},
+      {"a blank line ends it", "a\\\n\nb\n", {{"a", 0, 3, 2}, {"b", 4, 5, 1}}},
+      {"cut off by the end of the file", "x\na\\", {{"x", 0, 1, 1}, {"a", 2, 4, 1}}},
+      {"a backslash inside the line", "a\\b\n", {{"a\\b", 0, 3, 1}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<Logical> read;
+    rule_lines::forEach(c.text, [&](const rule_lines::LogicalLine& line) {
+      read.push_back({std::string(line.text), line.begin, line.end, line.lines});
+    });
+    EXPECT_TRUE(read == c.lines);
   }
 }
-
-}  // namespace
-
-namespace {
 
 // A filter's matches are worked out once per query and kept with the parse:
 // the same query gets the same list without asking the filter again, only the
-// last few queries are kept, a filter that throws keeps nothing, and only the
-// rules before a line that does not parse are looked at.
+// last few queries are kept, and a filter that throws keeps nothing.
 TEST(ParsedRulesTest, KeepsTheMatchesOfTheLastQueries) {
   const std::string text = std::string(kA) + "\n" + kB + "\n" + kA + "\n\n" + kB + "\n";
   const ParsedRules parsed(file_cache::FileText::copyOf(text));
@@ -116,23 +95,23 @@ TEST(ParsedRulesTest, KeepsTheMatchesOfTheLastQueries) {
   const auto enabled = [&](const RuleView& rule) { return ++asked, rule.enabled; };
 
   const auto first = parsed.matching("enabled", enabled);
-  EXPECT_EQ(*first, (ParsedRules::Indexes{0, 2}));  // the rule after the blank line is not seen
-  EXPECT_EQ(asked, 3);
+  EXPECT_EQ(*first, (ParsedRules::Indexes{0, 2}));
+  EXPECT_EQ(asked, 4);  // the blank line is no rule
   EXPECT_EQ(parsed.matching("enabled", enabled), first);
-  EXPECT_EQ(asked, 3);
+  EXPECT_EQ(asked, 4);
 
   EXPECT_THROW(parsed.matching("throws", [](const RuleView&) -> bool { throw std::out_of_range("x"); }),
                std::out_of_range);
   int thrown = 0;
   EXPECT_TRUE(parsed.matching("throws", [&](const RuleView&) { return ++thrown, false; })->empty());
-  EXPECT_EQ(thrown, 3);
+  EXPECT_EQ(thrown, 4);
 
   for (size_t i = 0; i < ParsedRules::kKeptQueries; ++i) {
     parsed.matching("other " + std::to_string(i), enabled);
   }
   asked = 0;
   EXPECT_EQ(*parsed.matching("enabled", enabled), (ParsedRules::Indexes{0, 2}));
-  EXPECT_EQ(asked, 3);  // pushed out by the newer queries, so worked out again
+  EXPECT_EQ(asked, 4);  // pushed out by the newer queries, so worked out again
 }
 
 }  // namespace

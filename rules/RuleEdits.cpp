@@ -6,39 +6,36 @@
 
 #include "common/AtomicFile.h"
 #include "rules/RuleFiles.h"
-#include "rules/RuleFunctions.h"
+#include "rules/RuleReader.h"
 
 namespace rules {
 
-bool toggleRule(const std::string& rulesFile, const std::string& rule) {
+EditResult toggleRule(const std::string& rulesFile, const std::string& rule) {
   const auto lock = rule_files::lockForEdit(rulesFile);
   const std::optional<std::string> text = rule_files::readIfOpenable(rulesFile);
   if (!text) throw RulesException("Unable to open rules file");
-  const std::optional<std::string> toggled = toggledText(*text, rule);
-  if (!toggled) return false;
-  replaceFileAtomically(rulesFile, *toggled);
-  return true;
+  const EditedText toggled = toggledText(*text, rule);
+  if (toggled.result == EditResult::kChanged) replaceFileAtomically(rulesFile, toggled.text);
+  return toggled.result;
 }
 
 AddResult addRule(const std::string& rulesFile, const std::string& rule) {
   const auto lock = rule_files::lockForEdit(rulesFile);
   const std::string text = rule_files::readExistingOrEmpty(rulesFile);
-  if (RuleFunctions::text_has_sid(text, RuleFunctions::get_sid_safe(rule))) {
-    return AddResult::kSidInUse;
-  }
+  uint32_t sid = 0;
+  if (sidOfRule(rule, sid) && hasRuleWithSid(text, sid)) return AddResult::kSidInUse;
   if (text.find(rule) != std::string::npos) return AddResult::kAlreadyExists;
   replaceFileAtomically(rulesFile, appendedText(text, rule));
   return AddResult::kAdded;
 }
 
-bool deleteRule(const std::string& rulesFile, const std::string& rule) {
+EditResult deleteRule(const std::string& rulesFile, const std::string& rule) {
   const auto lock = rule_files::lockForEdit(rulesFile);
   const std::optional<std::string> text = rule_files::readIfOpenable(rulesFile);
-  if (!text) return false;
-  const std::optional<std::string> kept = deletedText(*text, rule);
-  if (!kept) return false;
-  replaceFileAtomically(rulesFile, *kept);
-  return true;
+  if (!text) return EditResult::kNoMatch;
+  const EditedText kept = deletedText(*text, rule);
+  if (kept.result == EditResult::kChanged) replaceFileAtomically(rulesFile, kept.text);
+  return kept.result;
 }
 
 UpdateResult updateRule(const std::string& rulesFile, const std::string& oldRule,

@@ -16,21 +16,21 @@ namespace rules {
 // content and throws std::runtime_error naming the file. Each applies the
 // transform of rules/RuleText.h of the same name to the file's text.
 
-// Switches every line matching `rule` (see toggledText). Returns whether
-// any line matched; the file is only rewritten then. Throws RulesException
-// "Unable to open rules file".
-bool toggleRule(const std::string& rulesFile, const std::string& rule);
+// Switches every rule matching `rule` (see toggledText) and returns what
+// toggledText returned; the file is only rewritten on kChanged. Throws
+// RulesException "Unable to open rules file".
+EditResult toggleRule(const std::string& rulesFile, const std::string& rule);
 
 enum class AddResult { kAdded, kSidInUse, kAlreadyExists };
-// Adds `rule` (already validated) as the last line unless a line carries
-// its sid text or the file contains its text. A missing file is created;
+// Adds `rule` (already validated) as the last line unless a rule of the
+// file carries its sid or the file contains its text. A missing file is created;
 // one that exists but cannot be read throws RulesException
 // "Unable to open rules file".
 AddResult addRule(const std::string& rulesFile, const std::string& rule);
 
-// Removes every line that deletedText removes. False when none matched (or
-// the file cannot be read).
-bool deleteRule(const std::string& rulesFile, const std::string& rule);
+// Removes every rule that deletedText removes and returns what it returned;
+// kNoMatch too when the file cannot be read.
+EditResult deleteRule(const std::string& rulesFile, const std::string& rule);
 
 // Applies updateText (its results are this one's) to the file, which is only
 // rewritten on kUpdated. kNotFound too when the file cannot be read.

@@ -1,24 +1,40 @@
-// Parsing of one rule line and its JSON form.
+// A rule record from the reader's views, and its JSON form.
 #include "rules/RuleItem.h"
 
-#include <stdexcept>
+#include "rules/RuleLines.h"
 
-#include "rules/ParsedRules.h"
-
-RuleItem RuleItem::parse(const std::string& line) {
-  RuleView rule;
-  const LineError error = parseRuleLine(line, rule);
-  if (error != LineError::kNone) throwLineError(error);
-  return rule.toItem();
+RuleItem RuleItem::from(const RuleView& rule) {
+  RuleItem item;
+  item.content = std::string(rule.content);
+  item.action = std::string(rule.action);
+  item.protocol = std::string(rule.protocol);
+  item.classtype = std::string(rule.classtype);
+  item.sid = rule.sid;
+  item.rev = rule.rev;
+  item.msg = std::string(rule.msg);
+  item.enabled = rule.enabled;
+  return item;
 }
 
-bool RuleItem::readable(const std::string& line) {
-  try {
-    parse(line);
-    return true;
-  } catch (const std::logic_error&) {  // std::invalid_argument or std::out_of_range
+std::optional<RuleItem> RuleItem::read(std::string_view line) {
+  RuleView rule;
+  if (!readRule(line, rule)) return std::nullopt;
+  return from(rule);
+}
+
+bool RuleItem::readable(std::string_view line) {
+  RuleView rule;
+  if (!readRule(line, rule) || rule_lines::continuation(line) != std::string_view::npos) {
     return false;
   }
+  // Without a rev the rule has revision 0; a rev that is no number is refused.
+  if (rule.revRead) return true;
+  RuleOptions options(line);
+  RuleOption option;
+  while (options.next(option)) {
+    if (option.keyword == "rev") return false;
+  }
+  return true;
 }
 
 Json::Value RuleItem::toJson() const {

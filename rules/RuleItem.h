@@ -1,30 +1,33 @@
-// One line of the rules file as a record, and its JSON form (the rule object
-// of every rule query).
+// One rule of the rules file as a record, and its JSON form (the rule object
+// of every rule query). The fields are read by rules/RuleReader.h.
 #ifndef RULES_RULEITEM_H_
 #define RULES_RULEITEM_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include <json/value.h>
 
-struct RuleItem {
-  std::string content;   // the line without one leading "#"; nothing else trimmed
-  std::string action;    // first general token
-  std::string protocol;  // second general token, or "unknown"
-  std::string classtype;  // token after "classtype", or "unlnown"
-  uint32_t sid = 0;
-  uint32_t rev = 0;
-  std::string msg;       // token after "msg", quotes kept, or "undefined"
-  bool enabled = false;  // false exactly when the line's first character is "#"
+#include "rules/RuleReader.h"
 
-  // Parses one line (without its newline). Throws std::invalid_argument
-  // ("stoi") when the line has no numeric sid or rev (so also for an empty
-  // line) and std::out_of_range ("stoi") when either exceeds 2147483647.
-  static RuleItem parse(const std::string& line);
-  // True when parse() accepts `line`: it has a numeric sid and rev, each at
-  // most 2147483647. Lines the edits write must pass, or every listing fails.
-  static bool readable(const std::string& line);
+struct RuleItem {
+  std::string content;    // the line without one leading "#"; nothing else trimmed
+  std::string action;     // first header token
+  std::string protocol;   // second header token, or "unknown"
+  std::string classtype;  // the classtype option, or "unlnown"
+  uint32_t sid = 0;
+  uint32_t rev = 0;       // 0 for a rule without a numeric rev
+  std::string msg;        // the msg option, quotes kept, or "undefined"
+  bool enabled = false;   // false exactly when the line's first character is "#"
+
+  static RuleItem from(const RuleView& rule);
+  // The rule of one logical line (without its newline); nothing when the
+  // line is not a rule.
+  static std::optional<RuleItem> read(std::string_view line);
+  // True when `line` is a rule: the edits write no line that is not one.
+  static bool readable(std::string_view line);
 
   // The rule object: "action", "classtype", "content", "enabled", "msg",
   // "protocol", "rev", "sid".

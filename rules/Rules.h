@@ -55,12 +55,14 @@ class Rules {
   // replies are below.
 
   // "/rules/toggle/", {"content"}: 200 "Rule status toggled successfully",
-  // also when nothing matched; errors as for the queries.
+  // also when nothing matched; errors as for the queries. Toggle, delete and
+  // update answer 409 "Rule text is a part of a rule written over several
+  // lines: send the whole rule" for a text naming only a part of one.
   static void toggle_rule(const Pistache::Rest::Request& request,
                           Pistache::Http::ResponseWriter response);
   // "/rules/add/", {"content"}: 200 "Rule added successfully"; 400 with the
-  // validation object when the text has no sid and rev that RuleItem::parse
-  // reads ("Rule must have a numeric sid and rev", checked before the test
+  // validation object when the text is no whole rule that RuleItem::readable
+  // accepts ("Rule must have a numeric sid and rev", checked before the test
   // run) or when the test run rejects it; 409 "SID already in use" or
   // "Rule already exists"; 500 with the error's text (the test run's time
   // limit included).
@@ -77,9 +79,10 @@ class Rules {
                                       Pistache::Http::ResponseWriter response);
   // "/rules/update/", {"rule": {"content"}, "new_rule": {"content"}}: 200
   // "Rule updated successfully" or 404 "Old rule not found"; 400 "Rule must
-  // have a numeric sid and rev" when the updated line would have none that
-  // RuleItem::parse reads; 409 "SID already in use" when the updated line
-  // takes a sid that another line carries. No test run. 500 with the error's
+  // have a numeric sid and rev" when the updated line would be no rule that
+  // RuleItem::readable accepts; 409 "SID already in use" when the updated
+  // line takes a sid that another rule carries. A trailing carriage return
+  // on either text (a listed rule of a CRLF file) is its line's end. No test run. 500 with the error's
   // text.
   static void handleUpdateRuleRequest(const Pistache::Rest::Request& request,
                                       Pistache::Http::ResponseWriter response);

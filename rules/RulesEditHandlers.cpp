@@ -14,8 +14,9 @@
 #include "http/Frame.h"
 #include "rules/AdditionalRules.h"
 #include "rules/RuleEdits.h"
-#include "rules/RuleFunctions.h"
 #include "rules/RuleItem.h"
+#include "rules/RuleReader.h"
+#include "rules/RuleText.h"
 #include "rules/RuleReplies.h"
 
 using Pistache::Http::Code;
@@ -29,6 +30,8 @@ constexpr char kMissingRule[] = "Missing rule content";
 constexpr char kMultiLineRule[] = "Rule content must be a single line";
 constexpr char kUnreadableRule[] = "Rule must have a numeric sid and rev";
 constexpr char kSidInUse[] = "SID already in use";
+constexpr char kFragment[] =
+    "Rule text is a part of a rule written over several lines: send the whole rule";
 
 std::string rulesFile() { return config::readString(config::kRulesFile); }
 
@@ -48,7 +51,7 @@ std::string memberText(const Json::Value& object, const char* key) {
 // A rule text that is empty, or only white space behind an optional "#",
 // names no rule: the edits would match every blank or commented line.
 bool namesNoRule(const std::string& rule) {
-  return RuleFunctions::removeComment(rule).empty();
+  return rules::withoutComment(rule).empty();
 }
 
 // Why a rule text cannot name or become a line of the rules file, or
@@ -89,10 +92,10 @@ RuleUpdateData categoryFlagsOf(const Request& request) {
 // Characters of a rule text that its audit line keeps.
 constexpr size_t kAuditedRuleBytes = 80;
 
-// "sid=<sid> <name>=\"<first characters>\"" of a rule text; no sid when it has none.
+// "sid=<sid> <name>=\"<first characters>\"" of a rule text; no sid when it is no rule.
 std::string ruleSubject(const char* name, const std::string& rule) {
-  const std::string sid = RuleFunctions::get_sid_safe(rule);
-  return (RuleFunctions::is_digits(sid) ? "sid=" + sid + " " : "") + name + "=" +
+  uint32_t sid = 0;
+  return (sidOfRule(rule, sid) ? "sid=" + std::to_string(sid) + " " : "") + name + "=" +
          http::audit::quoted(rule, kAuditedRuleBytes);
 }
 
@@ -133,7 +136,9 @@ constexpr http::Frame kValidate{kCors, http::Work::kSlow, &rule_replies::outcome
 void Rules::toggle_rule(const Request& request, ResponseWriter response) {
   http::serve(kToggle, request, response, [](const Request& r) {
     const std::string rule = ruleTextOf(r);
-    rules::toggleRule(rulesFile(), rule);
+    if (rules::toggleRule(rulesFile(), rule) == rules::EditResult::kFragment) {
+      throw http::Refusal(Code::Conflict, kFragment);
+    }
     return http::text("Rule status toggled successfully");
   });
 }
@@ -172,8 +177,13 @@ void Rules::handleValidateRuleRequest(const Request& request, ResponseWriter res
 void Rules::handleDeleteRuleRequest(const Request& request, ResponseWriter response) {
   http::serve(kDelete, request, response, [](const Request& r) {
     const std::string rule = ruleTextOf(r);
-    if (!rules::deleteRule(rulesFile(), rule)) {
-      throw http::Refusal(Code::Not_Found, "Rule not found");
+    switch (rules::deleteRule(rulesFile(), rule)) {
+      case rules::EditResult::kNoMatch:
+        throw http::Refusal(Code::Not_Found, "Rule not found");
+      case rules::EditResult::kFragment:
+        throw http::Refusal(Code::Conflict, kFragment);
+      case rules::EditResult::kChanged:
+        break;
     }
     return http::text("Rule deleted successfully");
   });
@@ -182,8 +192,11 @@ void Rules::handleDeleteRuleRequest(const Request& request, ResponseWriter respo
 void Rules::handleUpdateRuleRequest(const Request& request, ResponseWriter response) {
   http::serve(kUpdate, request, response, [](const Request& r) {
     const Json::Value body = bodyOf(r);
-    const std::string oldRule = memberText(event_json::member(body, "rule"), "content");
-    const std::string newRule = memberText(event_json::member(body, "new_rule"), "content");
+    // Contents listed from a file with CRLF line ends end with their CR.
+    const std::string oldRule(
+        rules::withoutLineEnd(memberText(event_json::member(body, "rule"), "content")));
+    const std::string newRule(
+        rules::withoutLineEnd(memberText(event_json::member(body, "new_rule"), "content")));
     const char* refusal = refusalOfRuleText(oldRule);
     if (!refusal) refusal = refusalOfRuleText(newRule);
     if (refusal) throw http::Refusal(Code::Bad_Request, refusal);
@@ -194,6 +207,8 @@ void Rules::handleUpdateRuleRequest(const Request& request, ResponseWriter respo
         throw http::Refusal(Code::Bad_Request, kUnreadableRule);
       case rules::UpdateResult::kSidInUse:
         throw http::Refusal(Code::Conflict, kSidInUse);
+      case rules::UpdateResult::kFragment:
+        throw http::Refusal(Code::Conflict, kFragment);
       case rules::UpdateResult::kUpdated:
         break;
     }

@@ -73,24 +73,22 @@ void checkPage(int page, int page_size) {
 }
 
 // The rules that `match` accepts and that fall on the page, in file order:
-// positions (page-1)*page_size up to page*page_size. As if every line were
-// parsed in turn, a line that does not parse fails the query, after `match`
-// has seen the rules before it. With `total`, the number of matching rules
-// is stored there. The matches of `query` are kept with the parse, so the
-// next page of the same filter costs only its own rules.
+// positions (page-1)*page_size up to page*page_size. With `total`, the
+// number of matching rules is stored there. The matches of `query` are kept
+// with the parse, so the next page of the same filter costs only its own
+// rules.
 template <typename Match>
 std::vector<RuleItem> filteredPage(const std::string& rulesFile, int page, int page_size,
                                    uint64_t* total, const std::string& query, Match match) {
   checkPage(page, page_size);
   const std::shared_ptr<const ParsedRules> parsed = load(rulesFile);
   const std::shared_ptr<const ParsedRules::Indexes> matches = parsed->matching(query, match);
-  if (parsed->firstBadLine() != 0) throwLineError(parsed->firstBadError());
   // page and page_size are at least 1: 64 bits hold any product of two ints.
   const uint64_t first = (static_cast<uint64_t>(page) - 1) * static_cast<uint64_t>(page_size);
   const uint64_t last = std::min<uint64_t>(first + static_cast<uint64_t>(page_size), matches->size());
   const std::vector<RuleView>& rules = parsed->rules();
   std::vector<RuleItem> result;
-  for (uint64_t i = first; i < last; ++i) result.push_back(rules[(*matches)[i]].toItem());
+  for (uint64_t i = first; i < last; ++i) result.push_back(RuleItem::from(rules[(*matches)[i]]));
   if (total != nullptr) *total = matches->size();
   return result;
 }
@@ -119,19 +117,11 @@ namespace rules {
 std::vector<RuleItem> getRules(const std::string& rulesFile, int page, int page_size, uint64_t* total) {
   checkPage(page, page_size);
   const std::shared_ptr<const ParsedRules> parsed = load(rulesFile);
-  if (parsed->firstBadLine() != 0) {
-    try {
-      throwLineError(parsed->firstBadError());
-    } catch (const std::logic_error& e) {
-      throw RulesException("Unable to parse line " + std::to_string(parsed->firstBadLine()) +
-                           ": " + e.what());
-    }
-  }
   const std::vector<RuleView>& rules = parsed->rules();
   const uint64_t first = (static_cast<uint64_t>(page) - 1) * static_cast<uint64_t>(page_size);
   const uint64_t last = std::min<uint64_t>(first + static_cast<uint64_t>(page_size), rules.size());
   std::vector<RuleItem> result;
-  for (uint64_t i = first; i < last; ++i) result.push_back(rules[i].toItem());
+  for (uint64_t i = first; i < last; ++i) result.push_back(RuleItem::from(rules[i]));
   if (total != nullptr) *total = rules.size();
   return result;
 }
@@ -139,7 +129,7 @@ std::vector<RuleItem> getRules(const std::string& rulesFile, int page, int page_
 Json::Value getRuleBySid(const std::string& rulesFile, uint32_t sid) {
   const std::shared_ptr<const ParsedRules> parsed = load(rulesFile);
   for (const RuleView& rule : parsed->rules()) {
-    if (rule.sid == sid) return rule.toItem().toJson();
+    if (rule.sid == sid) return RuleItem::from(rule).toJson();
   }
   return Json::Value();
 }
@@ -179,8 +169,8 @@ std::vector<RuleItem> getRulesByStatus(const std::string& rulesFile, bool enable
 std::vector<RuleItem> getDuplicatedRulesBySid(const std::string& rulesFile,
                                                      const std::string& sid, int page,
                                                      int page_size, uint64_t* total) {
-  // Converted at the first parsed line, so a text that is not a number only
-  // fails when the file holds a rule.
+  // Converted at the first rule, so a text that is not a number only fails
+  // when the file holds a rule.
   std::optional<unsigned long> wanted;
   return filteredPage(rulesFile, page, page_size, total, queryName({"sid", sid}),
                       [&](const RuleView& item) {

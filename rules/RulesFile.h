@@ -28,7 +28,8 @@ struct RuleSearch {
 
 namespace rules {
 
-// Each line is parsed with RuleItem::parse; matches keep file order and one
+// Each logical line is read with the rule reader (rules/RuleReader.h) and
+// lines that are not rules are passed over; matches keep file order and one
 // page is cut out of them: positions (page-1)*page_size up to page*page_size,
 // computed in 64 bits. With `total`, the number of matching rules before
 // paging is stored there (the front end's X-Total-Count). The paged ones
@@ -36,14 +37,12 @@ namespace rules {
 // "Invalid pagination parameters" when page or page_size is below 1, and
 // RulesException "Unable to open rules file".
 
-// Every line. A line that does not parse throws RulesException
-// "Unable to parse line <n>: <parse error>".
+// Every rule.
 std::vector<RuleItem> getRules(const std::string& rulesFile, int page, int page_size,
                                uint64_t* total = nullptr);
-// The rule object of the first rule with `sid`, or JSON null; lines that
-// do not parse are passed over.
+// The rule object of the first rule with `sid`, or JSON null.
 Json::Value getRuleBySid(const std::string& rulesFile, uint32_t sid);
-// Filters; a line that does not parse throws the parse error ("stoi").
+// Filters.
 std::vector<RuleItem> getRulesByAction(const std::string& rulesFile, const std::string& action,
                                        int page, int page_size, uint64_t* total = nullptr);
 std::vector<RuleItem> getRulesByProtocol(const std::string& rulesFile, const std::string& protocol,
@@ -51,7 +50,7 @@ std::vector<RuleItem> getRulesByProtocol(const std::string& rulesFile, const std
 std::vector<RuleItem> getRulesByStatus(const std::string& rulesFile, bool enabled, int page,
                                        int page_size, uint64_t* total = nullptr);
 // `sid` read as an unsigned number with automatic base (0x hexadecimal,
-// leading 0 octal) once a line has parsed; throws std::invalid_argument or
+// leading 0 octal) once a rule has been read; throws std::invalid_argument or
 // std::out_of_range ("stoul") when it is not one.
 std::vector<RuleItem> getDuplicatedRulesBySid(const std::string& rulesFile, const std::string& sid,
                                               int page, int page_size, uint64_t* total = nullptr);

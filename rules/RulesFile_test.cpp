@@ -109,23 +109,22 @@ TEST_F(RulesFileTest, PagesBelowOneAreRejectedBeforeTheFileIsRead) {
   EXPECT_THROW(rules::getRules(path_, 0, 1), std::invalid_argument);
 }
 
-TEST_F(RulesFileTest, ABadLineFailsListingsButNotTheSidLookup) {
-  write("alert tcp any any -> any any (sid:1; rev:1;)\n"
+// A blank line, a note, a sid beyond 32 bits are no rules: every query
+// passes over them, and counts only the rules.
+TEST_F(RulesFileTest, LinesThatAreNoRulesArePassedOverByEveryQuery) {
+  write("# licence: see (LICENSE)\n"
+        "alert tcp any any -> any any (sid:1; rev:1;)\n"
         "alert tcp any any -> any any (sid:2; rev:1;)\n"
         "\n"
+        "alert tcp any any -> any any (sid:4294967296; rev:1;)\n"
         "alert udp any any -> any any (sid:3; rev:1;)");
-  try {
-    rules::getRules(path_, 1, 10);
-    ADD_FAILURE();
-  } catch (const RulesException& e) {
-    EXPECT_STREQ(e.what(), "Unable to parse line 3: stoi");
-  }
-  try {
-    rules::getRulesByProtocol(path_, "tcp", 1, 1);
-    ADD_FAILURE();
-  } catch (const std::invalid_argument& e) {
-    EXPECT_STREQ(e.what(), "stoi");
-  }
+  uint64_t total = 0;
+  EXPECT_EQ(sids(rules::getRules(path_, 1, 10, &total)), (Sids{1, 2, 3}));
+  EXPECT_EQ(total, 3u);
+  EXPECT_EQ(sids(rules::getRulesByProtocol(path_, "tcp", 1, 10, &total)), (Sids{1, 2}));
+  EXPECT_EQ(total, 2u);
+  EXPECT_EQ(sids(rules::getRulesBySignature(path_, "licence", 1, 10)), Sids{});
+  EXPECT_EQ(sids(rules::getDuplicatedRulesBySid(path_, "0", 1, 10)), Sids{});
   EXPECT_EQ(rules::getRuleBySid(path_, 3)["protocol"].asString(), "udp");
   EXPECT_TRUE(rules::getRuleBySid(path_, 4).isNull());
 }

@@ -157,17 +157,21 @@ TEST_F(RulesQueriesTest, ErrorsAnswerPlainText) {
   }
 }
 
-TEST_F(RulesQueriesTest, ALineWithoutSidFailsEveryQueryButTheLookup) {
+// A blank line failed every listing with 500 "Unable to parse line 3: stoi";
+// it is no rule, so every query passes over it.
+TEST_F(RulesQueriesTest, ALineWithoutSidIsPassedOverByEveryQuery) {
   harness::writeFile(rulesFile(),
                      "alert tcp any any -> any any (msg:\"a\"; sid:1; rev:1;)\n"
                      "alert tcp any any -> any any (msg:\"b\"; sid:2; rev:1;)\n"
                      "\n"
                      "alert tcp any any -> any any (msg:\"c\"; sid:3; rev:1;)\n");
-  expectText(get("/rules"), 500, "Unable to parse line 3: stoi");
-  for (const char* path : {"/rules/action/alert", "/rules/status/enabled", "/rules/search",
-                           "/rules/signature/a", "/rules/duplicated/1"}) {
+  for (const char* path : {"/rules", "/rules/action/alert", "/rules/status/enabled",
+                           "/rules/search"}) {
     SCOPED_TRACE(path);
-    expectText(get(path), 500, "stoi");
+    const harness::HttpReply reply = get(path);
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.header("X-Total-Count").value_or("3"), "3");
+    EXPECT_NE(reply.body.find("\"sid\" : 3"), std::string::npos);
   }
   EXPECT_EQ(get("/rules/3").status, 200);
 }
