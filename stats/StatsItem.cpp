@@ -69,9 +69,9 @@ namespace {
 // The groups on the counters' paths, each named by its path, in the order
 // they are read: "stats.flow" after "stats.app_layer.flow".
 enum Group { kStats, kDecoder, kCapture, kDetect, kAppLayerFlow, kFlow, kGroups };
-constexpr const char* kGroupPath[kGroups] = {"stats",        "stats.decoder",
-                                             "stats.capture", "stats.detect",
-                                             "stats.app_layer.flow", "stats.flow"};
+constexpr const char* kGroupPath[kGroups] = {
+    "stats",        "stats.decoder",        "stats.capture",
+    "stats.detect", "stats.app_layer.flow", "stats.flow"};
 
 // Every counter a statistics event gives, in the order they are read. Where
 // a field has two paths, the older spelling ("decoder.icmp4",

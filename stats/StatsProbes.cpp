@@ -69,7 +69,8 @@ Json::Value get_histogramm() {
 }
 
 bool isSuricataRunning() {
-  return process::succeeds("pgrep Suricata-Main > /dev/null", build_settings::kCommandLimitSeconds);
+  return process::succeeds({"pgrep", "Suricata-Main"}, build_settings::kCommandLimitSeconds,
+                           process::Output::kDiscarded);
 }
 
 std::string getLastModifiedDate(const std::string& path) {
