@@ -90,6 +90,15 @@ std::string escaped(std::string_view text, Escape escape) {
 
 void printLine(const std::string& line) { std::cout << escaped(line) << std::endl; }
 
+void printLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) {
+    text += escaped(line);
+    text += '\n';
+  }
+  std::cout << text << std::flush;
+}
+
 void errorLine(const std::string& line) { std::cerr << escaped(line) << std::endl; }
 
 }  // namespace logging

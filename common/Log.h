@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace logging {
 
@@ -42,6 +43,9 @@ std::string escaped(std::string_view text, Escape escape = Escape::kControls);
 // `line` and a newline on standard output, flushed: the diagnostic lines of
 // the geolocation and the service operations, escaped().
 void printLine(const std::string& line);
+// Each of `lines`, escaped(), and a newline after each, on standard output in
+// one write, flushed: lines that must not mix with another thread's.
+void printLines(const std::vector<std::string>& lines);
 // `line` and a newline on standard error: the failure lines of the feed
 // download, the signature statistics and the address history, escaped().
 void errorLine(const std::string& line);
