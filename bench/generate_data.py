@@ -19,7 +19,7 @@ import sys
 # Events per list at scale 1: 200,000 in all, the shares of a busy sensor.
 LIST_SIZES = {
     "alert": 16000, "anomaly": 8000, "quic": 3000, "ftp": 2500, "drop": 3000,
-    "dhcp": 2000, "http2": 3000, "bittorent-dht": 2500, "smb": 3000, "dns": 44000,
+    "dhcp": 2000, "http2": 3000, "bittorrent_dht": 2500, "smb": 3000, "dns": 44000,
     "flow": 60000, "http": 20000, "tls": 20000, "fileinfo": 7560, "ssh": 4000,
 }
 STATS_ENTRIES = 1440

@@ -4,7 +4,9 @@
 #include <syslog.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 
@@ -12,7 +14,31 @@ namespace logging {
 
 namespace {
 
-void write(int priority, const char* format, va_list args) { vsyslog(priority, format, args); }
+// Formats the line, then writes it escaped: the arguments carry outside text.
+void write(int priority, const char* format, va_list args) {
+  char small[1024];
+  va_list again;
+  va_copy(again, args);
+  const int length = std::vsnprintf(small, sizeof small, format, args);
+  if (length < 0) {
+    va_end(again);
+    syslog(priority, "%s", format);  // a format the C library refuses: its text alone
+    return;
+  }
+  std::string line;
+  if (static_cast<size_t>(length) < sizeof small) {
+    line.assign(small, static_cast<size_t>(length));
+  } else {
+    line.resize(static_cast<size_t>(length) + 1);
+    std::vsnprintf(line.data(), line.size(), format, again);
+    line.resize(static_cast<size_t>(length));
+  }
+  va_end(again);
+  const bool plain = std::none_of(line.begin(), line.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+  });
+  syslog(priority, "%s", plain ? line.c_str() : escaped(line).c_str());
+}
 
 }  // namespace
 
@@ -41,8 +67,38 @@ PAVORA_LOG_AT(info, LOG_INFO)
 
 #undef PAVORA_LOG_AT
 
-void printLine(const std::string& line) { std::cout << line << std::endl; }
+std::string escaped(std::string_view text, Escape escape) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (escape == Escape::kQuotable && (c == '\\' || c == '"')) {
+      out += '\\';
+      out += c;
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (byte < 0x20 || byte == 0x7f) {
+      char hex[5];
+      std::snprintf(hex, sizeof hex, "\\x%02x", byte);
+      out += hex;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
 
-void errorLine(const std::string& line) { std::cerr << line << std::endl; }
+void printLine(const std::string& line) { std::cout << escaped(line) << std::endl; }
+
+void printLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) {
+    text += escaped(line);
+    text += '\n';
+  }
+  std::cout << text << std::flush;
+}
+
+void errorLine(const std::string& line) { std::cerr << escaped(line) << std::endl; }
 
 }  // namespace logging

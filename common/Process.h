@@ -1,13 +1,15 @@
 // The one way the server runs an outside command (systemctl, suricata,
-// suricatasc, suricata-update, chown, pgrep): through the shell, in a process
-// group of its own, with a time limit, and without any of the server's file
-// descriptors but standard input, output and error (a child never holds the
-// listening socket or a client's connection).
+// suricatasc, suricata-update, chown, pgrep): from an argument vector, without
+// a shell (a configured path holding a blank or ";" stays one argument), in a
+// process group of its own, with a time limit, and without any of the
+// server's file descriptors but standard input, output and error (a child
+// never holds the listening socket or a client's connection).
 #ifndef COMMON_PROCESS_H_
 #define COMMON_PROCESS_H_
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace process {
 
@@ -18,22 +20,43 @@ class TimeLimitExceeded : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Runs `command` through the shell and waits for it, at most `limitSeconds`;
-// its output goes to the server's own standard output and error. Returns the
-// wait status (decode it with WIFEXITED/WEXITSTATUS), or -1 when no shell
-// could be started. Throws TimeLimitExceeded past the limit.
-int run(const std::string& command, int limitSeconds);
+// A command: the program, found in PATH as the shell finds it (a name holding
+// a "/" is taken as a path), then its arguments, each passed as it is.
+using Command = std::vector<std::string>;
+
+// Where run() and succeeds() send the command's standard output.
+enum class Output {
+  kInherited,  // the server's own standard output
+  kDiscarded,  // /dev/null (standard error stays the server's)
+};
+
+// What exec() reads from the command.
+enum class Capture {
+  kOutput,           // standard output; standard error is the server's own
+  kOutputAndErrors,  // standard output and error through one pipe, in order
+};
+
+// The command as one line for logs and messages: its words joined by blanks.
+std::string textOf(const Command& command);
+
+// Runs `command` and waits for it, at most `limitSeconds`. Returns the wait
+// status (decode it with WIFEXITED/WEXITSTATUS; a program that is not found
+// exits with 127, one that cannot be executed with 126, as under the
+// shell), or -1 when no process could be started. Throws TimeLimitExceeded
+// past the limit.
+int run(const Command& command, int limitSeconds, Output output = Output::kInherited);
 
 // Whether `command` ran and exited with status 0 within `limitSeconds`.
 // Throws TimeLimitExceeded past the limit.
-bool succeeds(const std::string& command, int limitSeconds);
+bool succeeds(const Command& command, int limitSeconds, Output output = Output::kInherited);
 
-// Standard output of `command` run through the shell, read to its end, NUL
-// bytes kept; its wait status goes to `status` when given (callers that
-// judge the output alone pass none). Throws std::runtime_error
-// "popen() failed!" when it cannot be started, and TimeLimitExceeded past
-// the limit.
-std::string exec(const std::string& command, int limitSeconds, int* status = nullptr);
+// What `command` writes (see Capture), read to its end, NUL bytes kept; its
+// wait status goes to `status` when given (callers that judge the output
+// alone pass none). A program that is not found writes "<name>: not found"
+// on its standard error. Throws std::runtime_error "popen() failed!" when it
+// cannot be started, and TimeLimitExceeded past the limit.
+std::string exec(const Command& command, int limitSeconds, Capture capture = Capture::kOutput,
+                 int* status = nullptr);
 
 // Kills the process group of every command still running, for the server's
 // stop. From then on every waiter throws std::runtime_error instead of

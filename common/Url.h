@@ -4,6 +4,7 @@
 #define COMMON_URL_H_
 
 #include <string>
+#include <string_view>
 
 // A URL cut into its parts. Ports, user information and fragments are not
 // treated apart: a port stays in `host`, a fragment in `path` or `query`.
@@ -25,5 +26,11 @@ std::string extract_host_without_port(const std::string& host);
 // characters after it is dropped. Throws std::invalid_argument ("stoi") when
 // no hex digit follows a "%".
 std::string urlDecode(const std::string& text);
+
+// Decodes each "%XY" escape (X and Y hex digits, either case) to its byte, as
+// a browser's query builder writes them; a "%" without two hex digits after
+// it stays as it is, and so does "+" (a time offset such as "+0100" is sent
+// unescaped). Never fails.
+std::string percentDecoded(std::string_view text);
 
 #endif  // COMMON_URL_H_

@@ -72,3 +72,32 @@ TEST(UrlTest, DecodeRejectsEscapeWithoutHexDigit) {
     EXPECT_THROW(urlDecode(text), std::invalid_argument) << text;
   }
 }
+
+// Query values as a browser's URLSearchParams escapes them: every "%XY" is
+// its byte; a "%" without two hex digits after it and "+" stay as sent.
+TEST(UrlTest, PercentDecodedKeepsPlusAndBrokenEscapes) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"fe80%3A0000%3A0000%3A0000%3A0202%3Ab3ff%3Afe1e%3A8329",
+       "fe80:0000:0000:0000:0202:b3ff:fe1e:8329"},
+      {"2024-05-01T13:45:10+0100", "2024-05-01T13:45:10+0100"},
+      {"2024-05-01T13%3A45%3A10%2B0100", "2024-05-01T13:45:10+0100"},
+      {"a+b%20c", "a+b c"},
+      {"%3a%3A%7e%7E", "::~~"},
+      {"%", "%"},
+      {"%4", "%4"},
+      {"50%", "50%"},
+      {"%zz", "%zz"},
+      {"%4g%g4", "%4g%g4"},
+      {"%%41", "%A"},
+      {"%2541", "%41"},  // decoded once, never twice
+      {"x%00y", std::string("x\0y", 3)},
+      {"%1b%5B31m%0d%0A", "\x1b[31m\r\n"},
+      {"%C3%A9", "\xc3\xa9"},
+      {"%FF", "\xff"},
+      {"", ""},
+      {"plain", "plain"},
+  };
+  for (const auto& [text, expected] : cases) {
+    EXPECT_EQ(percentDecoded(text), expected) << text;
+  }
+}

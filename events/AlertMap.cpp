@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include <maxminddb.h>
 
@@ -36,20 +37,16 @@ class Diagnostics {
   Diagnostics(const Diagnostics&) = delete;
   Diagnostics& operator=(const Diagnostics&) = delete;
   ~Diagnostics() {
-    if (text_.empty()) return;
-    text_.pop_back();  // printLine ends the last line
+    if (lines_.empty()) return;
     try {
-      logging::printLine(text_);
+      logging::printLines(lines_);
     } catch (...) {  // nothing to report them with
     }
   }
-  void line(const std::string& text) {
-    text_ += text;
-    text_ += '\n';
-  }
+  void line(const std::string& text) { lines_.push_back(text); }
 
  private:
-  std::string text_;
+  std::vector<std::string> lines_;
 };
 
 std::string coordinates(const GeoPoint& point) {

@@ -1,7 +1,6 @@
 // The audit trail.
 #include "http/Audit.h"
 
-#include <cstdio>
 #include <exception>
 #include <utility>
 
@@ -16,23 +15,7 @@ constexpr size_t kPathLimit = 200;
 
 // `text` escaped as quoted() does, without the quotes.
 std::string escaped(std::string_view text) {
-  std::string out;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '\\' || c == '"') {
-      out += '\\';
-      out += c;
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (byte < 0x20 || byte == 0x7f) {
-      char hex[5];
-      std::snprintf(hex, sizeof hex, "\\x%02x", byte);
-      out += hex;
-    } else {
-      out += c;
-    }
-  }
-  return out;
+  return logging::escaped(text, logging::Escape::kQuotable);
 }
 
 std::string pathOf(const Pistache::Http::Request& request) {

@@ -1,6 +1,8 @@
 // Reading path segments and query keys.
 #include "http/Request.h"
 
+#include "common/Url.h"
+
 namespace http {
 
 std::string pathParam(const Pistache::Rest::Request& request, const char* name) {
@@ -8,7 +10,9 @@ std::string pathParam(const Pistache::Rest::Request& request, const char* name) 
 }
 
 std::optional<std::string> query(const Pistache::Rest::Request& request, const char* key) {
-  return request.query().get(key);
+  std::optional<std::string> text = request.query().get(key);
+  if (text) *text = percentDecoded(*text);
+  return text;
 }
 
 std::string queryOr(const Pistache::Rest::Request& request, const char* key,

@@ -39,8 +39,9 @@ UpdateResult updateRule(const std::string& rulesFile, const std::string& oldRule
 
 // Checks `rule` with Suricata's test mode ("suricata -T -c <suricata_conf>
 // -S <tmp_rule_file>") after writing it to the scratch file
-// "application.settings.tmp_rule_file". Returns (true, "") unless the
-// output holds "E: ", then (false, whole output); any error gives (false,
+// "application.settings.tmp_rule_file", each path one argument whatever it
+// holds. Returns (true, "") unless the output (standard output and error
+// together) holds "E: ", then (false, whole output); any error gives (false,
 // its text), except a test run past its time limit, which throws
 // process::TimeLimitExceeded: the route's failure, not the rule's.
 // Validations are serialised.

@@ -33,9 +33,10 @@ std::pair<bool, std::string> validate_rule(const std::string& rule) {
     const std::string scratchFile = config::getString(cfg, config::kTmpRuleFile);
     const std::string suricataConf = config::getString(cfg, config::kSuricataConf);
     writeScratchFile(scratchFile, rule);
-    const std::string command =
-        "suricata -T -c " + suricataConf + " -S " + scratchFile + " 2>&1";
-    std::string output = process::exec(command, build_settings::kSuricataTestLimitSeconds);
+    // Its report is read from standard output and error together.
+    std::string output = process::exec({"suricata", "-T", "-c", suricataConf, "-S", scratchFile},
+                                       build_settings::kSuricataTestLimitSeconds,
+                                       process::Capture::kOutputAndErrors);
     if (output.find("E: ") != std::string::npos) return {false, std::move(output)};
     return {true, ""};
   } catch (const process::TimeLimitExceeded&) {

@@ -29,7 +29,7 @@ constexpr char kCannotStartDaemon[] = "Cannot start Ferryd: ";
 constexpr char kCannotStopDaemon[] = "Cannot stop Ferryd: ";
 
 // A failed suricata-update run has its own prefix; any other error (the time
-// limit, a shell that cannot start) the general one.
+// limit, a command that cannot start) the general one.
 http::Reply updateError(const std::exception& error) {
   const bool failedRun = dynamic_cast<const RulesException*>(&error) != nullptr;
   return http::error((failedRun ? "Cannot update Suricata rules: " : "Cannot update Suricata: ") +
@@ -49,11 +49,12 @@ constexpr http::Frame kStartDaemonFrame = kService<&prefixedError<kCannotStartDa
 constexpr http::Frame kStopDaemonFrame = kService<&prefixedError<kCannotStopDaemon>>;
 constexpr http::Frame kReloadFrame = kService<&http::errorText>;
 
-// A reload's reply: `success` when suricatasc exits with 0, 500 "Error
-// reloading rules" for any other status; past its limit it throws the time
-// limit's text. Callers: reloadRulesBlocking, reloadRulesNonBlocking.
-http::Reply reloadReply(const char* command, const char* success) {
-  if (process::succeeds(command, build_settings::kSuricatascLimitSeconds)) {
+// A reload's reply: `success` when "suricatasc -c <subcommand>" exits with 0,
+// 500 "Error reloading rules" for any other status; past its limit it throws
+// the time limit's text. Callers: reloadRulesBlocking, reloadRulesNonBlocking.
+http::Reply reloadReply(const char* subcommand, const char* success) {
+  const process::Command reload{"suricatasc", "-c", subcommand};
+  if (process::succeeds(reload, build_settings::kSuricatascLimitSeconds)) {
     return http::text(success);
   }
   return http::error("Error reloading rules");
@@ -105,13 +106,13 @@ void Rules::handlestopDaemon(const Request& request, ResponseWriter response) {
 
 void Rules::reloadRulesBlocking(const Request& request, ResponseWriter response) {
   http::serve(kReloadFrame, request, response, [](const Request&) {
-    return reloadReply("suricatasc -c reload-rules", "Rules reloaded successfully (blocking)");
+    return reloadReply("reload-rules", "Rules reloaded successfully (blocking)");
   });
 }
 
 void Rules::reloadRulesNonBlocking(const Request& request, ResponseWriter response) {
   http::serve(kReloadFrame, request, response, [](const Request&) {
-    return reloadReply("suricatasc -c ruleset-reload-nonblocking",
+    return reloadReply("ruleset-reload-nonblocking",
                        "Rules reloaded successfully (nonblocking)");
   });
 }

@@ -1,4 +1,4 @@
-// Control of the Suricata and ferryd services through fixed shell commands;
+// Control of the Suricata and ferryd services through fixed commands;
 // none takes request data.
 #ifndef RULES_SERVICES_H_
 #define RULES_SERVICES_H_

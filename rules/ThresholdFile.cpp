@@ -28,14 +28,6 @@ std::string contentOf(const std::string& path) {
   return *std::move(text);
 }
 
-// `text` between single quotes for the shell, each quote inside closed,
-// escaped and reopened: a path with blanks stays one argument.
-std::string shellQuoted(const std::string& text) {
-  std::string quoted = "'";
-  for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
 // A file of its own beside `path` holding `content`, removed when this ends.
 class CandidateFile {
  public:
@@ -100,11 +92,10 @@ std::vector<ListedEntry> readEntries(const std::string& path) {
 
 std::pair<bool, std::string> testWithSuricata(const std::string& candidate) {
   const std::string suricataConf = config::readString(config::kSuricataConf);
-  const std::string command = "suricata -T -c " + shellQuoted(suricataConf) +
-                              " --set threshold-file=" + shellQuoted(candidate) + " 2>&1";
   int status = 0;
-  std::string output =
-      process::exec(command, build_settings::kSuricataTestLimitSeconds, &status);
+  std::string output = process::exec(
+      {"suricata", "-T", "-c", suricataConf, "--set", "threshold-file=" + candidate},
+      build_settings::kSuricataTestLimitSeconds, process::Capture::kOutputAndErrors, &status);
   const bool exitedClean = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   if (output.find("E: ") != std::string::npos || !exitedClean) {
     if (output.empty()) output = "The test run failed without output";

@@ -66,12 +66,18 @@ StatsItem StatsItem::parse(const std::string& text) {
 
 namespace {
 
-// The groups on the counters' paths, each named by its path.
-enum Group { kStats, kDecoder, kCapture, kDetect, kFlow, kGroups };
-constexpr const char* kGroupPath[kGroups] = {"stats", "stats.decoder", "stats.capture",
-                                             "stats.detect", "stats.app_layer.flow"};
+// The groups on the counters' paths, each named by its path, in the order
+// they are read: "stats.flow" after "stats.app_layer.flow".
+enum Group { kStats, kDecoder, kCapture, kDetect, kAppLayerFlow, kFlow, kGroups };
+constexpr const char* kGroupPath[kGroups] = {
+    "stats",        "stats.decoder",        "stats.capture",
+    "stats.detect", "stats.app_layer.flow", "stats.flow"};
 
-// Every counter a statistics event gives, in the order they are read.
+// Every counter a statistics event gives, in the order they are read. Where
+// a field has two paths, the older spelling ("decoder.icmp4",
+// "app_layer.flow.memuse") is read first and the one Suricata writes
+// ("decoder.icmpv4", "flow.memuse") after it: a counter that is present and
+// not null wins, so the older path counts only where the real one is absent.
 struct CounterField {
   int64_t StatsItem::*field;
   Group group;
@@ -85,15 +91,21 @@ constexpr CounterField kCounters[] = {
     {&StatsItem::decoder_tcp, kDecoder, "tcp"},
     {&StatsItem::decoder_udp, kDecoder, "udp"},
     {&StatsItem::decoder_icmp4, kDecoder, "icmp4"},
+    {&StatsItem::decoder_icmp4, kDecoder, "icmpv4"},
     {&StatsItem::decoder_icmp6, kDecoder, "icmp6"},
+    {&StatsItem::decoder_icmp6, kDecoder, "icmpv6"},
     {&StatsItem::kernel_drops, kCapture, "kernel_drops"},
     {&StatsItem::kernel_packets, kCapture, "kernel_packets"},
     {&StatsItem::detect_alert, kDetect, "alert"},
-    {&StatsItem::flow_http, kFlow, "http"},
-    {&StatsItem::flow_tls, kFlow, "tls"},
+    {&StatsItem::flow_http, kAppLayerFlow, "http"},
+    {&StatsItem::flow_tls, kAppLayerFlow, "tls"},
+    {&StatsItem::flow_memuse, kAppLayerFlow, "memuse"},
     {&StatsItem::flow_memuse, kFlow, "memuse"},
     {&StatsItem::uptime, kStats, "uptime"},
 };
+
+// Most counters one group holds (the decoder's ten).
+constexpr size_t kMostInGroup = 10;
 
 using simdjson::dom::element;
 
@@ -142,11 +154,11 @@ bool readable(const std::optional<element>& group) {
   return !group || group->is_null() || group->is_object();
 }
 
-// The counters of each group (at most eight share one).
+// The counters of each group, in table order.
 struct GroupCounters {
-  std::string_view names[8];
-  uint32_t signatures[8];
-  int64_t StatsItem::*fields[8];
+  std::string_view names[kMostInGroup];
+  uint32_t signatures[kMostInGroup];
+  int64_t StatsItem::*fields[kMostInGroup];
   size_t count = 0;
 };
 const GroupCounters& countersOf(Group group) {
@@ -167,7 +179,7 @@ const GroupCounters& countersOf(Group group) {
 // null nor a signed 64-bit integer.
 bool readCounters(element group, Group which, StatsItem& item) {
   const GroupCounters& counters = countersOf(which);
-  std::optional<element> found[8];
+  std::optional<element> found[kMostInGroup];
   lastMembers(group, counters.names, counters.signatures, counters.count, found);
   for (size_t i = 0; i < counters.count; ++i) {
     if (!found[i] || found[i]->is_null()) continue;
@@ -203,19 +215,21 @@ std::optional<StatsItem> fastParse(fast_event::Parser& fast, const char* begin, 
   groups[kStats] = top[1];
   if (!readable(groups[kStats])) return std::nullopt;
   if (groups[kStats] && groups[kStats]->is_object()) {
-    static constexpr std::string_view kInStats[] = {"decoder", "capture", "detect", "app_layer"};
-    std::optional<element> inStats[4];
+    static constexpr std::string_view kInStats[] = {"decoder", "capture", "detect", "app_layer",
+                                                    "flow"};
+    std::optional<element> inStats[5];
     lastMembers(*groups[kStats], kInStats, inStats);
     groups[kDecoder] = inStats[0];
     groups[kCapture] = inStats[1];
     groups[kDetect] = inStats[2];
+    groups[kFlow] = inStats[4];
     const std::optional<element>& appLayer = inStats[3];
     if (!readable(appLayer)) return std::nullopt;
     if (appLayer && appLayer->is_object()) {
       static constexpr std::string_view kInAppLayer[] = {"flow"};
       std::optional<element> flow[1];
       lastMembers(*appLayer, kInAppLayer, flow);
-      groups[kFlow] = flow[0];
+      groups[kAppLayerFlow] = flow[0];
     }
   }
   for (int group = 0; group < kGroups; ++group) {
@@ -263,8 +277,12 @@ StatsItem StatsItem::parse(const char* begin, const char* end) {
   groups[kDecoder] = &member(*groups[kStats], "stats", "decoder");
   groups[kCapture] = &member(*groups[kStats], "stats", "capture");
   groups[kDetect] = &member(*groups[kStats], "stats", "detect");
-  groups[kFlow] = &member(member(*groups[kStats], "stats", "app_layer"), "stats.app_layer", "flow");
+  groups[kAppLayerFlow] =
+      &member(member(*groups[kStats], "stats", "app_layer"), "stats.app_layer", "flow");
+  groups[kFlow] = &member(*groups[kStats], "stats", "flow");
+  // In table order, an absent or null counter leaving what an earlier path gave.
   for (const CounterField& field : kCounters) {
+    if (member(*groups[field.group], kGroupPath[field.group], field.name).isNull()) continue;
     item.*field.field = counter(*groups[field.group], kGroupPath[field.group], field.name);
   }
   item.tls_sessions = item.flow_tls;

@@ -27,7 +27,9 @@ class StatsItem {
   StatsItem();
 
   // Reads one statistics event (JSON text): "timestamp" and the counters under
-  // "stats" (decoder, capture, detect, app_layer.flow, uptime). An absent or
+  // "stats" (decoder, capture, detect, app_layer.flow, flow, uptime); of two
+  // paths for a field ("decoder.icmpv4" or "decoder.icmp4", "flow.memuse" or
+  // "app_layer.flow.memuse") the first one present and not null. An absent or
   // null member reads as 0, or as "unknown" for the timestamp; `tls_sessions`
   // is set from stats.app_layer.flow.tls like `flow_tls`.
   // Throws StatsException when the text is not JSON, when the event or one of

@@ -17,30 +17,51 @@ namespace stats {
 
 namespace {
 
-// The event lists the histogram counts, in reply order ("bittorent-dht" is
-// the daemon's own spelling of the list name).
-constexpr const char* kHistogramKeys[] = {
-    "alert", "anomaly", "quic", "ftp",  "drop", "dhcp",     "http2", "bittorent-dht",
-    "smb",   "dns",     "flow", "http", "tls",  "fileinfo", "ssh",   "stats"};
+// The histogram's entries in reply order, each by the name the front end
+// reads and the lists it counts. Suricata's event type (and so the daemon's
+// list) for the BitTorrent DHT is "bittorrent_dht"; the entry keeps the name
+// "bittorent-dht" and also counts a list of that older spelling.
+struct HistogramEntry {
+  const char* name;
+  const char* lists[2];
+};
+constexpr HistogramEntry kHistogram[] = {
+    {"alert", {"alert"}},       {"anomaly", {"anomaly"}},
+    {"quic", {"quic"}},         {"ftp", {"ftp"}},
+    {"drop", {"drop"}},         {"dhcp", {"dhcp"}},
+    {"http2", {"http2"}},       {"bittorent-dht", {"bittorrent_dht", "bittorent-dht"}},
+    {"smb", {"smb"}},           {"dns", {"dns"}},
+    {"flow", {"flow"}},         {"http", {"http"}},
+    {"tls", {"tls"}},           {"fileinfo", {"fileinfo"}},
+    {"ssh", {"ssh"}},           {"stats", {"stats"}}};
+
+// LLEN of `key` through RedisWrapper (0 for a missing list).
+int64_t listLength(const char* key) {
+  const RedisReplyPtr reply = runWithLock("LLEN %s", key);
+  if (!reply) {
+    logging::alert("Stats: Redis command error (nullptr reply for key '%s')", key);
+    throw StatsException("Stats: Redis command error");
+  }
+  if (reply->type != redis_type::kInteger) {
+    logging::alert("Stats: Invalid Redis response type for key '%s'. Expected INTEGER, got: %d", key,
+                   reply->type);
+    throw StatsException(std::string("Stats: Invalid Redis response type for key '") + key + "'");
+  }
+  return reply->integer;
+}
 
 }  // namespace
 
 Json::Value get_histogramm() {
   logging::info("Stats: Requesting histogram data from Redis");
   Json::Value histogram(Json::arrayValue);
-  for (const char* key : kHistogramKeys) {
-    const RedisReplyPtr reply = runWithLock("LLEN %s", key);
-    if (!reply) {
-      logging::alert("Stats: Redis command error (nullptr reply for key '%s')", key);
-      throw StatsException("Stats: Redis command error");
-    }
-    if (reply->type != redis_type::kInteger) {
-      logging::alert("Stats: Invalid Redis response type for key '%s'. Expected INTEGER, got: %d", key,
-             reply->type);
-      throw StatsException(std::string("Stats: Invalid Redis response type for key '") + key + "'");
+  for (const HistogramEntry& entry : kHistogram) {
+    int64_t events = 0;
+    for (const char* list : entry.lists) {
+      if (list != nullptr) events += listLength(list);
     }
     Json::Value count(Json::objectValue);
-    count[key] = static_cast<int32_t>(reply->integer);
+    count[entry.name] = static_cast<int32_t>(events);
     histogram.append(std::move(count));
   }
   logging::info("Stats: Successfully retrieved histogram data");
@@ -48,7 +69,8 @@ Json::Value get_histogramm() {
 }
 
 bool isSuricataRunning() {
-  return process::succeeds("pgrep Suricata-Main > /dev/null", build_settings::kCommandLimitSeconds);
+  return process::succeeds({"pgrep", "Suricata-Main"}, build_settings::kCommandLimitSeconds,
+                           process::Output::kDiscarded);
 }
 
 std::string getLastModifiedDate(const std::string& path) {

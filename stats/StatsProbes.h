@@ -11,8 +11,10 @@
 
 namespace stats {
 
-// One object {key: LLEN key} per event list, for the 16 lists "alert" ...
-// "stats" in a fixed order, each LLEN through RedisWrapper. Throws
+// One object {name: events} per entry, for the 16 entries "alert" ...
+// "stats" in a fixed order: LLEN of the list of that name, each through
+// RedisWrapper; "bittorent-dht" counts the lists "bittorrent_dht" and
+// "bittorent-dht" together. Throws
 // StatsException "Stats: Redis command error" (no reply) or
 // "Stats: Invalid Redis response type for key '<key>'" (not an integer).
 Json::Value get_histogramm();

@@ -5,6 +5,7 @@
 #define THREATS_INDICATORSTORE_H_
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,10 @@ namespace threats {
 // content).
 bool processThreats(int32_t n_days);
 
-// Largest day count a rebuild accepts: a hundred years.
-inline constexpr int32_t kMaxDays = 36500;
+// Largest day count a rebuild accepts: any count of the route's 32-bit
+// segment. A count reaching past the feed's oldest indicator keeps them all;
+// 24 × n_days hours needs 64 bits from 89,478,486 days on.
+inline constexpr int32_t kMaxDays = std::numeric_limits<int32_t>::max();
 
 // True when `date` ("%Y-%m-%d %H:%M:%S" in UTC, double quotes ignored) lies
 // no more than 24 × n_days whole hours before now, or in the future. A text

@@ -30,24 +30,10 @@ std::mutex& fetchMutex() {
   return mutex;
 }
 
-// `text` in single quotes for the shell, any single quote inside closed,
-// escaped and reopened.
-std::string shellQuote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) {
-    if (c == '\'') {
-      quoted += "'\\''";
-    } else {
-      quoted += c;
-    }
-  }
-  return quoted + "'";
-}
-
 // Gives the domain list to Suricata's user so that Suricata may load it.
 void chownForSuricata(const std::string& path) {
-  const std::string command = "chown suricata:suricata " + shellQuote(path);
-  const int status = process::run(command, build_settings::kCommandLimitSeconds);
+  const int status =
+      process::run({"chown", "suricata:suricata", path}, build_settings::kCommandLimitSeconds);
   if (status == -1) {
     logging::error("system() call failed");
     throw ThreatsException("system() call failed");

@@ -20,7 +20,7 @@ class Threats {
   static void handleDownloadRequest(const Pistache::Rest::Request& request,
                                     Pistache::Http::ResponseWriter response);
   // GET "/ioc/filter/:n_days": rebuilds the store. `n_days` must be plain
-  // decimal digits of at most threats::kMaxDays; the store is not touched
+  // decimal digits of at most threats::kMaxDays (2147483647); the store is not touched
   // otherwise. 200 "Threats processed successfully"; 400 "Invalid number of
   // days" for a segment that is a number in another form (sign, hexadecimal,
   // exponent, trailing characters, too large); 500 "Bad lexical cast" for a

@@ -94,12 +94,13 @@ int32_t dayCount(const Request& request) {
     }
     throw invalid;
   }
-  int32_t days = 0;
+  // In 64 bits: ten times a count just under the bound must not wrap.
+  int64_t days = 0;
   for (const char c : text) {
     days = days * 10 + (c - '0');
     if (days > threats::kMaxDays) throw invalid;
   }
-  return days;
+  return static_cast<int32_t>(days);
 }
 
 // The rebuild's own failures (the store could not be replaced) keep their

@@ -132,6 +132,17 @@ TEST_F(AlertsMapTest, LookupsWriteTheirDiagnosticLinesInOrder) {
       << harness::serverLogSince(mark);
 }
 
+// An address from the event store is outside text: a line feed or ESC in it
+// is written escaped and cannot start a diagnostic line of its own.
+TEST_F(AlertsMapTest, DiagnosticLinesEscapeControlBytesOfAnAddress) {
+  TestRedis::rpush("alert", {R"({"src_ip":"x\nres: forged\u001b[31m"})"});
+  const size_t mark = harness::serverLogSize();
+  ASSERT_EQ(get("/events/alertsmap").status, 200);
+  EXPECT_TRUE(harness::waitForLog(mark, R"(Search error IP gai: x\nres: forged\x1b[31m - )"))
+      << harness::serverLogSince(mark);
+  EXPECT_EQ(harness::serverLogSince(mark).find("\nres: forged"), std::string::npos);
+}
+
 TEST_F(AlertsMapTest, AnAlertWithoutAddressesGetsPlaceholders) {
   TestRedis::rpush("alert", {R"({"flow_id":7})"});
   const Json::Value alerts = parse(get("/events/alertsmap").body);

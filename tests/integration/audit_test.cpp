@@ -125,4 +125,20 @@ TEST_F(AuditTest, RuleTextIsCutAndCannotForgeALine) {
   EXPECT_EQ(harness::serverLogSince(mark).find("\nAudit: 10.0.0.1"), std::string::npos);
 }
 
+// Every log line, not only the audit's, shows control bytes escaped: a query
+// value (decoded from its escapes) holding ESC, CR, LF, VT, DEL or 0x01 can
+// neither drive a terminal nor start a forged line.
+TEST_F(AuditTest, ControlBytesFromARequestAreEscapedInEveryLogLine) {
+  const size_t mark = harness::serverLogSize();
+  call("GET", "/events/alert?offset=x%1b[31mRED%0d%0aAudit:%0b%7f%01", "");
+  EXPECT_TRUE(harness::waitForLog(
+      mark, R"(Events: Requesting LRANGE alert x\x1b[31mRED\x0d\nAudit:\x0b\x7f\x01 100)" "\n"))
+      << harness::serverLogSince(mark);
+  const std::string log = harness::serverLogSince(mark);
+  for (const char raw : {'\x1b', '\r', '\v', '\x7f', '\x01'}) {
+    EXPECT_EQ(log.find(raw), std::string::npos) << static_cast<int>(raw);
+  }
+  EXPECT_EQ(log.find("\nAudit:"), std::string::npos);
+}
+
 }  // namespace

@@ -278,7 +278,7 @@ TEST_F(IocFeedTest, FilterRefusesADayCountThatIsNoPlainNumberAndKeepsTheStore) {
       {"0x10", 400, "Invalid number of days"},
       {"1e3", 400, "Invalid number of days"},
       {"7days", 400, "Invalid number of days"},
-      {"36501", 400, "Invalid number of days"},
+      {"2147483648", 400, "Invalid number of days"},
       {"99999999999", 400, "Invalid number of days"},
       {"abc", 500, "Bad lexical cast"},
       {"-", 500, "Bad lexical cast"},
@@ -293,11 +293,37 @@ TEST_F(IocFeedTest, FilterRefusesADayCountThatIsNoPlainNumberAndKeepsTheStore) {
     harness::expectRulesCorsHeaders(reply);
     EXPECT_EQ(readFile(storeFile_), store);
   }
-  for (const char* days : {"36500", "007"}) {
+  for (const char* days : {"36500", "36501", "007"}) {
     SCOPED_TRACE(days);
     writeFile(storeFile_, store);
     EXPECT_EQ(get(std::string("/ioc/filter/") + days).status, 200);
     EXPECT_EQ(listedIds(), (std::vector<std::pair<std::string, bool>>{{"1", true}}));
+  }
+}
+
+// Any count of the 32-bit segment is a day count: one reaching past the
+// feed's oldest indicator keeps them all, and 24 × count hours must not wrap
+// (it passes 32 bits from 89,478,486 days on).
+TEST_F(IocFeedTest, FilterTakesEveryThirtyTwoBitDayCount) {
+  // 1900 lies about 46,000 days back: past a hundred years, within the others.
+  writeFile(feedFile_, feedLine("1900-01-01 00:00:00", "1", "a.example", "domain") + "\n" +
+                           feedLine(utcHoursAgo(1), "2", "b.example", "domain") + "\n");
+  const struct {
+    const char* days;
+    std::vector<std::pair<std::string, bool>> kept;
+  } cases[] = {
+      {"36500", {{"2", true}}},
+      {"89478485", {{"1", true}, {"2", true}}},
+      {"89478486", {{"1", true}, {"2", true}}},
+      {"2147483647", {{"1", true}, {"2", true}}},
+      {"0002147483647", {{"1", true}, {"2", true}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.days);
+    const HttpReply reply = get(std::string("/ioc/filter/") + c.days);
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.body, "Threats processed successfully");
+    EXPECT_EQ(listedIds(), c.kept);
   }
 }
 

@@ -169,12 +169,15 @@ TEST_F(IocRulesTest, EmptyStoreStillWritesTheDomainRule) {
   EXPECT_EQ(readFile(urlRules_), "");
 }
 
-TEST_F(IocRulesTest, DomainListPathIsQuotedForTheShell) {
-  const std::string odd = harness::workDir() + "/files/ioc/it's $HOME;x.lst";
+// chown is given the path as one argument, whatever it holds: no shell reads it.
+TEST_F(IocRulesTest, DomainListPathIsOneArgumentOfChown) {
+  const std::string odd = harness::workDir() + "/files/ioc/it's $HOME;x `id` \"a b\".lst";
   config_.setString("ioc_domains_lst", odd).write();
   writeFile(store_, store({record({{"ioc_type", "domain"}, {"ioc_value", "a.example"}})}));
   EXPECT_EQ(get("/ioc/fetch/").status, 200);
   EXPECT_EQ(StandIns::calls(), std::vector<std::string>{"chown suricata:suricata " + odd});
+  EXPECT_EQ(StandIns::argumentVectors(),
+            (std::vector<std::vector<std::string>>{{"chown", "suricata:suricata", odd}}));
   EXPECT_EQ(readFile(odd), "YS5leGFtcGxl\n");
   EXPECT_EQ(readFile(domainRules_), domainRuleFor(odd));
   unlink(odd.c_str());

@@ -96,6 +96,26 @@ TEST_F(RulesEditingTest, AddRunsTheTestAndAppendsTheRule) {
                                      " -S " + scratchFile()});
 }
 
+// The configured paths reach Suricata's test mode as one argument each: a
+// path holding a blank, ";" or "#" runs nothing else.
+TEST_F(RulesEditingTest, TestRunGetsEachConfiguredPathAsOneArgument) {
+  const std::string marker = harness::workDir() + "/files/touched-by-a-shell";
+  unlink(marker.c_str());
+  const std::string files = harness::workDir() + "/files/";
+  const std::string conf = files + "suricata.yaml; touch " + marker + " #";
+  const std::string scratch = files + "tmp rules;$(id) `id`.rules";
+  config_.setString("suricata_conf", conf).setString("tmp_rule_file", scratch).write();
+  const HttpReply reply = post("/rules/validate/", contentBody(kNew));
+  EXPECT_EQ(reply.status, 200) << reply.body;
+  EXPECT_EQ(readFile(scratch), kNew);
+  EXPECT_EQ(StandIns::argumentVectors(),
+            (std::vector<std::vector<std::string>>{{"suricata", "-T", "-c", conf, "-S", scratch}}));
+  EXPECT_EQ(StandIns::calls(),
+            std::vector<std::string>{"suricata -T -c " + conf + " -S " + scratch});
+  EXPECT_NE(access(marker.c_str(), F_OK), 0) << "a shell ran the configured path";
+  unlink(scratch.c_str());
+}
+
 TEST_F(RulesEditingTest, AddCreatesAMissingRulesFile) {
   expectText(post("/rules/add/", contentBody(kNew)), 200, "Rule added successfully");
   EXPECT_EQ(readFile(rulesFile()), std::string(kNew) + "\n");

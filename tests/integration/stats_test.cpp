@@ -139,6 +139,51 @@ TEST_F(StatsTest, SnapshotCombinesTheHeadEntryWithTheTallies) {
   EXPECT_GT(snapshot["memuse_virtual"].asDouble(), snapshot["memuse_resident"].asDouble());
 }
 
+// A sensor's records as Suricata 7 writes them: the ICMP counters spelt
+// "icmpv4"/"icmpv6", the flow engine's memory under "flow" (the older paths
+// "decoder.icmp4" and "app_layer.flow.memuse" do not exist there), and DNS
+// records of format version 2.
+TEST_F(StatsTest, SnapshotReadsTheCountersSuricataWrites) {
+  TestRedis::rpush("stats", {R"({"timestamp":"2024-05-01T13:45:10.123456+0200",)"
+                             R"("event_type":"stats","stats":{"uptime":86412,)"
+                             R"("capture":{"kernel_packets":5123456,"kernel_drops":312,"errors":0},)"
+                             R"("decoder":{"pkts":5123144,"bytes":4091236321,"invalid":17,)"
+                             R"("ipv4":4980001,"ipv6":143120,"tcp":3901220,"udp":1201334,)"
+                             R"("icmpv4":9120,"icmpv6":11480,"avg_pkt_size":798,)"
+                             R"("event":{"icmpv4":{"unknown_type":3}}},)"
+                             R"("flow":{"memcap":0,"tcp":40211,"icmpv4":310,"icmpv6":402,)"
+                             R"("spare":10000,"memuse":7340032},)"
+                             R"("tcp":{"sessions":40100,"memuse":3244032},)"
+                             R"("detect":{"engines":[{"id":0,"rules_loaded":41234}],"alert":1240},)"
+                             R"("app_layer":{"flow":{"http":5120,"tls":18210,"dns_udp":40110,)"
+                             R"("failed_udp":901},"tx":{"http":6120,"dns_udp":80220}},)"
+                             R"("dns":{"memuse":19000,"memcap_state":0},)"
+                             R"("http":{"memuse":123456,"memcap":0}}})"});
+  TestRedis::rpush(
+      "dns",
+      {R"({"timestamp":"2024-05-01T13:45:09.000001+0200","flow_id":1182839128491232,)"
+       R"("event_type":"dns","src_ip":"192.168.1.20","src_port":53211,"dest_ip":"192.168.1.1",)"
+       R"("dest_port":53,"proto":"UDP","dns":{"version":2,"type":"query","id":4711,)"
+       R"("rrname":"example.com","rrtype":"A","tx_id":0,"opcode":0}})",
+       R"({"timestamp":"2024-05-01T13:45:09.004100+0200","flow_id":1182839128491232,)"
+       R"("event_type":"dns","src_ip":"192.168.1.1","src_port":53,"dest_ip":"192.168.1.20",)"
+       R"("dest_port":53211,"proto":"UDP","dns":{"version":2,"type":"answer","id":4711,)"
+       R"("flags":"8180","qr":true,"rd":true,"ra":true,"opcode":0,"rrname":"example.com",)"
+       R"("rrtype":"A","rcode":"NOERROR","answers":[{"rrname":"example.com","rrtype":"A",)"
+       R"("ttl":300,"rdata":"93.184.216.34"}],"grouped":{"A":["93.184.216.34"]}}})"});
+
+  const Json::Value snapshot = expectJson(get("/stats/"));
+  const std::pair<const char*, int64_t> expected[] = {
+      {"uptime", 86412},          {"kernel_packets", 5123456}, {"kernel_drops", 312},
+      {"decoder_pkts", 5123144},  {"decoder_bytes", 4091236321}, {"decoder_ipv4", 4980001},
+      {"decoder_ipv6", 143120},   {"decoder_tcp", 3901220},    {"decoder_udp", 1201334},
+      {"decoder_icmp4", 9120},    {"decoder_icmp6", 11480},    {"detect_alert", 1240},
+      {"flow_http", 5120},        {"flow_tls", 18210},         {"flow_memuse", 7340032},
+      {"dns_queries", 1},         {"dns_answers", 1},
+  };
+  for (const auto& [name, value] : expected) EXPECT_EQ(snapshot[name].asInt64(), value) << name;
+}
+
 // One "dns" or "dhcp" entry nested past the reader's depth limit failed the
 // whole snapshot instead of counting for nothing like any unreadable entry.
 TEST_F(StatsTest, TallyEntryNestedTooDeepIsSkipped) {
@@ -341,13 +386,13 @@ TEST_F(StatsTest, UnknownResourceTypeFailsOnlyOnANonEmptyList) {
 
 TEST_F(StatsTest, HistogramCountsSixteenListsInOrder) {
   TestRedis::rpush("alert", {"1", "2", "3"});
-  TestRedis::rpush("bittorent-dht", {"1"});
+  TestRedis::rpush("bittorrent_dht", {"1", "2", "3", "4"});  // Suricata's event type
   TestRedis::rpush("stats", {"1", "2"});
-  TestRedis::rpush("bittorrent-dht", {"1", "2", "3", "4"});  // not the daemon's spelling
+  TestRedis::rpush("bittorrent-dht", {"1", "2"});  // a near miss nobody writes
   const Json::Value histogram = expectJson(get("/stats/histogramm/"));
   const std::pair<const char*, int> expected[] = {
       {"alert", 3}, {"anomaly", 0}, {"quic", 0}, {"ftp", 0}, {"drop", 0}, {"dhcp", 0},
-      {"http2", 0}, {"bittorent-dht", 1}, {"smb", 0}, {"dns", 0}, {"flow", 0}, {"http", 0},
+      {"http2", 0}, {"bittorent-dht", 4}, {"smb", 0}, {"dns", 0}, {"flow", 0}, {"http", 0},
       {"tls", 0}, {"fileinfo", 0}, {"ssh", 0}, {"stats", 2}};
   ASSERT_EQ(histogram.size(), 16u);
   for (int i = 0; i < 16; ++i) {
@@ -355,6 +400,36 @@ TEST_F(StatsTest, HistogramCountsSixteenListsInOrder) {
     ASSERT_EQ(histogram[i].size(), 1u);
     EXPECT_EQ(histogram[i][expected[i].first].asInt(), expected[i].second);
   }
+}
+
+// The entry "bittorent-dht" (the front end's name) counts Suricata's list
+// "bittorrent_dht" and a list of the older spelling, alone or together.
+TEST_F(StatsTest, HistogramDhtEntryCountsBothSpellings) {
+  const struct {
+    const char* label;
+    int current;  // events in "bittorrent_dht"
+    int older;    // events in "bittorent-dht"
+    int expected;
+  } cases[] = {
+      {"only Suricata's list", 3, 0, 3},
+      {"only the older list", 0, 2, 2},
+      {"both", 3, 2, 5},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    TestRedis::command({"DEL", "bittorrent_dht", "bittorent-dht"});
+    for (int i = 0; i < c.current; ++i) TestRedis::rpush("bittorrent_dht", {"{}"});
+    for (int i = 0; i < c.older; ++i) TestRedis::rpush("bittorent-dht", {"{}"});
+    const Json::Value histogram = expectJson(get("/stats/histogramm/"));
+    ASSERT_EQ(histogram.size(), 16u);
+    EXPECT_EQ(histogram[7]["bittorent-dht"].asInt(), c.expected);
+  }
+}
+
+TEST_F(StatsTest, HistogramFailsOnAKeyThatHoldsNoListOfTheDhtEntry) {
+  TestRedis::command({"SET", "bittorrent_dht", "x"});
+  expectError(get("/stats/histogramm/"),
+              "Stats: Invalid Redis response type for key 'bittorrent_dht'");
 }
 
 TEST_F(StatsTest, HistogramFailsOnAKeyThatHoldsNoList) {

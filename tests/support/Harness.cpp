@@ -405,6 +405,7 @@ void StandIns::reset() {
     }
   }
   writeFile(dir() + "/calls.log", "");
+  writeFile(dir() + "/calls.argv", "");
 }
 
 void StandIns::setExit(const std::string& command, int status) {
@@ -433,6 +434,20 @@ std::vector<std::string> StandIns::calls() {
   std::string line;
   while (std::getline(in, line)) lines.push_back(line);
   return lines;
+}
+
+std::vector<std::vector<std::string>> StandIns::argumentVectors() {
+  std::vector<std::vector<std::string>> calls;
+  std::stringstream in(readFile(dir() + "/calls.argv"));
+  std::string line;
+  while (std::getline(in, line)) {
+    std::vector<std::string> words;
+    std::stringstream fields(line);
+    std::string word;
+    while (std::getline(fields, word, '\x1f')) words.push_back(word);
+    calls.push_back(std::move(words));
+  }
+  return calls;
 }
 
 // ---- Named processes ---------------------------------------------------------------

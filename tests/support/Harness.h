@@ -162,6 +162,8 @@ class StandIns {
   // Process ids of the calls of `command` so far, in order.
   static std::vector<int> pids(const std::string& command);
   static std::vector<std::string> calls();
+  // The same calls as the words each program was given, one argument each.
+  static std::vector<std::vector<std::string>> argumentVectors();
 };
 
 // ---- Named processes -----------------------------------------------------------
