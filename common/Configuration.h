@@ -32,6 +32,10 @@ inline constexpr char kStatisticalEvents[] = "application.settings.statistical_e
 // Optional: the file holding the API token, and the front end's origin.
 inline constexpr char kApiTokenFile[] = "application.settings.api_token_file";
 inline constexpr char kAllowedOrigin[] = "application.settings.allowed_origin";
+// Optional: the scheduled feed refresh's interval in hours and the day count
+// its store rebuild keeps (common/RefreshSettings.h).
+inline constexpr char kIocRefreshHours[] = "application.settings.ioc_refresh_hours";
+inline constexpr char kIocRefreshDays[] = "application.settings.ioc_refresh_days";
 
 // The file compiled into the binary ("/etc/pavora/config++.conf" in production).
 const char* path();

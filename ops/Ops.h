@@ -13,6 +13,8 @@ class Ops {
   // (application/json), each "ok"; 503 with the same object when the
   // configuration file cannot be read or Redis does not answer PING within
   // 2 s, the failing member holding the reason and "status" "unavailable".
+  // While the scheduled feed refresh keeps failing the object also holds
+  // "feed": "stale", with the status the other members give.
   static void handleHealth(const Pistache::Rest::Request& request,
                            Pistache::Http::ResponseWriter response);
   // GET "/metrics": 200 with every metric in the text exposition format

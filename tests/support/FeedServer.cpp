@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <ctime>
 #include <memory>
 #include <stdexcept>
 
@@ -50,6 +51,21 @@ std::string response(const char* status, const char* type, const std::string& bo
 }
 
 }  // namespace
+
+std::string utcHoursAgo(double hoursAgo) {
+  const time_t when = time(nullptr) - static_cast<time_t>(hoursAgo * 3600);
+  std::tm parts{};
+  gmtime_r(&when, &parts);
+  char text[32];
+  strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
+  return text;
+}
+
+std::string feedLine(const std::string& firstSeen, const std::string& id,
+                     const std::string& value, const std::string& type) {
+  return firstSeen + "," + id + "," + value + "," + type +
+         ",botnet_cc,win.x,,X,,75,,tag,0,reporter";
+}
 
 std::string makeZip(const std::vector<std::pair<std::string, std::string>>& entries) {
   zip_error_t error;
