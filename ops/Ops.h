@@ -1,5 +1,5 @@
 // The server's own operational routes: its health for load balancers and
-// monitors, and its metrics for Prometheus. Both carry the Stats cross-origin
+// monitors, its metrics for Prometheus, and the description of its API. Both carry the Stats cross-origin
 // headers and run on the HTTP threads (no list scan, bounded waits).
 #ifndef OPS_OPS_H_
 #define OPS_OPS_H_
@@ -21,6 +21,15 @@ class Ops {
   // ("text/plain; version=0.0.4").
   static void handleMetrics(const Pistache::Rest::Request& request,
                             Pistache::Http::ResponseWriter response);
+  // GET "/openapi.json": 200 with docs/openapi.json as built into the binary
+  // (application/json).
+  static void handleOpenApi(const Pistache::Rest::Request& request,
+                            Pistache::Http::ResponseWriter response);
+  // GET "/docs": 200 with the documentation page made from that document
+  // ("text/html; charset=utf-8"), under a Content-Security-Policy that lets
+  // it load nothing and run no script.
+  static void handleDocs(const Pistache::Rest::Request& request,
+                         Pistache::Http::ResponseWriter response);
 };
 
 #endif  // OPS_OPS_H_

@@ -82,6 +82,8 @@ const std::vector<RouteEntry>& routeTable() {
       {Method::Get, "/net/historicalmap/", &Net::HandlegetHistoricalNetworkMap},
       {Method::Get, "/health", &Ops::handleHealth},
       {Method::Get, "/metrics", &Ops::handleMetrics},
+      {Method::Get, "/openapi.json", &Ops::handleOpenApi},
+      {Method::Get, "/docs", &Ops::handleDocs},
   };
   return kTable;
 }
