@@ -7,24 +7,23 @@ namespace threats {
 
 namespace {
 
-std::mutex& feedWorkMutex() {
-  static std::mutex mutex;
+std::shared_mutex& feedWorkMutex() {
+  static std::shared_mutex mutex;
   return mutex;
 }
 
 }  // namespace
 
-std::unique_lock<std::mutex> waitForFeedWork(const char* step) {
-  std::unique_lock<std::mutex> lock(feedWorkMutex(), std::try_to_lock);
+std::shared_lock<std::shared_mutex> waitForFeedWork(const char* step) {
+  std::shared_lock<std::shared_mutex> lock(feedWorkMutex(), std::try_to_lock);
   if (lock.owns_lock()) return lock;
-  logging::info("The %s waits for the feed work running now (a feed refresh or another request)",
-                step);
+  logging::info("The %s waits for the scheduled feed refresh running now", step);
   lock.lock();
   return lock;
 }
 
-std::unique_lock<std::mutex> tryFeedWork() {
-  return std::unique_lock<std::mutex>(feedWorkMutex(), std::try_to_lock);
+std::unique_lock<std::shared_mutex> tryFeedWork() {
+  return std::unique_lock<std::shared_mutex>(feedWorkMutex(), std::try_to_lock);
 }
 
 }  // namespace threats

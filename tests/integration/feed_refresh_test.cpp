@@ -198,7 +198,8 @@ TEST_F(FeedRefreshTest, NeverRunsBesideAManualStep) {
   const HttpReply rebuild = get("/ioc/filter/7");
   EXPECT_EQ(rebuild.status, 500);  // no feed file: the refresh never got one
   const std::string log = harness::serverLogSince(mark);
-  const size_t waits = log.find("The store rebuild waits for the feed work running now");
+  const size_t waits =
+      log.find("The store rebuild waits for the scheduled feed refresh running now");
   const size_t failed = log.find("Feed refresh failed at the download");
   ASSERT_NE(waits, std::string::npos) << log;
   ASSERT_NE(failed, std::string::npos) << log;
@@ -220,6 +221,7 @@ TEST_F(FeedRefreshTest, StopsWithTheServer) {
   // Started again, the server has no refresh in mind until the configuration says so.
   config_.remove("ioc_refresh_hours").remove("ioc_refresh_days").write();
   switchedOn_ = false;
+  feed_.reset();
   harness::TestServer::start();
 }
 

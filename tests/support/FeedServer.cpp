@@ -106,7 +106,9 @@ std::string FeedServer::url(const std::string& path) {
 }
 
 FeedServer::FeedServer() {
-  listener_ = socket(AF_INET, SOCK_STREAM, 0);
+  // Close-on-exec: a server binary started while this one lives must not
+  // inherit its port and keep it after this object is gone.
+  listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   const int yes = 1;
   setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   sockaddr_in address{};
@@ -137,7 +139,7 @@ void FeedServer::serve() {
   while (!stopping_) {
     pollfd ready{listener_, POLLIN, 0};
     if (poll(&ready, 1, kPollMillis) <= 0) continue;
-    const int connection = accept(listener_, nullptr, nullptr);
+    const int connection = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
     if (connection >= 0) answer(connection);
   }
 }
