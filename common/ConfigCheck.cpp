@@ -9,6 +9,7 @@
 #include <libconfig.h++>
 
 #include "common/Configuration.h"
+#include "common/RefreshSettings.h"
 
 namespace config {
 
@@ -141,6 +142,8 @@ std::vector<Problem> check(const std::string& path) {
     const std::string problem = settingProblem(cfg.lookup(key.name), key.kind);
     if (!problem.empty()) problems.push_back({key.name, problem});
   }
+  const RefreshSettings refresh = refreshSettings(cfg);
+  if (!refresh.problem.empty()) problems.push_back({refresh.problemKey, refresh.problem});
   return problems;
 }
 

@@ -18,7 +18,8 @@ struct Problem {
 // Reads the file at `path` as the routes do and reports each key that is
 // missing, of the wrong type, or names a file that does not exist or cannot
 // be read, or a folder that does not exist or cannot be written where the
-// server writes. Optional keys are checked only when present. Empty when
+// server writes. Optional keys are checked only when present (the feed
+// refresh's two keys as config::refreshSettings reads them). Empty when
 // every route has what it needs. Never throws.
 std::vector<Problem> check(const std::string& path);
 

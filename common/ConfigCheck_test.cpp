@@ -169,6 +169,39 @@ TEST_F(ConfigCheckTest, BrokenValuesAreReportedWithTheirReason) {
   }
 }
 
+// The feed refresh's keys: the interval in whole hours, and the day count as
+// "/ioc/filter/:n_days" takes it (0 to 2147483647); either alone is a slip.
+TEST_F(ConfigCheckTest, RefreshKeysAreCheckedTogether) {
+  const std::string hours = "application.settings.ioc_refresh_hours: ";
+  const std::string days = "application.settings.ioc_refresh_days: ";
+  const struct {
+    std::string hoursValue;  // "" leaves the key out
+    std::string daysValue;
+    std::vector<std::string> problems;
+  } cases[] = {
+      {"", "", {}},
+      {"1", "0", {}},
+      {"24", "7", {}},
+      {"87840", "2147483647", {}},
+      {"0", "7", {hours + "is 0, must be an integer from 1 to 87840"}},
+      {"-3", "7", {hours + "is -3, must be an integer from 1 to 87840"}},
+      {"87841", "7", {hours + "is 87841, must be an integer from 1 to 87840"}},
+      {"24L", "7", {}},
+      {"1.0", "7", {hours + "must be an integer from 1 to 87840"}},
+      {"\"24\"", "7", {hours + "must be an integer from 1 to 87840"}},
+      {"24", "2147483648L", {days + "is 2147483648, must be an integer from 0 to 2147483647"}},
+      {"24", "-1", {days + "is -1, must be an integer from 0 to 2147483647"}},
+      {"24", "7.0", {days + "must be an integer from 0 to 2147483647"}},
+      {"24", "", {days + "missing: application.settings.ioc_refresh_hours needs it"}},
+      {"", "7", {days + "is set without application.settings.ioc_refresh_hours: no refresh runs"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(check({{"ioc_refresh_hours", c.hoursValue}, {"ioc_refresh_days", c.daysValue}}),
+              c.problems)
+        << "hours " << c.hoursValue << ", days " << c.daysValue;
+  }
+}
+
 TEST_F(ConfigCheckTest, UnreadableOrInvalidFileIsOneProblem) {
   const std::string missing = root_ + "/absent.conf";
   EXPECT_EQ(run(missing),

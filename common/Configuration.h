@@ -35,6 +35,10 @@ inline constexpr char kAllowedOrigin[] = "application.settings.allowed_origin";
 // Optional: Suricata's threshold file (its "threshold-file:"), which the
 // suppression routes list and edit.
 inline constexpr char kThresholdFile[] = "application.settings.threshold_file";
+// Optional: the scheduled feed refresh's interval in hours and the day count
+// its store rebuild keeps (common/RefreshSettings.h).
+inline constexpr char kIocRefreshHours[] = "application.settings.ioc_refresh_hours";
+inline constexpr char kIocRefreshDays[] = "application.settings.ioc_refresh_days";
 
 // The file compiled into the binary ("/etc/pavora/config++.conf" in production).
 const char* path();

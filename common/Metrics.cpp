@@ -68,6 +68,29 @@ struct Registry {
           .Name("pavora_command_timeouts_total")
           .Help("Outside commands killed at their time limit, by program")
           .Register(*registry);
+  prometheus::Gauge& refreshLastSuccess =
+      BuildGauge()
+          .Name("pavora_feed_refresh_last_success_timestamp_seconds")
+          .Help("When the last scheduled feed refresh succeeded, Unix time; 0 before the first")
+          .Register(*registry)
+          .Add({});
+  prometheus::Counter& refreshFailures =
+      BuildCounter()
+          .Name("pavora_feed_refresh_failures_total")
+          .Help("Scheduled feed refreshes that failed at one of their steps")
+          .Register(*registry)
+          .Add({});
+  prometheus::Gauge& refreshDuration =
+      BuildGauge()
+          .Name("pavora_feed_refresh_last_duration_seconds")
+          .Help("Run time of the last scheduled feed refresh, succeeded or failed")
+          .Register(*registry)
+          .Add({});
+  prometheus::Gauge& refreshRunning = BuildGauge()
+                                          .Name("pavora_feed_refresh_running")
+                                          .Help("1 while a scheduled feed refresh is handed to the slow pool or runs")
+                                          .Register(*registry)
+                                          .Add({});
   prometheus::Family<prometheus::Gauge>& cacheHits =
       BuildGauge()
           .Name("pavora_cache_hits")
@@ -127,6 +150,18 @@ void commandDone(const std::string& program, double seconds, bool timedOut) {
   Registry& r = registry();
   r.commands.Add({{"program", program}}, kLatencyBuckets).Observe(seconds);
   if (timedOut) r.commandTimeouts.Add({{"program", program}}).Increment();
+}
+
+void feedRefreshRunning(bool running) { registry().refreshRunning.Set(running ? 1 : 0); }
+
+void feedRefreshDone(bool succeeded, double seconds, double unixSeconds) {
+  Registry& r = registry();
+  r.refreshDuration.Set(seconds);
+  if (succeeded) {
+    r.refreshLastSuccess.Set(unixSeconds);
+  } else {
+    r.refreshFailures.Increment();
+  }
 }
 
 void registerCache(const std::string& name,

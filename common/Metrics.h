@@ -1,6 +1,7 @@
 // The server's own metrics, in the text format that Prometheus scrapes:
 // requests by route and status, their latency, requests in flight, the
-// slow-work queues, outside commands, caches and resident memory. Labels are
+// slow-work queues, outside commands, the feed refresh, caches and resident
+// memory. Labels are
 // always from small fixed sets (route patterns, pool and command names),
 // never raw request data.
 #ifndef COMMON_METRICS_H_
@@ -26,6 +27,11 @@ void queueRefused(const std::string& pool);
 
 // One outside command ended (or was killed at its limit), by program name.
 void commandDone(const std::string& program, double seconds, bool timedOut);
+
+// The scheduled feed refresh (threats/FeedRefresh.h): whether a run is
+// due or running, and one run ended after `seconds`, at `unixSeconds` when it succeeded.
+void feedRefreshRunning(bool running);
+void feedRefreshDone(bool succeeded, double seconds, double unixSeconds);
 
 // A cache reports its totals when scraped: `read` fills hits and rebuilds.
 void registerCache(const std::string& name,

@@ -156,6 +156,8 @@ void serve(const Frame& frame, const Pistache::Rest::Request& request,
   finish(response, *reply, arrival);
 }
 
+bool runOnSlowPool(std::function<void()> job) { return slowPool().trySubmit(job); }
+
 RouteScope::RouteScope(const char* pattern) : previous_(t_route) { t_route = pattern; }
 
 RouteScope::~RouteScope() { t_route = previous_; }

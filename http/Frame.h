@@ -100,6 +100,13 @@ class RouteScope {
   const char* previous_;
 };
 
+// ---- Work that no request started ----------------------------------------------
+
+// Queues `job` on the slow pool beside the slow requests: the server's own
+// scheduled work (the feed refresh). False when the pool's queue is full;
+// `job` then does not run. Never blocks.
+bool runOnSlowPool(std::function<void()> job);
+
 // ---- The server's stop ------------------------------------------------------
 
 // Requests between their arrival in serve and their reply being sent.

@@ -7,6 +7,7 @@
 
 #include "common/BuildSettings.h"
 #include "common/Configuration.h"
+#include "common/FeedFreshness.h"
 #include "common/RedisWrapper.h"
 
 namespace ops {
@@ -50,6 +51,9 @@ Json::Value health() {
   report["redis"] = redisState();
   const bool ok = report["configuration"] == kOk && report["redis"] == kOk;
   report["status"] = ok ? kOk : "unavailable";
+  // A stale feed leaves the API working: the member shows only then, so the
+  // reply of a server whose refresh works (or that has none) stays as it was.
+  if (feed_freshness::stale()) report["feed"] = "stale";
   return report;
 }
 

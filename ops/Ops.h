@@ -1,5 +1,5 @@
 // The server's own operational routes: its health for load balancers and
-// monitors, and its metrics for Prometheus. Both carry the Stats cross-origin
+// monitors, its metrics for Prometheus, and the description of its API. Both carry the Stats cross-origin
 // headers and run on the HTTP threads (no list scan, bounded waits).
 #ifndef OPS_OPS_H_
 #define OPS_OPS_H_
@@ -13,12 +13,23 @@ class Ops {
   // (application/json), each "ok"; 503 with the same object when the
   // configuration file cannot be read or Redis does not answer PING within
   // 2 s, the failing member holding the reason and "status" "unavailable".
+  // While the scheduled feed refresh keeps failing the object also holds
+  // "feed": "stale", with the status the other members give.
   static void handleHealth(const Pistache::Rest::Request& request,
                            Pistache::Http::ResponseWriter response);
   // GET "/metrics": 200 with every metric in the text exposition format
   // ("text/plain; version=0.0.4").
   static void handleMetrics(const Pistache::Rest::Request& request,
                             Pistache::Http::ResponseWriter response);
+  // GET "/openapi.json": 200 with docs/openapi.json as built into the binary
+  // (application/json).
+  static void handleOpenApi(const Pistache::Rest::Request& request,
+                            Pistache::Http::ResponseWriter response);
+  // GET "/docs": 200 with the documentation page made from that document
+  // ("text/html; charset=utf-8"), under a Content-Security-Policy that lets
+  // it load nothing and run no script.
+  static void handleDocs(const Pistache::Rest::Request& request,
+                         Pistache::Http::ResponseWriter response);
 };
 
 #endif  // OPS_OPS_H_

@@ -46,6 +46,8 @@ int printVersion() {
             << "slow-work pool: " << b::kSlowThreads << " threads, " << b::kSlowQueue
             << " waiting; scan pool: one thread per core, " << b::kScanQueue << " waiting\n"
             << "stop grace: " << b::kStopGraceSeconds << " s\n"
+            << "feed refresh: one hour of ioc_refresh_hours lasts " << b::kRefreshHourSeconds
+            << " s\n"
             << "reverse DNS of neighbours: " << (b::kReverseDns ? "on" : "off") << "\n";
   return 0;
 }

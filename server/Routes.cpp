@@ -87,6 +87,23 @@ const std::vector<RouteEntry>& routeTable() {
       {Method::Get, "/net/historicalmap/", &Net::HandlegetHistoricalNetworkMap},
       {Method::Get, "/health", &Ops::handleHealth},
       {Method::Get, "/metrics", &Ops::handleMetrics},
+      {Method::Get, "/openapi.json", &Ops::handleOpenApi},
+      {Method::Get, "/docs", &Ops::handleDocs},
   };
   return kTable;
+}
+
+std::string documentedPath(const char* routerPath) {
+  std::string path;
+  for (size_t i = 0; routerPath[i] != '\0'; ++i) {
+    if (routerPath[i] != ':') {
+      path += routerPath[i];
+      continue;
+    }
+    size_t end = i + 1;
+    while (routerPath[end] != '\0' && routerPath[end] != '/') ++end;
+    path += "{" + std::string(routerPath + i + 1, end - i - 1) + "}";
+    i = end - 1;
+  }
+  return path;
 }

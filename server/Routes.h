@@ -2,6 +2,7 @@
 #ifndef SERVER_ROUTES_H_
 #define SERVER_ROUTES_H_
 
+#include <string>
 #include <vector>
 
 #include <pistache/http_defs.h>
@@ -19,5 +20,9 @@ struct RouteEntry {
 // The table in registration order. A literal segment takes precedence over a
 // named one at the same position ("/events/count/x" is not an event by id).
 const std::vector<RouteEntry>& routeTable();
+
+// `routerPath` as docs/openapi.json writes it: "{name}" where the router
+// writes ":name" ("/events/:event_type" is "/events/{event_type}").
+std::string documentedPath(const char* routerPath);
 
 #endif  // SERVER_ROUTES_H_

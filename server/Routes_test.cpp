@@ -32,21 +32,19 @@ TEST(RoutesTest, EveryOptionsRouteIsThePreflightAndOnlyThose) {
   }
 }
 
-// The route's path as the OpenAPI document writes it: "{name}" where the
-// router writes ":name".
-std::string documentedPath(const char* routerPath) {
-  std::string path;
-  for (size_t i = 0; routerPath[i] != '\0'; ++i) {
-    if (routerPath[i] != ':') {
-      path += routerPath[i];
-      continue;
-    }
-    size_t end = i + 1;
-    while (routerPath[end] != '\0' && routerPath[end] != '/') ++end;
-    path += "{" + std::string(routerPath + i + 1, end - i - 1) + "}";
-    i = end - 1;
-  }
-  return path;
+TEST(RoutesTest, DocumentedPathWritesEachNamedSegmentInBraces) {
+  const struct {
+    const char* router;
+    const char* documented;
+  } cases[] = {
+      {"/rules", "/rules"},
+      {"/events/:event_type", "/events/{event_type}"},
+      {"/events/:event_type/:event_id", "/events/{event_type}/{event_id}"},
+      {"/ioc/filter/:n_days", "/ioc/filter/{n_days}"},
+      {"/rules/toggle/", "/rules/toggle/"},
+      {"/a/:b/c", "/a/{b}/c"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(documentedPath(c.router), c.documented) << c.router;
 }
 
 // (method, path) of every operation of the document, in the document's order.

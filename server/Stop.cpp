@@ -15,6 +15,7 @@
 #include "common/Log.h"
 #include "common/Process.h"
 #include "http/Frame.h"
+#include "threats/FeedRefresh.h"
 
 namespace server_stop {
 
@@ -28,12 +29,12 @@ sigset_t stopSignals() {
   return signals;
 }
 
-// Waits until no request is in flight or the grace time has passed; true
-// when they all finished.
+// Waits until no request is in flight and no feed refresh runs, or the grace
+// time has passed; true when they all finished.
 bool drain() {
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::seconds(build_settings::kStopGraceSeconds);
-  while (http::requestsInFlight() > 0) {
+  while (http::requestsInFlight() > 0 || feed_refresh::running()) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
@@ -43,10 +44,12 @@ bool drain() {
 [[noreturn]] void stop(int signal) {
   logging::info("pavora_server stopping on %s", strsignal(signal));
   http::refuseNewRequests();
+  feed_refresh::stop();
   const bool finished = drain();
   if (!finished) {
-    logging::alert("pavora_server: %zu requests still running after %d s; stopping them",
-                   http::requestsInFlight(), build_settings::kStopGraceSeconds);
+    logging::alert("pavora_server: %zu requests%s still running after %d s; stopping them",
+                   http::requestsInFlight(), feed_refresh::running() ? " and a feed refresh" : "",
+                   build_settings::kStopGraceSeconds);
     process::killAll();
     removeUnfinishedFiles();
   }

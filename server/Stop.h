@@ -1,5 +1,6 @@
-// The server's stop on SIGTERM or SIGINT: no new request is taken, those in
-// flight may finish for a while, then the outside commands still running are
+// The server's stop on SIGTERM or SIGINT: no new request is taken and no
+// feed refresh starts, the requests in flight and a refresh that runs may
+// finish for a while, then the outside commands still running are
 // killed, unfinished temporary files removed, the reason logged, and the
 // process exits with status 0.
 #ifndef SERVER_STOP_H_

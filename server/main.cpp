@@ -13,6 +13,7 @@
 #include "server/CommandLine.h"
 #include "server/Server.h"
 #include "server/Stop.h"
+#include "threats/FeedRefresh.h"
 
 int main(int argc, char** argv) {
   if (const std::optional<int> status = command_line::run(argc, argv)) return *status;
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
   Pistache::Address address(Pistache::IP::any(), Pistache::Port(build_settings::kHttpPort));
   Server server(address);
   server_stop::watchForStop();
+  feed_refresh::start();
   server.run();
   logging::close();
   return 0;

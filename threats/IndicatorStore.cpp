@@ -8,12 +8,16 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include "common/AtomicFile.h"
 #include "common/Configuration.h"
 #include "common/Log.h"
 #include "threats/FeedColumns.h"
+#include "threats/StoreSnapshot.h"
 #include "threats/StoreText.h"
 #include "threats/ThreatsSupport.h"
 
@@ -28,11 +32,37 @@ int64_t hoursSince(time_t then) {
   return seconds / 3600;
 }
 
+// The uids that the store at `path` holds switched off; none when there is no
+// store yet or it cannot be read (logged: those switches are lost).
+std::unordered_set<uint64_t> switchedOff(const std::string& path) {
+  std::unordered_set<uint64_t> uids;
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return uids;
+  try {
+    const auto store = threats_support::readStore(path, "Unable to open IOC file: %s");
+    if (store->simple()) {
+      for (size_t i = 0; i < store->size(); ++i) {
+        if (!store->status(i)) uids.insert(store->record(i).uid);
+      }
+    } else {
+      for (const Json::Value& object : store->document()) {
+        const ThreatItem item = ThreatItem::parsejson(object);
+        if (!item.status) uids.insert(item.uid);
+      }
+    }
+  } catch (const std::exception& e) {
+    logging::alert("The indicator store %s cannot be read; its switches are not kept: %s",
+                   path.c_str(), e.what());
+    uids.clear();
+  }
+  return uids;
+}
+
 }  // namespace
 
 namespace threats {
 
-bool processThreats(int32_t n_days) {
+bool processThreats(int32_t n_days, Switches switches) {
   std::string feedPath;
   std::string storePath;
   try {
@@ -79,7 +109,14 @@ bool processThreats(int32_t n_days) {
   }
 
   try {
+    // The old store is read under the lock: a switch made meanwhile is kept.
     const std::lock_guard<std::mutex> lock(threats_support::storeMutex());
+    if (switches == Switches::kKeep) {
+      const std::unordered_set<uint64_t> off = switchedOff(storePath);
+      for (ThreatItem& item : records) {
+        if (off.count(item.uid) != 0) item.status = false;
+      }
+    }
     replaceFileAtomically(storePath, storeText(records));
   } catch (const std::runtime_error& e) {
     logging::alert("Cannot open output file: %s", e.what());

@@ -16,14 +16,22 @@ namespace threats {
 
 // ---- Rebuild from the feed (IndicatorStore.cpp) ------------------------------
 
+// What a rebuild does with the switches set through ToggleThreatStatus.
+enum class Switches {
+  kReset,  // every record starts enabled: "/ioc/filter/:n_days"
+  kKeep,   // a record switched off in the old store stays off: the scheduled refresh
+};
+
 // Rebuilds the store from the feed file
 // ("application.settings.ioc_full_file_name"): every data line first seen
-// within `n_days` days whose type is acted on, enabled, in feed order; JSON
-// null when none qualifies. Returns false (and logs) when the configuration
+// within `n_days` days whose type is acted on, in feed order; JSON null when
+// none qualifies. Records start enabled; with Switches::kKeep, one whose uid
+// is switched off in the old store stays off (an old store that cannot be
+// read keeps no switch, and says so in the log). Returns false (and logs) when the configuration
 // or the feed file fails; throws ThreatsException with the failure's text,
 // naming the store, when the store cannot be replaced (it then keeps its old
 // content).
-bool processThreats(int32_t n_days);
+bool processThreats(int32_t n_days, Switches switches = Switches::kReset);
 
 // Largest day count a rebuild accepts: any count of the route's 32-bit
 // segment. A count reaching past the feed's oldest indicator keeps them all;

@@ -13,6 +13,9 @@
 class Threats {
  public:
   // ---- Feed ------------------------------------------------------------------------
+  // The download, the store rebuild and the rule generation below each wait
+  // while the scheduled refresh of threats/FeedRefresh.h runs
+  // (threats/FeedWork.h).
 
   // GET "/ioc/download/": 200 "ZIP downloading and unzipping"; 500 with the
   // failure's text ("Error downloading file", "Error in unzipFile", or the

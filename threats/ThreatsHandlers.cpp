@@ -17,6 +17,7 @@
 #include "http/Frame.h"
 #include "http/Request.h"
 #include "threats/FeedDownload.h"
+#include "threats/FeedWork.h"
 #include "threats/IndicatorStore.h"
 #include "threats/IocRules.h"
 #include "threats/RuleFileSwitches.h"
@@ -174,6 +175,7 @@ constexpr http::Frame kSwitches{kCors, http::Work::kSlow, &http::errorText, &swi
 
 void Threats::handleDownloadRequest(const Request& request, ResponseWriter response) {
   http::serve(kSlowChange, request, response, [](const Request&) {
+    const auto work = threats::waitForFeedWork("feed download");
     threats::downloadAndUnzipAsync();
     return http::text("ZIP downloading and unzipping");
   });
@@ -182,7 +184,9 @@ void Threats::handleDownloadRequest(const Request& request, ResponseWriter respo
 void Threats::getRecentThreats(const Request& request, ResponseWriter response) {
   http::serve({kCors, http::Work::kSlow, &rebuildError, &daysSubject}, request, response,
               [](const Request& r) {
-                if (!threats::processThreats(dayCount(r))) {
+                const int32_t days = dayCount(r);
+                const auto work = threats::waitForFeedWork("store rebuild");
+                if (!threats::processThreats(days)) {
                   return http::error("Error processing data");
                 }
                 return http::text("Threats processed successfully");
@@ -234,6 +238,7 @@ void Threats::handleToggleThreatStatus(const Request& request, ResponseWriter re
 
 void Threats::handleFetchIocs(const Request& request, ResponseWriter response) {
   http::serve(kFetch, request, response, [](const Request&) {
+    const auto work = threats::waitForFeedWork("rule generation");
     threats::fetch_iocs();
     return http::text("Action was success!");
   });

@@ -16,28 +16,13 @@
 namespace {
 
 using harness::FeedServer;
+using harness::feedLine;
 using harness::get;
 using harness::HttpReply;
 using harness::makeZip;
 using harness::readFile;
+using harness::utcHoursAgo;
 using harness::writeFile;
-
-// The feed's form of the UTC time `hoursAgo` hours before now.
-std::string utcHoursAgo(double hoursAgo) {
-  const time_t when = time(nullptr) - static_cast<time_t>(hoursAgo * 3600);
-  std::tm parts{};
-  gmtime_r(&when, &parts);
-  char text[32];
-  strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
-  return text;
-}
-
-// One feed line of 14 fields.
-std::string feedLine(const std::string& firstSeen, const std::string& id,
-                     const std::string& value, const std::string& type) {
-  return firstSeen + "," + id + "," + value + "," + type +
-         ",botnet_cc,win.x,,X,,75,,tag,0,reporter";
-}
 
 // The ids and statuses of the whole store, as the listing route gives them.
 std::vector<std::pair<std::string, bool>> listedIds() {

@@ -60,19 +60,14 @@ TEST_F(OpsTest, HealthNamesWhatFails) {
       << reply.body;
 }
 
-// The value of the sample `name{labels}` in a metrics text, or -1.
-double sample(const std::string& text, const std::string& series) {
-  const size_t at = text.find("\n" + series + " ");
-  if (at == std::string::npos) return -1;
-  return std::stod(text.substr(at + series.size() + 2));
-}
+using harness::metricSample;
 
 TEST_F(OpsTest, MetricsCountRequestsUnderTheirRoutePatterns) {
   TestRedis::rpush("alert", {R"({"flow_id":1})"});
   const std::string before = harness::get("/metrics").body;
   const std::string countSeries =
       R"(pavora_http_requests_total{method="GET",route="/events/count/:event_type",status="200"})";
-  const double counted = std::max(0.0, sample(before, countSeries));
+  const double counted = std::max(0.0, metricSample(before, countSeries));
   for (int i = 0; i < 3; ++i) EXPECT_EQ(harness::get("/events/count/alert").status, 200);
   EXPECT_EQ(harness::get("/events/count/alert/x/y").status, 404);
 
@@ -80,14 +75,14 @@ TEST_F(OpsTest, MetricsCountRequestsUnderTheirRoutePatterns) {
   EXPECT_EQ(reply.status, 200);
   EXPECT_EQ(reply.header("Content-Type").value_or(""), "text/plain; version=0.0.4");
   expectStatsHeaders(reply);
-  EXPECT_EQ(sample(reply.body, countSeries), counted + 3) << reply.body;
-  EXPECT_GE(sample(reply.body,
+  EXPECT_EQ(metricSample(reply.body, countSeries), counted + 3) << reply.body;
+  EXPECT_GE(metricSample(reply.body,
                    R"(pavora_http_request_duration_seconds_count{route="/events/count/:event_type"})"),
             3);
-  EXPECT_GT(sample(reply.body, "process_resident_memory_bytes"), 1e6);
+  EXPECT_GT(metricSample(reply.body, "process_resident_memory_bytes"), 1e6);
   EXPECT_NE(reply.body.find("pavora_http_requests_in_flight"), std::string::npos);
-  EXPECT_GE(sample(reply.body, R"(pavora_cache_rebuilds{cache="rules"})"), 0);
-  EXPECT_GE(sample(reply.body, R"(pavora_cache_hits{cache="indicators"})"), 0);
+  EXPECT_GE(metricSample(reply.body, R"(pavora_cache_rebuilds{cache="rules"})"), 0);
+  EXPECT_GE(metricSample(reply.body, R"(pavora_cache_hits{cache="indicators"})"), 0);
   // Raw paths never become label values.
   EXPECT_EQ(reply.body.find("/events/count/alert"), std::string::npos);
 }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <ctime>
 #include <memory>
 #include <stdexcept>
 
@@ -51,6 +52,21 @@ std::string response(const char* status, const char* type, const std::string& bo
 
 }  // namespace
 
+std::string utcHoursAgo(double hoursAgo) {
+  const time_t when = time(nullptr) - static_cast<time_t>(hoursAgo * 3600);
+  std::tm parts{};
+  gmtime_r(&when, &parts);
+  char text[32];
+  strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
+  return text;
+}
+
+std::string feedLine(const std::string& firstSeen, const std::string& id,
+                     const std::string& value, const std::string& type) {
+  return firstSeen + "," + id + "," + value + "," + type +
+         ",botnet_cc,win.x,,X,,75,,tag,0,reporter";
+}
+
 std::string makeZip(const std::vector<std::pair<std::string, std::string>>& entries) {
   zip_error_t error;
   zip_error_init(&error);
@@ -90,7 +106,9 @@ std::string FeedServer::url(const std::string& path) {
 }
 
 FeedServer::FeedServer() {
-  listener_ = socket(AF_INET, SOCK_STREAM, 0);
+  // Close-on-exec: a server binary started while this one lives must not
+  // inherit its port and keep it after this object is gone.
+  listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   const int yes = 1;
   setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   sockaddr_in address{};
@@ -121,7 +139,7 @@ void FeedServer::serve() {
   while (!stopping_) {
     pollfd ready{listener_, POLLIN, 0};
     if (poll(&ready, 1, kPollMillis) <= 0) continue;
-    const int connection = accept(listener_, nullptr, nullptr);
+    const int connection = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
     if (connection >= 0) answer(connection);
   }
 }

@@ -327,6 +327,14 @@ bool waitForLog(size_t mark, const std::string& text) {
   return waitFor([&] { return serverLogSince(mark).find(text) != std::string::npos; });
 }
 
+// ---- The server's metrics -----------------------------------------------------
+
+double metricSample(const std::string& text, const std::string& series) {
+  const size_t at = text.find("\n" + series + " ");
+  if (at == std::string::npos) return -1;
+  return std::stod(text.substr(at + series.size() + 2));
+}
+
 // ---- Configuration -------------------------------------------------------------
 
 TestConfig::TestConfig() {

@@ -123,6 +123,12 @@ std::string serverLogSince(size_t mark);
 // Polls until the log from `mark` on holds `text`; returns whether it does.
 bool waitForLog(size_t mark, const std::string& text);
 
+// ---- The server's metrics -----------------------------------------------------
+
+// The value of the sample `series` ("name{labels}" as written) in the
+// metrics text `text`, or -1 when it holds none.
+double metricSample(const std::string& text, const std::string& series);
+
 // ---- Configuration -------------------------------------------------------------
 
 // The test configuration file, written at the path compiled into the test
