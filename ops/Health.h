@@ -7,7 +7,9 @@
 namespace ops {
 
 // {"configuration", "redis", "status"}: "ok" for each part that works, else
-// the reason; "status" is "ok" or "unavailable". Reads the configuration file
+// the reason ("configuration" fails for a file that cannot be read, does not
+// parse, or holds no settings, as the access checks judge it); "status" is
+// "ok" or "unavailable". Reads the configuration file
 // and sends PING to Redis (2 s at most); never throws.
 Json::Value health();
 
