@@ -33,6 +33,10 @@ int64_t hoursSince(time_t then) {
 namespace threats {
 
 bool processThreats(int32_t n_days) {
+  // One rebuild at a time, the others waiting their turn: each holds the
+  // records of the whole feed in memory.
+  static std::mutex rebuildMutex;
+  const std::lock_guard<std::mutex> oneAtATime(rebuildMutex);
   std::string feedPath;
   std::string storePath;
   try {

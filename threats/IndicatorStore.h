@@ -21,7 +21,7 @@ namespace threats {
 // null when none qualifies. Returns false (and logs) when the configuration
 // or the feed file fails; throws ThreatsException with the failure's text,
 // naming the store, when the store cannot be replaced (it then keeps its old
-// content).
+// content). One rebuild runs at a time; others wait their turn.
 bool processThreats(int32_t n_days);
 
 // Largest day count a rebuild accepts: a hundred years.

@@ -44,9 +44,10 @@ std::string shellQuote(const std::string& text) {
   return quoted + "'";
 }
 
-// Gives the domain list to Suricata's user so that Suricata may load it.
+// Gives the domain list to Suricata's user so that Suricata may load it; "-h"
+// changes a link put in its place rather than what the link points at.
 void chownForSuricata(const std::string& path) {
-  const std::string command = "chown suricata:suricata " + shellQuote(path);
+  const std::string command = "chown -h suricata:suricata " + shellQuote(path);
   const int status = process::run(command, build_settings::kCommandLimitSeconds);
   if (status == -1) {
     logging::error("system() call failed");
