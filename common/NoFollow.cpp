@@ -24,6 +24,10 @@ void refuseSymbolicLink(const std::string& path) {
   if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) throw SymbolicLinkError(path);
 }
 
+void rethrowIfSymbolicLink(const std::exception& error) {
+  if (const auto* link = dynamic_cast<const SymbolicLinkError*>(&error)) throw *link;
+}
+
 void writeScratchFile(const std::string& path, const std::string& content) {
   refuseSymbolicLink(path);
   if (unlink(path.c_str()) != 0 && errno != ENOENT) fail("Cannot remove", path, errno);

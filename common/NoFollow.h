@@ -18,6 +18,10 @@ class SymbolicLinkError : public std::runtime_error {
 // A path that does not exist, or cannot be inspected, passes.
 void refuseSymbolicLink(const std::string& path);
 
+// Throws `error` again when it is a SymbolicLinkError, for the catch clauses
+// that turn other failures into a general text: the reply must name the link.
+void rethrowIfSymbolicLink(const std::exception& error);
+
 // Writes `content` as the whole of the scratch file `path`: removes the file
 // there, then creates it afresh (O_EXCL, O_NOFOLLOW, mode 0600), so that
 // neither a link nor a file planted there between the two steps is written.

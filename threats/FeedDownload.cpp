@@ -12,6 +12,7 @@
 #include "common/BuildSettings.h"
 #include "common/Configuration.h"
 #include "common/Log.h"
+#include "common/NoFollow.h"
 
 namespace {
 
@@ -160,6 +161,7 @@ void unzipFile(const std::string& archive, const std::string& directory, uint64_
   } catch (const std::exception& e) {
     logging::errorLine(std::string("Error in unzipFile: ") + e.what());
     logging::alert("Error in unzipFile:%s", e.what());
+    rethrowIfSymbolicLink(e);
     throw ThreatsException("Error in unzipFile");
   }
 }
@@ -173,6 +175,7 @@ void downloadAndUnzipAsync() {
   } catch (const std::exception& e) {
     logging::errorLine(std::string("Error in downloadAndUnzipAsync: ") + e.what());
     logging::alert("Error in downloadAndUnzipAsync:%s", e.what());
+    rethrowIfSymbolicLink(e);
     throw std::runtime_error(e.what());
   }
 }
