@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr char kFeedFileName[] = "full.csv";
 constexpr long kConnectTimeoutSeconds = 10;
 // A transfer slower than this many bytes a second for the stall time ends.
 constexpr long kStallBytesPerSecond = 1;
@@ -155,7 +154,7 @@ std::string unpackedFeed(const std::string& archive, uint64_t maxBytes) {
 
 void unzipFile(const std::string& archive, const std::string& directory, uint64_t maxBytes) {
   try {
-    replaceFileAtomically(directory + "/" + kFeedFileName, [&](const ChunkSink& sink) {
+    replaceFileAtomically(directory + "/" + threats::kFeedFileName, [&](const ChunkSink& sink) {
       streamLastEntry(archive, maxBytes, sink);
     });
   } catch (const std::exception& e) {

@@ -19,6 +19,9 @@ inline constexpr uint64_t kMaxFeedBytes = uint64_t{1} << 30;
 // to gigabytes.
 inline constexpr uint64_t kMaxFeedEntryBytes = build_settings::kFeedEntryMaxBytes;
 
+// Name of the feed file that unzipFile writes in its folder.
+inline constexpr char kFeedFileName[] = "full.csv";
+
 // A download asked for while another one runs: what() is
 // "A download is already running".
 class DownloadRunning : public ThreatsException {
