@@ -48,6 +48,14 @@ class LinkedFilesTest : public harness::RulesTest {
     mkdir(folder_.c_str(), 0755);
   }
 
+  // The later tests find the configured paths without links.
+  void TearDown() override {
+    for (const Writer& w : kWriters) {
+      if (isLink(config_.path(w.key))) unlink(config_.path(w.key).c_str());
+    }
+    harness::RulesTest::TearDown();
+  }
+
   // Replaces the file of `key` with a link to `target`.
   void linkKey(const std::string& key, const std::string& target) {
     const std::string path = config_.path(key);
