@@ -228,7 +228,8 @@ class LastGoodSettings {
                        "in force: %s", problem.c_str());
       } else {
         logging::alert("Configuration file cannot be used and none was read since start, "
-                       "every request is refused: %s", problem.c_str());
+                       "every request but OPTIONS and /health is refused: %s",
+                       problem.c_str());
       }
     }
     if (lastGood_) return *lastGood_;
