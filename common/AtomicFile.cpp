@@ -1,18 +1,22 @@
 // Atomic replacement of a file through a temporary file and rename.
 #include "common/AtomicFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <stdexcept>
+
+#include "common/NoFollow.h"
 
 namespace {
 
@@ -24,24 +28,21 @@ std::set<std::string> g_unfinished;
   throw std::runtime_error(what + " " + path + ": " + std::strerror(error));
 }
 
-// The file that a write to `path` must replace: the final target when `path`
-// is a symbolic link (which may point at a file that does not exist yet).
-std::string resolveTarget(const std::string& path) {
-  std::string target = path;
-  for (int hops = 0; hops < 40; ++hops) {
-    struct stat info {};
-    if (lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return target;
-    std::string link(PATH_MAX, '\0');
-    const ssize_t length = readlink(target.c_str(), link.data(), link.size());
-    if (length < 0) fail("Cannot read link", target, errno);
-    link.resize(static_cast<size_t>(length));
-    if (link.front() != '/') {
-      const size_t slash = target.rfind('/');
-      if (slash != std::string::npos) link = target.substr(0, slash + 1) + link;
-    }
-    target = link;
-  }
-  fail("Cannot resolve", path, ELOOP);
+// The folder of `path` with its trailing slash ("./" for a bare name), and
+// the prefix of its temporary files' names: a short prefix of the file's
+// name keeps the temporary name within the file system's limit even for the
+// longest file names. mkstemp appends six characters of [A-Za-z0-9].
+struct TempNames {
+  std::string folder;
+  std::string prefix;
+};
+constexpr size_t kTempSuffixLength = 6;
+
+TempNames tempNamesOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  return {folder, "." + base.substr(0, 64) + "."};
 }
 
 // A temporary file next to the target: closed, and removed unless it was
@@ -88,19 +89,22 @@ class TempFile {
 }  // namespace
 
 void replaceFileAtomically(const std::string& path, const std::string& content) {
-  const std::string target = resolveTarget(path);
-  const size_t slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  replaceFileAtomically(path, [&content](const ChunkSink& sink) {
+    sink(content.data(), content.size());
+  });
+}
 
-  // A short prefix of the name keeps the temporary name within the file
-  // system's limit even for the longest file names.
-  std::string pattern = folder + (folder == "." ? "/." : ".") + base.substr(0, 64) + ".XXXXXX";
-  TempFile temp(std::move(pattern));
+void replaceFileAtomically(const std::string& path, const ContentWriter& write) {
+  refuseSymbolicLink(path);
+  const std::string& target = path;
+  const TempNames names = tempNamesOf(target);
+  const std::string& folder = names.folder;
+  TempFile temp(folder + names.prefix + std::string(kTempSuffixLength, 'X'));
   if (!temp.created()) fail("Cannot create a temporary file for", target, errno);
 
   struct stat old {};
-  if (stat(target.c_str(), &old) == 0) {
+  if (lstat(target.c_str(), &old) == 0) {
+    if (S_ISLNK(old.st_mode)) throw SymbolicLinkError(target);
     // Owner first: a change of owner may clear the set-id bits of the mode.
     if (fchown(temp.fd(), old.st_uid, old.st_gid) != 0) {
       fail("Cannot keep the owner of", target, errno);
@@ -114,19 +118,19 @@ void replaceFileAtomically(const std::string& path, const std::string& content) 
     fail("Cannot inspect", target, errno);
   }
 
-  const char* data = content.data();
-  size_t left = content.size();
-  while (left > 0) {
-    const ssize_t written = write(temp.fd(), data, left);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      fail("Cannot write", target, errno);
+  write([&](const char* data, size_t left) {
+    while (left > 0) {
+      const ssize_t written = ::write(temp.fd(), data, left);
+      if (written < 0) {
+        if (errno == EINTR) continue;
+        fail("Cannot write", target, errno);
+      }
+      // A write that takes nothing and reports no error would repeat forever.
+      if (written == 0) fail("Cannot write", target, ENOSPC);
+      data += written;
+      left -= static_cast<size_t>(written);
     }
-    // A write that takes nothing and reports no error would repeat forever.
-    if (written == 0) fail("Cannot write", target, ENOSPC);
-    data += written;
-    left -= static_cast<size_t>(written);
-  }
+  });
   if (fsync(temp.fd()) != 0) fail("Cannot flush", target, errno);
   if (!temp.closeFile()) fail("Cannot close", target, errno);
   if (!temp.renameTo(target)) fail("Cannot replace", target, errno);
@@ -137,6 +141,29 @@ void replaceFileAtomically(const std::string& path, const std::string& content) 
     fsync(dir);
     close(dir);
   }
+}
+
+size_t removeLeftoverFiles(const std::string& path) {
+  const TempNames names = tempNamesOf(path);
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(names.folder.c_str()), &closedir);
+  if (!dir) return 0;
+  size_t removed = 0;
+  while (const dirent* entry = readdir(dir.get())) {
+    const std::string name = entry->d_name;
+    if (name.size() != names.prefix.size() + kTempSuffixLength ||
+        name.compare(0, names.prefix.size(), names.prefix) != 0) {
+      continue;
+    }
+    const bool suffixFits = std::all_of(name.begin() + static_cast<long>(names.prefix.size()),
+                                        name.end(), [](char c) {
+                                          return std::isalnum(static_cast<unsigned char>(c)) != 0;
+                                        });
+    struct stat info {};
+    const std::string file = names.folder + name;
+    if (!suffixFits || lstat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+    if (unlink(file.c_str()) == 0) ++removed;
+  }
+  return removed;
 }
 
 void removeUnfinishedFiles() {

@@ -7,10 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
+
+#include "common/NoFollow.h"
 
 namespace {
 
@@ -80,18 +83,70 @@ TEST_F(AtomicFileTest, CreatesAMissingFile) {
   EXPECT_EQ(info.st_mode & 07777, 0644u);
 }
 
-TEST_F(AtomicFileTest, ReplacesTheTargetOfALinkAndKeepsTheLink) {
+// A link at the path, to a file or to one that does not exist yet, was
+// followed: the root-run server wrote wherever the link pointed.
+TEST_F(AtomicFileTest, RefusesALinkAndWritesNothingThroughIt) {
   const std::string target = dir_ + "/target.rules";
-  const std::string link = dir_ + "/link.rules";
   std::ofstream(target) << "old";
-  ASSERT_EQ(symlink("target.rules", link.c_str()), 0);
+  const struct {
+    const char* link;
+    const char* pointsAt;
+  } cases[] = {{"link.rules", "target.rules"}, {"dangling.rules", "absent.rules"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.link);
+    const std::string link = dir_ + "/" + c.link;
+    ASSERT_EQ(symlink(c.pointsAt, link.c_str()), 0);
+    try {
+      replaceFileAtomically(link, "new");
+      ADD_FAILURE() << "no error";
+    } catch (const SymbolicLinkError& e) {
+      EXPECT_EQ(std::string(e.what()), link + " is a symbolic link");
+    }
+    struct stat info {};
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+  }
+  EXPECT_EQ(read(target), "old");
+  EXPECT_NE(access((dir_ + "/absent.rules").c_str(), F_OK), 0) << "the link's target was created";
+  EXPECT_EQ(entries().size(), 3u) << "a temporary file was left behind";
+}
 
-  replaceFileAtomically(link, "new");
+// Leftovers of replacements killed mid-write go; files one character from
+// that name, and the replacements of other files, stay.
+TEST_F(AtomicFileTest, RemovesLeftoverFilesOfAPathAndNothingElse) {
+  const std::string path = dir_ + "/suricata.rules";
+  const char* const leftovers[] = {".suricata.rules.a1B2c3", ".suricata.rules.ZZZZZZ"};
+  const char* const kept[] = {
+      "suricata.rules",          ".suricata.rules.a1B2c",   ".suricata.rules.a1B2c3d",
+      ".suricata.rules.a1-2c3",  "suricata.rules.a1B2c3",   ".other.rules.a1B2c3",
+      ".suricata.rules~",        ".suricata.rulesXa1B2c3",
+  };
+  for (const char* name : leftovers) std::ofstream(dir_ + "/" + name) << "partial";
+  for (const char* name : kept) std::ofstream(dir_ + "/" + name) << "keep";
 
-  struct stat info {};
-  ASSERT_EQ(lstat(link.c_str(), &info), 0);
-  EXPECT_TRUE(S_ISLNK(info.st_mode));
-  EXPECT_EQ(read(target), "new");
+  EXPECT_EQ(removeLeftoverFiles(path), 2u);
+
+  std::vector<std::string> left = entries();
+  std::sort(left.begin(), left.end());
+  std::vector<std::string> expected(std::begin(kept), std::end(kept));
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(left, expected);
+  EXPECT_EQ(removeLeftoverFiles(dir_ + "/missing-folder/x.rules"), 0u);
+}
+
+// The temporary name a replacement uses is one that the start's clean-up
+// would remove, for a long name as for a short one.
+TEST_F(AtomicFileTest, CleanUpKnowsTheNamesOfTheWritersTemporaryFiles) {
+  for (const std::string base : {std::string("rules"), std::string(250, 'x')}) {
+    SCOPED_TRACE(base.size());
+    const std::string path = dir_ + "/" + base;
+    std::string name = dir_ + "/." + base.substr(0, 64) + ".XXXXXX";
+    const int fd = mkstemp(name.data());
+    ASSERT_GE(fd, 0);
+    close(fd);
+    EXPECT_EQ(removeLeftoverFiles(path), 1u);
+    EXPECT_EQ(entries(), std::vector<std::string>{});
+  }
 }
 
 TEST_F(AtomicFileTest, LongFileNameStillGetsAShortEnoughTemporaryName) {

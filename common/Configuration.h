@@ -3,6 +3,7 @@
 #ifndef COMMON_CONFIGURATION_H_
 #define COMMON_CONFIGURATION_H_
 
+#include <exception>
 #include <string>
 
 #include <libconfig.h++>
@@ -47,6 +48,16 @@ const char* path();
 // Throws libconfig::FileIOException when the file cannot be read and
 // libconfig::ParseException when it is not valid libconfig syntax.
 void load(libconfig::Config& cfg);
+
+// Throws std::runtime_error "Configuration file <path> holds no settings"
+// when `cfg` (as load() filled it) holds none: an empty file, or one that an
+// editor has just truncated to rewrite it, is no configuration of this server.
+void requireSettings(const libconfig::Config& cfg);
+
+// Why the configuration file cannot be used, from what load() or
+// requireSettings() threw: "Config parse error at line <n>: <error>" for bad
+// syntax, else "Cannot read <path>: <what>" (or the text of requireSettings).
+std::string problemOf(const std::exception& error);
 
 // Returns the string setting at the dotted `key`.
 // Throws libconfig::SettingNotFoundException when the key is missing and

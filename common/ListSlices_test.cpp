@@ -1,6 +1,7 @@
 // Slice-by-slice walks: which LRANGE ranges a walk asks for, and where it stops.
 #include "common/ListSlices.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -79,3 +80,48 @@ TEST(ListSlicesTest, StopsAfterAMissingOrNonArrayReply) {
 }
 
 }  // namespace
+
+// A list that changes length while it is walked: the walk of an aggregate
+// counted the element that moved across a slice boundary twice.
+TEST(ListSlicesTest, ChangeOfLengthBetweenSlicesStartsTheWalkAgainOnce) {
+  const struct {
+    const char* what;
+    std::vector<long long> lengths;  // LLEN after each full slice, in order
+    Ranges expected;
+    int restarts;
+  } cases[] = {
+      {"unchanged", {7, 7}, {{0, 2}, {3, 5}, {6, 8}}, 0},
+      {"grew after the second slice", {7, 8, 8, 8}, {{0, 2}, {3, 5}, {0, 2}, {3, 5}, {6, 8}}, 1},
+      {"changed twice", {7, 6, 9, 12}, {{0, 2}, {3, 5}, {0, 2}, {3, 5}, {6, 8}}, 1},
+      {"length unknown", {7, -1, 7}, {{0, 2}, {3, 5}, {6, 8}}, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Ranges asked;
+    const list_slices::Fetch fetch = [&](long long start, long long stop) {
+      asked.emplace_back(start, stop);
+      const long long end = std::min(stop, 6LL);  // the elements stay 7 for the fetches
+      return arrayOf(end >= start ? static_cast<size_t>(end - start + 1) : 0);
+    };
+    size_t asks = 0;
+    const list_slices::Length length = [&] {
+      return asks < c.lengths.size() ? c.lengths[asks++] : c.lengths.back();
+    };
+    int restarts = 0;
+    list_slices::walk(
+        fetch, 0, -1, [](const redisReply*) { return true; }, 3, length, [&] { ++restarts; });
+    EXPECT_EQ(asked, c.expected);
+    EXPECT_EQ(restarts, c.restarts);
+  }
+}
+
+TEST(ListSlicesTest, WithoutARestartTheLengthIsNeverAsked) {
+  int asks = 0;
+  const list_slices::Fetch fetch = [](long long, long long) { return arrayOf(3); };
+  int visits = 0;
+  list_slices::walk(
+      fetch, 0, -1, [&](const redisReply*) { return ++visits < 4; }, 3,
+      [&] { return static_cast<long long>(++asks); }, nullptr);
+  EXPECT_EQ(asks, 0);
+  EXPECT_EQ(visits, 4);
+}

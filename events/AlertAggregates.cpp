@@ -62,9 +62,11 @@ std::optional<Alert> fastAlert(simdjson::dom::element event) {
 }
 
 // Calls `use` with the Alert of every parsable element of "alert", in list
-// order, a slice of the list at a time. Elements that are not JSON are
-// written to standard error and skipped. Throws as fetchAlertsFromRedis.
-void forEachAlert(const std::function<void(Alert&&)>& use) {
+// order, a slice of the list at a time; `restart` when the list changed
+// length between slices and the walk starts again (list_slices::walk).
+// Elements that are not JSON are written to standard error and skipped.
+// Throws as fetchAlertsFromRedis.
+void forEachAlert(const std::function<void(Alert&&)>& use, const list_slices::Restart& restart) {
   event_json::ElementReader elements(event_json::makeLenientReader());
   fast_event::Parser fast;
   list_slices::walkWithLock(RedisWrapper(), "alert", 0, -1, [&](const redisReply* slice) {
@@ -89,7 +91,7 @@ void forEachAlert(const std::function<void(Alert&&)>& use) {
       use(toAlert(elements.event()));
     }
     return true;
-  });
+  }, restart);
 }
 
 // Rows of the per-signature statistics, built one alert at a time.
@@ -111,7 +113,8 @@ class SignatureTally {
 
 std::vector<Alert> fetchAlertsFromRedis() {
   std::vector<Alert> alerts;
-  forEachAlert([&](Alert&& alert) { alerts.push_back(std::move(alert)); });
+  forEachAlert([&](Alert&& alert) { alerts.push_back(std::move(alert)); },
+               [&] { alerts.clear(); });
   return alerts;
 }
 
@@ -124,7 +127,7 @@ std::vector<SignatureStats> calculateSignatureStats(const std::vector<Alert>& al
 Json::Value getAlertsSignatures(const std::string& /*limit*/) {
   // Folded as the slices come, so that no list of every alert is kept.
   SignatureTally tally;
-  forEachAlert([&](Alert&& alert) { tally.add(alert); });
+  forEachAlert([&](Alert&& alert) { tally.add(alert); }, [&] { tally = SignatureTally(); });
   Json::Value rows(Json::arrayValue);
   for (const SignatureStats& stats : tally.rows()) {
     Json::Value& row = rows.append(Json::Value(Json::objectValue));
@@ -147,6 +150,7 @@ Json::Value getHourlyAnomalyCountLast24h() {
 Json::Value getHourlyCountLast24h(const char* list, time_t now) {
   Json::Value buckets(Json::objectValue);
   for (int k = 0; k < 24; ++k) buckets[hourKey(now - static_cast<time_t>(k) * 3600)] = 0;
+  const Json::Value noneCounted = buckets;
 
   event_json::ElementReader elements(event_json::makeReader());
   fast_event::Parser fast;
@@ -185,7 +189,7 @@ Json::Value getHourlyCountLast24h(const char* list, time_t now) {
       count = count.asInt() + 1;
     }
     return true;
-  });
+  }, [&] { buckets = noneCounted; });
   return buckets;
 }
 

@@ -136,7 +136,20 @@ std::optional<Reply> tokenRefusal(const Pistache::Http::Request& request,
   return std::nullopt;
 }
 
+// The requests that a server without a usable configuration still serves:
+// preflights and its health report, which tells why.
+bool servedWithoutConfiguration(const Pistache::Http::Request& request) {
+  return request.method() == Pistache::Http::Method::Options ||
+         (request.method() == Pistache::Http::Method::Get && request.resource() == "/health");
+}
+
 std::optional<Reply> refusalOf(const Pistache::Http::Request& request, const Settings& settings) {
+  if (settings.unreadable) {
+    if (servedWithoutConfiguration(request)) return std::nullopt;
+    audit::refused(request, static_cast<int>(Code::Service_Unavailable),
+                   "configuration unreadable");
+    return unavailable("Configuration unreadable");
+  }
   if (settings.unusableKey) {
     if (once().newProblem(*settings.unusableKey, "not a string")) {
       logging::alert("Access setting %s is not a string, every request is refused",
@@ -169,6 +182,7 @@ class SettingsParse {
   explicit SettingsParse(file_cache::FileText text) : text_(std::move(text)) {
     libconfig::Config cfg;
     cfg.readString(std::string(text_.view()));
+    config::requireSettings(cfg);
     for (const auto& [key, value] : {std::pair{config::kApiTokenFile, &settings_.tokenFile},
                                      std::pair{config::kAllowedOrigin, &settings_.allowedOrigin}}) {
       if (!cfg.exists(key)) continue;
@@ -190,12 +204,55 @@ class SettingsParse {
 
 }  // namespace
 
+namespace {
+
+// The settings of the last usable content of the configuration file, and
+// whether its latest read failed and why, so that each change is logged once.
+class LastGoodSettings {
+ public:
+  Settings usable(const Settings& settings) {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    lastGood_ = settings;
+    if (!problem_.empty()) {
+      logging::info("Configuration file %s can be used again", config::path());
+      problem_.clear();
+    }
+    return settings;
+  }
+  Settings unusable(const std::string& problem) {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    if (problem != problem_) {
+      problem_ = problem;
+      if (lastGood_) {
+        logging::alert("Configuration file cannot be used, the last good access settings stay "
+                       "in force: %s", problem.c_str());
+      } else {
+        logging::alert("Configuration file cannot be used and none was read since start, "
+                       "every request but OPTIONS and /health is refused: %s",
+                       problem.c_str());
+      }
+    }
+    if (lastGood_) return *lastGood_;
+    Settings none;
+    none.unreadable = problem;
+    return none;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::optional<Settings> lastGood_;
+  std::string problem_;  // of the latest read; empty while the file is usable
+};
+
+}  // namespace
+
 Settings readSettings() {
   static file_cache::FileCache<SettingsParse> cache;
+  static LastGoodSettings* history = new LastGoodSettings;
   try {
-    return cache.get(config::path())->settings();
-  } catch (const std::exception&) {  // unreadable or not valid syntax
-    return Settings();
+    return history->usable(cache.get(config::path())->settings());
+  } catch (const std::exception& e) {  // unreadable, not valid syntax, no settings
+    return history->unusable(config::problemOf(e));
   }
 }
 
@@ -209,7 +266,7 @@ Verdict judge(const Pistache::Http::Request& request) {
 
 bool tokenRequired() {
   const Settings settings = readSettings();
-  return settings.tokenFile || settings.unusableKey;
+  return settings.tokenFile || settings.unusableKey || settings.unreadable;
 }
 
 std::string readToken(const std::string& path) {

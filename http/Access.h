@@ -1,7 +1,8 @@
 // Who may use the server: the optional API token and the front end's origin.
 // Both come from the configuration file, read afresh at each request, so a
 // change takes effect with the next one; with neither key set every request
-// passes and replies allow any origin.
+// passes and replies allow any origin. Access fails closed: while the file
+// cannot be used the last good settings stay in force.
 #ifndef HTTP_ACCESS_H_
 #define HTTP_ACCESS_H_
 
@@ -23,11 +24,17 @@ struct Settings {
   std::optional<std::string> allowedOrigin;
   // A key of the two present with another type than string: it fails closed.
   std::optional<std::string> unusableKey;
+  // Set when the file cannot be used (config::problemOf says why) and no
+  // usable content of it has been read since the process started: every
+  // request but OPTIONS and /health is then refused.
+  std::optional<std::string> unreadable;
 };
 
-// Reads both keys. A configuration file that cannot be read or parsed gives
-// neither: the routes that need it report that failure themselves, and the
-// others keep working as they do without the keys.
+// Reads both keys. A file that cannot be read, does not parse or holds no
+// settings (an editor rewriting it in place) gives the settings of the last
+// usable content read since start; before any, `unreadable`. A usable file
+// without the keys turns access control off. Each change between usable and
+// not (and of the reason) is logged once, as an alert when it fails.
 Settings readSettings();
 
 // What the frame does with one request.
@@ -36,7 +43,8 @@ struct Verdict {
   std::string allowOrigin = "*";
   // Set when the request must not run: 403 for another origin, 401 for a
   // missing or wrong token, 503 when the token cannot be read or a key is
-  // unusable. Refusals for origin and token are already logged.
+  // unusable, 503 "Configuration unreadable" while the settings are
+  // `unreadable` (except for OPTIONS and GET /health). Refusals for origin and token are already logged.
   std::optional<Reply> refusal;
 };
 
@@ -47,7 +55,8 @@ struct Verdict {
 Verdict judge(const Pistache::Http::Request& request);
 
 // Whether the current settings ask requests for a token: then every path
-// answers the preflight, reads included.
+// answers the preflight, reads included. So does a server that has not yet
+// read a usable configuration: it may ask for one.
 bool tokenRequired();
 
 // The token held in the file at `path`: its content with surrounding white

@@ -12,6 +12,7 @@
 #include "common/BuildSettings.h"
 #include "common/Log.h"
 #include "common/Metrics.h"
+#include "common/NoFollow.h"
 #include "common/Unavailable.h"
 #include "http/Access.h"
 #include "http/WorkPool.h"
@@ -49,6 +50,8 @@ Reply replyOf(const Pistache::Rest::Request& request, const Body& body, ErrorRep
     return text(refusal.what(), refusal.code());
   } catch (const Unavailable& e) {
     return unavailable(e.what(), e.retryAfterSeconds());
+  } catch (const SymbolicLinkError& e) {
+    return error(e.what());
   } catch (const std::exception& e) {
     return onError(e);
   }

@@ -79,7 +79,8 @@ using Body = std::function<Reply(const Pistache::Rest::Request& request)>;
 // Adds the headers of `frame.cors`, refuses a request from another origin
 // or without the token (http/Access.h) before anything of it runs, runs
 // `body` where `frame.work` says, and sends its reply; a Refusal becomes its
-// own reply, an Unavailable 503 with Retry-After, and any other exception
+// own reply, an Unavailable 503 with Retry-After, a SymbolicLinkError
+// (common/NoFollow.h) 500 with its text naming the file, and any other exception
 // goes through `frame.onError`. A pool whose queue is full answers 503 with
 // Retry-After at once, and nothing of the request runs. Nothing escapes.
 void serve(const Frame& frame, const Pistache::Rest::Request& request,

@@ -21,12 +21,10 @@ std::string configurationState() {
   try {
     libconfig::Config cfg;
     config::load(cfg);
+    config::requireSettings(cfg);
     return kOk;
-  } catch (const libconfig::ParseException& e) {
-    return std::string("Config parse error at line ") + std::to_string(e.getLine()) + ": " +
-           e.getError();
   } catch (const std::exception& e) {
-    return std::string("Cannot read ") + config::path() + ": " + e.what();
+    return config::problemOf(e);
   }
 }
 

@@ -1,11 +1,11 @@
 // Checking a rule with Suricata's test mode before it is accepted.
 #include "rules/RuleEdits.h"
 
-#include <fstream>
 #include <mutex>
 
 #include "common/BuildSettings.h"
 #include "common/Configuration.h"
+#include "common/NoFollow.h"
 #include "common/Process.h"
 
 namespace {
@@ -13,13 +13,6 @@ namespace {
 // Every validation writes the same scratch file and runs the test on it, so
 // only one runs at a time: each run checks the rule it wrote.
 std::mutex g_validationMutex;
-
-void writeScratchFile(const std::string& path, const std::string& rule) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << rule;
-  out.close();
-  if (!out) throw RulesException("Unable to write the temporary rule file " + path);
-}
 
 }  // namespace
 
@@ -41,6 +34,8 @@ std::pair<bool, std::string> validate_rule(const std::string& rule) {
     return {true, ""};
   } catch (const process::TimeLimitExceeded&) {
     throw;  // the route's failure, not the rule's
+  } catch (const SymbolicLinkError&) {
+    throw;  // the configuration's failure, not the rule's
   } catch (const std::exception& e) {
     return {false, e.what()};
   }

@@ -9,6 +9,7 @@
 #include "http/Cors.h"
 #include "http/Preflight.h"
 #include "http/Reply.h"
+#include "server/RawHeaders.h"
 
 using Pistache::Http::Code;
 
@@ -16,6 +17,8 @@ namespace {
 
 constexpr char kTooLong[] = "Request target longer than 8192 bytes";
 constexpr char kSlashRun[] = "Request path holds more than 8 slashes in a row";
+constexpr char kTwoOrigins[] = "Request holds more than one Origin header";
+constexpr char kTwoAuthorizations[] = "Request holds more than one Authorization header";
 
 void refuse(Pistache::Http::ResponseWriter& response, Code code, const char* reason) {
   http::addCorsHeaders(http::Cors::kOriginOnly,
@@ -46,6 +49,12 @@ void TargetGuard::onRequest(const Pistache::Http::Request& request,
   }
   if (longestSlashRun(path) > kMaxSlashRun) {
     return refuse(response, Code::Bad_Request, kSlashRun);
+  }
+  if (raw_headers::count(response, "Origin") > 1) {
+    return refuse(response, Code::Bad_Request, kTwoOrigins);
+  }
+  if (raw_headers::count(response, "Authorization") > 1) {
+    return refuse(response, Code::Bad_Request, kTwoAuthorizations);
   }
   if (request.method() == Pistache::Http::Method::Options && http::access::tokenRequired()) {
     return http::answerPreflight(request, std::move(response));

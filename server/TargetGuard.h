@@ -26,10 +26,12 @@ class TargetGuard : public Pistache::Http::Handler {
 
   // A longer target is answered 414 "Request target longer than 8192 bytes",
   // a path with a longer slash run 400 "Request path holds more than 8
-  // slashes in a row"; both as plain text with "Access-Control-Allow-Origin"
-  // ("*", or the allowed origin when one is configured) so that a browser
-  // can read them. While the configuration asks for a
-  // token, an OPTIONS on any path is answered as a preflight
+  // slashes in a row", a request with two "Origin" or two "Authorization"
+  // headers (the library would keep the first alone) 400 "Request holds more
+  // than one Origin header" (or "Authorization"); all as plain text with
+  // "Access-Control-Allow-Origin" ("*", or the allowed origin when one is
+  // configured) so that a browser can read them. While the configuration
+  // asks for a token, an OPTIONS on any path is answered as a preflight
   // (http::answerPreflight): the router would answer 405 on a read's path.
   // Anything else goes to the router, so without a token OPTIONS on a
   // read's path keeps the router's 405.

@@ -11,6 +11,7 @@
 #include "http/Access.h"
 #include "server/Allocator.h"
 #include "server/CommandLine.h"
+#include "server/Leftovers.h"
 #include "server/Server.h"
 #include "server/Stop.h"
 #include "threats/FeedRefresh.h"
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
   logging::open();
   logging::info("pavora_server started by system %d", static_cast<int>(getuid()));
   http::access::checkAtStart();
+  leftovers::removeAtStart();
 
   Pistache::Address address(Pistache::IP::any(), Pistache::Port(build_settings::kHttpPort));
   Server server(address);

@@ -21,11 +21,12 @@ namespace {
 // Walks the first LLEN entries of the list `key`, a slice at a time, and
 // calls `count` with the string at <group>.<field> of every entry that has
 // one. Entries that are not JSON objects (nesting past the reader's depth
-// limit included), or lack the member, count for nothing.
+// limit included), or lack the member, count for nothing; `restart` when the
+// list changed length between slices and the walk starts again.
 // Callers: get_dns_statistic, get_dhcp_statistic.
 template <typename Count>
 void tallyByType(const char* who, const char* key, const char* group, const char* field,
-                 Count count) {
+                 Count count, const list_slices::Restart& restart) {
   const RedisContextPtr context = direct_redis::connect(who);
   const std::optional<int32_t> length = direct_redis::listLength(context.get(), key);
   if (!length) throw StatsException("Error:  Couldn't execute redisCommand");
@@ -37,6 +38,13 @@ void tallyByType(const char* who, const char* key, const char* group, const char
   size_t left = static_cast<size_t>(std::max(*length, 0));
   const list_slices::Fetch fetch = [&](long long start, long long stop) {
     return direct_redis::command(context.get(), "LRANGE %s %lld %lld", key, start, stop);
+  };
+  const list_slices::Length lengthNow = [&]() -> long long {
+    return direct_redis::listLength(context.get(), key).value_or(-1);
+  };
+  const list_slices::Restart startAgain = [&] {
+    left = static_cast<size_t>(std::max(*length, 0));
+    restart();
   };
   // An empty list still gets its LRANGE: a key of another type fails there.
   list_slices::walk(fetch, 0, static_cast<long long>(*length) - 1, [&](const redisReply* range) {
@@ -63,7 +71,7 @@ void tallyByType(const char* who, const char* key, const char* group, const char
       if (type.isString()) count(type.asString());
     }
     return left > 0;
-  });
+  }, list_slices::kSliceLength, lengthNow, startAgain);
 }
 
 // "LLEN key" on a connection of its own; 0 when no integer comes back.
@@ -80,7 +88,7 @@ std::pair<int64_t, int64_t> StatsItem::get_dns_statistic() {
   tallyByType("getstats", "dns", "dns", "type", [&](std::string_view type) {
     if (type == "query") ++tally.first;
     if (type == "answer") ++tally.second;
-  });
+  }, [&] { tally = {0, 0}; });
   return tally;
 }
 
@@ -92,7 +100,7 @@ DhcpCounts StatsItem::get_dhcp_statistic() {
     if (type == "request") ++tally.requests;
     if (type == "ack") ++tally.acks;
     if (type == "inform") ++tally.informs;
-  });
+  }, [&] { tally = DhcpCounts(); });
   return tally;
 }
 

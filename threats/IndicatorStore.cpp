@@ -63,6 +63,10 @@ std::unordered_set<uint64_t> switchedOff(const std::string& path) {
 namespace threats {
 
 bool processThreats(int32_t n_days, Switches switches) {
+  // One rebuild at a time, the others waiting their turn: each holds the
+  // records of the whole feed in memory.
+  static std::mutex rebuildMutex;
+  const std::lock_guard<std::mutex> oneAtATime(rebuildMutex);
   std::string feedPath;
   std::string storePath;
   try {

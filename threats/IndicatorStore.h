@@ -30,7 +30,7 @@ enum class Switches {
 // read keeps no switch, and says so in the log). Returns false (and logs) when the configuration
 // or the feed file fails; throws ThreatsException with the failure's text,
 // naming the store, when the store cannot be replaced (it then keeps its old
-// content).
+// content). One rebuild runs at a time; others wait their turn.
 bool processThreats(int32_t n_days, Switches switches = Switches::kReset);
 
 // Largest day count a rebuild accepts: any count of the route's 32-bit

@@ -30,10 +30,11 @@ std::mutex& fetchMutex() {
   return mutex;
 }
 
-// Gives the domain list to Suricata's user so that Suricata may load it.
+// Gives the domain list to Suricata's user so that Suricata may load it; "-h"
+// changes a link put in its place rather than what the link points at.
 void chownForSuricata(const std::string& path) {
-  const int status =
-      process::run({"chown", "suricata:suricata", path}, build_settings::kCommandLimitSeconds);
+  const int status = process::run({"chown", "-h", "suricata:suricata", path},
+                                  build_settings::kCommandLimitSeconds);
   if (status == -1) {
     logging::error("system() call failed");
     throw ThreatsException("system() call failed");

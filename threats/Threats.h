@@ -17,8 +17,8 @@ class Threats {
   // while the scheduled refresh of threats/FeedRefresh.h runs
   // (threats/FeedWork.h).
 
-  // GET "/ioc/download/": 200 "ZIP downloading and unzipping"; 500 with the
-  // failure's text ("Error downloading file", "Error in unzipFile", or the
+  // GET "/ioc/download/": 200 "ZIP downloading and unzipping"; 409 "A download
+  // is already running" while another one runs; 500 with the failure's text ("Error downloading file", "Error in unzipFile", or the
   // configuration library's text). Plain text.
   static void handleDownloadRequest(const Pistache::Rest::Request& request,
                                     Pistache::Http::ResponseWriter response);

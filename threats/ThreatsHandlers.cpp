@@ -176,7 +176,11 @@ constexpr http::Frame kSwitches{kCors, http::Work::kSlow, &http::errorText, &swi
 void Threats::handleDownloadRequest(const Request& request, ResponseWriter response) {
   http::serve(kSlowChange, request, response, [](const Request&) {
     const auto work = threats::waitForFeedWork("feed download");
-    threats::downloadAndUnzipAsync();
+    try {
+      threats::downloadAndUnzipAsync();
+    } catch (const threats::DownloadRunning& e) {
+      throw http::Refusal(Code::Conflict, e.what());
+    }
     return http::text("ZIP downloading and unzipping");
   });
 }

@@ -114,7 +114,7 @@ TEST_F(IocRulesTest, FetchWritesTheFourFilesFromEnabledIndicators) {
             "/ioc/9/;target:src_ip; metadata: confidence_level 0, first_seen unknown; "
             "classtype:trojan-activity; sid:1500003; rev:1;)\n");
   EXPECT_EQ(StandIns::calls(),
-            std::vector<std::string>{"chown suricata:suricata " + domainList_});
+            std::vector<std::string>{"chown -h suricata:suricata " + domainList_});
 
   // A second run without changes writes the same bytes.
   const std::string ipBefore = readFile(ipRules_);
@@ -175,9 +175,9 @@ TEST_F(IocRulesTest, DomainListPathIsOneArgumentOfChown) {
   config_.setString("ioc_domains_lst", odd).write();
   writeFile(store_, store({record({{"ioc_type", "domain"}, {"ioc_value", "a.example"}})}));
   EXPECT_EQ(get("/ioc/fetch/").status, 200);
-  EXPECT_EQ(StandIns::calls(), std::vector<std::string>{"chown suricata:suricata " + odd});
+  EXPECT_EQ(StandIns::calls(), std::vector<std::string>{"chown -h suricata:suricata " + odd});
   EXPECT_EQ(StandIns::argumentVectors(),
-            (std::vector<std::vector<std::string>>{{"chown", "suricata:suricata", odd}}));
+            (std::vector<std::vector<std::string>>{{"chown", "-h", "suricata:suricata", odd}}));
   EXPECT_EQ(readFile(odd), "YS5leGFtcGxl\n");
   EXPECT_EQ(readFile(domainRules_), domainRuleFor(odd));
   unlink(odd.c_str());
