@@ -4,7 +4,13 @@
 M lines (most first seen within the last 30 days, some of types that the
 store never holds). Deterministic for a given seed; dates are relative to now.
 
-usage: gen_rules.py rules OUT N | gen_rules.py feed OUT M
+The sensor-rules file is shaped as the rule updater writes real sources: a
+licence header, long messages holding parentheses, colons and escaped quotes,
+sticky buffers, contents with escaped semicolons, pcre with backslashes,
+metadata after rev, one rule in eight switched off as "# alert", and now and
+then a bundled event rule without rev.
+
+usage: gen_rules.py rules OUT N | gen_rules.py sensor-rules OUT N | gen_rules.py feed OUT M
 """
 import datetime
 import random
@@ -48,6 +54,40 @@ def rule_line(rng, sid):
     return ("#" if rng.random() < 0.125 else "") + line
 
 
+def sensor_rule_line(rng, sid):
+    if rng.random() < 0.02:
+        # A bundled event rule: no rev, the options read to the end.
+        return (f'alert pkthdr any any -> any any (msg:"SURICATA IPv4 unknown protocol {sid}"; '
+                f"decode-event:ipv4.unknown_protocol; classtype:protocol-command-decode; "
+                f"sid:{sid};)")
+    proto = rng.choice(["tcp", "udp", "http", "dns", "tls"])
+    words = " ".join(rng.choice(WORDS) for _ in range(rng.randint(3, 8)))
+    extra = rng.choice([" (CVE-2021-44228)", " M2 (set)", ' (\\"login\\")', " admin:admin",
+                        " Observed in TLS SNI (example .com)", ""])
+    msg = f"{rng.choice(CATEGORIES)} {words}{extra}"
+    options = [f'msg:"{msg}"', "flow:established,to_server"]
+    for _ in range(rng.randint(2, 6)):
+        options.append(rng.choice(["http.method", "http.uri", "http.header", "tls.sni",
+                                   "dns.query", "http.user_agent"]))
+        options.append(f'content:"{rng.choice(WORDS).lower()}|3b 20|{rng.randint(0, 99)}\\;x"')
+        options.append(rng.choice(["nocase", "fast_pattern", "startswith", "endswith",
+                                   f"depth:{rng.randint(4, 64)}", f"offset:{rng.randint(0, 9)}"]))
+    if rng.random() < 0.5:
+        options.append('pcre:"/^\\/[a-z]{3,8}\\.php\\?id=\\d+(&|$)/Ui"')
+    if rng.random() < 0.3:
+        options.append("flowbits:set,ET.sensor.shape")
+    options.append(f"reference:url,www.example.org/research/{rng.randint(1000, 99999)}")
+    options.append(f"classtype:{rng.choice(CLASSES)}")
+    options += [f"sid:{sid}", f"rev:{rng.randint(1, 9)}"]
+    options.append("metadata:" + ", ".join([
+        "affected_product Any", "attack_target Client_Endpoint",
+        f"created_at 20{rng.randint(10, 24)}_0{rng.randint(1, 9)}_1{rng.randint(0, 9)}",
+        "deployment Perimeter", f"signature_severity {rng.choice(['Major', 'Minor'])}",
+        f"updated_at 20{rng.randint(10, 24)}_1{rng.randint(0, 2)}_0{rng.randint(1, 9)}"]))
+    line = (f"alert {proto} $HOME_NET any -> $EXTERNAL_NET any (" + "; ".join(options) + ";)")
+    return ("# " if rng.random() < 0.125 else "") + line
+
+
 def feed_line(rng, number, now):
     kind = rng.random()
     if kind < 0.35:
@@ -77,6 +117,10 @@ def main():
         if what == "rules":
             for sid in range(2000001, 2000001 + count):
                 f.write(rule_line(rng, sid) + "\n")
+        elif what == "sensor-rules":
+            f.write("# Copyright (c) the rule source's authors. All rights reserved.\n#\n")
+            for sid in range(2000001, 2000001 + count):
+                f.write(sensor_rule_line(rng, sid) + "\n")
         else:
             f.write("# feed: full export\n")
             for number in range(count):

@@ -51,26 +51,49 @@ std::string_view between(const char* begin, const char* end) {
   return std::string_view(begin, static_cast<size_t>(end - begin));
 }
 
-// The first of `a`, `b` and `c` at or after `p`, or `end`. 16 bytes at a time:
-// option values are most of a rule's bytes.
-const char* findAny(const char* p, const char* end, char a, char b, char c) {
+// The first byte at or after `p` that is one of `Stops`, or `end`. 16 bytes at
+// a time: option values are most of a rule's bytes, and even a short keyword
+// is found in one step.
+template <char... Stops>
+const char* findFirst(const char* p, const char* end) {
 #if defined(__SSE2__)
-  const __m128i va = _mm_set1_epi8(a);
-  const __m128i vb = _mm_set1_epi8(b);
-  const __m128i vc = _mm_set1_epi8(c);
   for (; end - p >= 16; p += 16) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i hit = _mm_or_si128(
-        _mm_or_si128(_mm_cmpeq_epi8(bytes, va), _mm_cmpeq_epi8(bytes, vb)),
-        _mm_cmpeq_epi8(bytes, vc));
+    __m128i hit = _mm_setzero_si128();
+    ((hit = _mm_or_si128(hit, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(Stops)))), ...);
     const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hit));
     if (mask != 0) return p + __builtin_ctz(mask);
   }
 #endif
   for (; p < end; ++p) {
-    if (*p == a || *p == b || *p == c) return p;
+    if (((*p == Stops) || ...)) return p;
   }
   return end;
+}
+
+// The end of the option value that starts at `p`: the first ";" that is
+// neither escaped by a backslash nor inside double quotes, or `end`. Inside
+// quotes only a quote or a backslash matters. `open` tells whether the value
+// ends inside a quote that is never closed.
+const char* valueEnd(const char* p, const char* end, bool& open) {
+  bool quoted = false;
+  while (p < end) {
+    // Most values are a plain word, or a quoted text with its ";" right
+    // after the closing quote: the byte at hand is looked at before a search.
+    if (*p == '"') {
+      quoted = !quoted;
+      ++p;
+    } else if (*p == '\\') {
+      // The escaped byte is skipped, whatever it is.
+      p = end - p > 2 ? p + 2 : end;
+    } else if (*p == ';' && !quoted) {
+      break;
+    } else {
+      p = quoted ? findFirst<'"', '\\'>(p, end) : findFirst<'"', '\\', ';'>(p, end);
+    }
+  }
+  open = quoted;
+  return p;
 }
 
 // A sid or rev value: decimal digits of a number up to 4294967295.
@@ -98,71 +121,92 @@ RuleOptions::RuleOptions(std::string_view line) : at_(nullptr), end_(nullptr) {
 }
 
 bool RuleOptions::next(RuleOption& option) {
+  return nextKeyword(option.keyword) && value(option.value);
+}
+
+bool RuleOptions::nextKeyword(std::string_view& keyword) {
   while (true) {
     at_ = skipBlanks(at_, end_);
     if (at_ >= end_) return false;
-    const char* const keyword = at_;
-    while (at_ < end_ && *at_ != ':' && *at_ != ';') ++at_;
-    const std::string_view name = between(keyword, trimBlanks(keyword, at_));
-    if (at_ == end_ || *at_ == ';') {
-      if (at_ < end_) ++at_;
-      if (name.empty()) continue;
-      option = RuleOption{name, std::string_view()};
-      return true;
-    }
-    at_ = skipBlanks(at_ + 1, end_);
-    const char* const value = at_;
-    bool quoted = false;
-    while (true) {
-      // Inside quotes only a quote or a backslash matters.
-      at_ = findAny(at_, end_, '"', '\\', quoted ? '"' : ';');
-      if (at_ >= end_ || *at_ == ';') break;
-      if (*at_ == '\\') {
-        at_ += 2;
-        if (at_ > end_) at_ = end_;
-      } else {
-        quoted = !quoted;
-        ++at_;
-      }
-    }
-    if (quoted) {
-      at_ = end_;
-      return false;
-    }
-    const std::string_view text = between(value, trimBlanks(value, at_));
-    if (at_ < end_) ++at_;
-    if (name.empty()) continue;
-    option = RuleOption{name, text};
-    return true;
+    const char* const begin = at_;
+    // Quotes and escapes mean nothing before the ":".
+    at_ = findFirst<':', ';'>(at_, end_);
+    keyword = between(begin, trimBlanks(begin, at_));
+    hasValue_ = at_ < end_ && *at_ == ':';
+    if (at_ < end_) ++at_;  // the ":", or the ";" of an option without a value
+    if (!keyword.empty()) return true;
+    if (!skipValue()) return false;
   }
 }
 
+bool RuleOptions::value(std::string_view& value) {
+  value = std::string_view();
+  if (!hasValue_) return true;
+  const char* const begin = skipBlanks(at_, end_);
+  if (!endValue(begin)) return false;
+  value = between(begin, trimBlanks(begin, at_));
+  if (at_ < end_) ++at_;
+  return true;
+}
+
+bool RuleOptions::skipValue() {
+  if (!hasValue_) return true;
+  if (!endValue(at_)) return false;
+  if (at_ < end_) ++at_;
+  return true;
+}
+
+bool RuleOptions::endValue(const char* from) {
+  bool open = false;
+  at_ = valueEnd(from, end_, open);
+  return !open;  // at_ is end_ then: nothing after it is read
+}
+
 bool readRule(std::string_view line, RuleView& rule) {
-  bool sidFound = false;
-  bool revFound = false;
-  bool msgFound = false;
-  bool classtypeFound = false;
+  // The fields still to find; reading stops once all four are found. Only
+  // their values are cut out, every other option is only skipped.
+  enum : unsigned { kSid = 1, kRev = 2, kMsg = 4, kClasstype = 8 };
+  unsigned missing = kSid | kRev | kMsg | kClasstype;
   rule.rev = 0;
   rule.msg = kUndefined;
   rule.classtype = kUnlnown;
   RuleOptions options(line);
-  RuleOption option;
-  while (!(sidFound && revFound && msgFound && classtypeFound) && options.next(option)) {
-    const std::string_view keyword = option.keyword;
-    if (keyword == "sid") {
-      if (!sidFound) sidFound = toNumber(option.value, rule.sid);
-    } else if (keyword == "rev") {
-      if (!revFound) revFound = toNumber(option.value, rule.rev);
-    } else if (keyword == "msg") {
-      if (!msgFound) rule.msg = option.value;
-      msgFound = true;
-    } else if (keyword == "classtype") {
-      if (!classtypeFound && !option.value.empty()) rule.classtype = option.value;
-      classtypeFound = true;
+  std::string_view keyword;
+  std::string_view value;
+  while (missing != 0 && options.nextKeyword(keyword)) {
+    // By length first: most keywords are neither 3 nor 9 bytes long.
+    unsigned field = 0;
+    if (keyword.size() == 3) {
+      if (keyword == "sid") field = kSid;
+      else if (keyword == "rev") field = kRev;
+      else if (keyword == "msg") field = kMsg;
+    } else if (keyword.size() == 9 && keyword == "classtype") {
+      field = kClasstype;
+    }
+    if ((field & missing) == 0) {
+      if (!options.skipValue()) break;
+      continue;
+    }
+    if (!options.value(value)) break;
+    switch (field) {
+      case kSid:
+        if (toNumber(value, rule.sid)) missing &= ~kSid;
+        break;
+      case kRev:
+        if (toNumber(value, rule.rev)) missing &= ~kRev;
+        break;
+      case kMsg:
+        rule.msg = value;
+        missing &= ~kMsg;
+        break;
+      case kClasstype:
+        if (!value.empty()) rule.classtype = value;
+        missing &= ~kClasstype;
+        break;
     }
   }
-  if (!sidFound) return false;
-  rule.revRead = revFound;
+  if ((missing & kSid) != 0) return false;
+  rule.revRead = (missing & kRev) == 0;
   rule.enabled = line.empty() || line[0] != '#';
   rule.content = rule.enabled ? line : line.substr(1);
   const std::string_view action = tokenFrom(line, 0);

@@ -31,9 +31,21 @@ class RuleOptions {
   // The next option into `option`; false when there is none.
   bool next(RuleOption& option);
 
+  // The same in two steps, for a reader that wants the values of only some
+  // options: the next option's keyword, then exactly one of value() and
+  // skipValue(). Both are false when the value's quote is never closed:
+  // the option is not read, and there is no option after it.
+  bool nextKeyword(std::string_view& keyword);
+  bool value(std::string_view& value);  // empty for a keyword without ":"
+  bool skipValue();                     // the same end, without cutting the value out
+
  private:
+  // Moves past the value that starts at `from`; false when it stays open.
+  bool endValue(const char* from);
+
   const char* at_;
   const char* end_;
+  bool hasValue_ = false;  // the keyword just read is followed by ":"
 };
 
 // A rule's fields as views into its line (fallback texts are static).
