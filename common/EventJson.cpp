@@ -3,7 +3,6 @@
 
 #include <cstring>
 
-#include <hiredis/hiredis.h>
 #include <json/writer.h>
 
 namespace event_json {
@@ -31,9 +30,9 @@ bool parse(Json::CharReader& reader, const char* begin, const char* end, Json::V
   }
 }
 
-bool ElementReader::parse(const redisReply& element) {
-  text_ = element.str != nullptr ? element.str : "";
-  return event_json::parse(*reader_, text_, text_ + element.len, event_, error_);
+bool ElementReader::parse(const char* text, size_t length) {
+  text_ = text != nullptr ? text : "";
+  return event_json::parse(*reader_, text_, text_ + length, event_, error_);
 }
 
 std::string textForm(const Json::Value& value) {

@@ -3,14 +3,13 @@
 #ifndef COMMON_EVENTJSON_H_
 #define COMMON_EVENTJSON_H_
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <utility>
 
 #include <json/reader.h>
 #include <json/value.h>
-
-struct redisReply;
 
 namespace event_json {
 
@@ -28,15 +27,16 @@ std::unique_ptr<Json::CharReader> makeLenientReader();
 bool parse(Json::CharReader& reader, const char* begin, const char* end, Json::Value& out,
            std::string& error);
 
-// Parses the elements of one Redis list reply in turn, with one reader and
-// one value reused for all of them.
+// Parses the elements of one list reply in turn, with one reader and one
+// value reused for all of them.
 class ElementReader {
  public:
   explicit ElementReader(std::unique_ptr<Json::CharReader> reader) : reader_(std::move(reader)) {}
 
-  // Parses the bytes of `element` (its stored length) into event(). Returns
-  // false, with error() set, when they are not JSON.
-  bool parse(const redisReply& element);
+  // Parses the `length` stored bytes at `text` (null: an element that is no
+  // string, read as empty) into event(). Returns false, with error() set,
+  // when they are not JSON.
+  bool parse(const char* text, size_t length);
 
   Json::Value& event() { return event_; }
   const std::string& error() const { return error_; }

@@ -11,15 +11,18 @@
 
 #include "common/EventJson.h"
 #include "common/FastEvent.h"
-#include "common/ListSlices.h"
 #include "common/LocalHours.h"
 #include "common/Log.h"
-#include "common/RedisWrapper.h"
 #include "events/EventFilters.h"
+#include "events/ListReader.h"
+#include "events/RedisListReader.h"
 
 namespace events {
 
 namespace {
+
+// The list of alerts that ferryd fills.
+constexpr char kAlertList[] = "alert";
 
 // "%Y-%m-%dT%H" of the local hour containing `moment`.
 std::string hourKey(time_t moment) {
@@ -61,30 +64,30 @@ std::optional<Alert> fastAlert(simdjson::dom::element event) {
                std::move(*timestamp), std::move(*source), std::move(*destination)};
 }
 
-// Calls `use` with the Alert of every parsable element of "alert", in list
-// order, a slice of the list at a time; `restart` when the list changed
-// length between slices and the walk starts again (list_slices::walk).
-// Elements that are not JSON are written to standard error and skipped.
-// Throws as fetchAlertsFromRedis.
-void forEachAlert(const std::function<void(Alert&&)>& use, const list_slices::Restart& restart) {
+// Calls `use` with the Alert of every parsable element of "alert" in
+// `lists`, in list order, a slice of the list at a time; `restart` when the
+// list changed length between slices and the walk starts again
+// (list_slices::walk). Elements that are not JSON are written to standard
+// error and skipped. Throws as fetchAlertsFromRedis.
+void forEachAlert(const ListReader& lists, const std::function<void(Alert&&)>& use,
+                  const ListReader::Restart& restart) {
+  static constexpr ReadFailure kFailure{"Events: Redis command error",
+                                        "Events: Redis LRANGE command error", nullptr,
+                                        "Events: Invalid Redis response"};
   event_json::ElementReader elements(event_json::makeLenientReader());
   fast_event::Parser fast;
-  list_slices::walkWithLock(RedisWrapper(), "alert", 0, -1, [&](const redisReply* slice) {
-    if (!slice) {
-      logging::alert("Events: Redis command error");
-      throw EventsException("Events: Redis LRANGE command error");
-    }
-    if (slice->type != redis_type::kArray) throw EventsException("Events: Invalid Redis response");
-    for (size_t i = 0; i < slice->elements; ++i) {
-      const redisReply& element = *slice->element[i];
-      if (element.str != nullptr && fast.parse(element.str, element.len)) {
+  lists.walk(kAlertList, 0, -1, [&](const ListReply& slice) {
+    expect(slice, ListReply::Kind::kList, kAlertList, kFailure);
+    for (size_t i = 0; i < slice.size(); ++i) {
+      const ListElement element = slice[i];
+      if (element.text != nullptr && fast.parse(element.text, element.length)) {
         std::optional<Alert> alert = fastAlert(fast.root());
         if (alert) {
           use(std::move(*alert));
           continue;
         }
       }
-      if (!elements.parse(element)) {
+      if (!elements.parse(element.text, element.length)) {
         logging::errorLine("JSON parse error: " + elements.error());
         continue;
       }
@@ -111,9 +114,11 @@ class SignatureTally {
 
 }  // namespace
 
-std::vector<Alert> fetchAlertsFromRedis() {
+std::vector<Alert> fetchAlertsFromRedis() { return fetchAlertsFromRedis(redisLists()); }
+
+std::vector<Alert> fetchAlertsFromRedis(const ListReader& lists) {
   std::vector<Alert> alerts;
-  forEachAlert([&](Alert&& alert) { alerts.push_back(std::move(alert)); },
+  forEachAlert(lists, [&](Alert&& alert) { alerts.push_back(std::move(alert)); },
                [&] { alerts.clear(); });
   return alerts;
 }
@@ -124,10 +129,14 @@ std::vector<SignatureStats> calculateSignatureStats(const std::vector<Alert>& al
   return tally.rows();
 }
 
-Json::Value getAlertsSignatures(const std::string& /*limit*/) {
+Json::Value getAlertsSignatures(const std::string& limit) {
+  return getAlertsSignatures(redisLists(), limit);
+}
+
+Json::Value getAlertsSignatures(const ListReader& lists, const std::string& /*limit*/) {
   // Folded as the slices come, so that no list of every alert is kept.
   SignatureTally tally;
-  forEachAlert([&](Alert&& alert) { tally.add(alert); }, [&] { tally = SignatureTally(); });
+  forEachAlert(lists, [&](Alert&& alert) { tally.add(alert); }, [&] { tally = SignatureTally(); });
   Json::Value rows(Json::arrayValue);
   for (const SignatureStats& stats : tally.rows()) {
     Json::Value& row = rows.append(Json::Value(Json::objectValue));
@@ -140,14 +149,20 @@ Json::Value getAlertsSignatures(const std::string& /*limit*/) {
 }
 
 Json::Value getHourlyAlertCountLast24h() {
-  return getHourlyCountLast24h("alert", time(nullptr));
+  return getHourlyCountLast24h(redisLists(), kAlertList, time(nullptr));
 }
 
 Json::Value getHourlyAnomalyCountLast24h() {
-  return getHourlyCountLast24h("anomaly", time(nullptr));
+  return getHourlyCountLast24h(redisLists(), "anomaly", time(nullptr));
 }
 
 Json::Value getHourlyCountLast24h(const char* list, time_t now) {
+  return getHourlyCountLast24h(redisLists(), list, now);
+}
+
+Json::Value getHourlyCountLast24h(const ListReader& lists, const char* list, time_t now) {
+  static constexpr ReadFailure kFailure{nullptr, "Redis command error: reply is null", nullptr,
+                                        "Invalid Redis response, expected ARRAY"};
   Json::Value buckets(Json::objectValue);
   for (int k = 0; k < 24; ++k) buckets[hourKey(now - static_cast<time_t>(k) * 3600)] = 0;
   const Json::Value noneCounted = buckets;
@@ -156,19 +171,16 @@ Json::Value getHourlyCountLast24h(const char* list, time_t now) {
   fast_event::Parser fast;
   LocalHours hours;
   std::unordered_map<time_t, std::string> keyOfStart;
-  list_slices::walkWithLock(RedisWrapper(), list, 0, -1, [&](const redisReply* slice) {
-    if (!slice) throw EventsException("Redis command error: reply is null");
-    if (slice->type != redis_type::kArray) {
-      throw EventsException("Invalid Redis response, expected ARRAY");
-    }
-    for (size_t i = 0; i < slice->elements; ++i) {
-      const redisReply& element = *slice->element[i];
+  lists.walk(list, 0, -1, [&](const ListReply& slice) {
+    expect(slice, ListReply::Kind::kList, list, kFailure);
+    for (size_t i = 0; i < slice.size(); ++i) {
+      const ListElement element = slice[i];
       std::optional<std::string> text;
-      if (element.str != nullptr && fast.parse(element.str, element.len)) {
+      if (element.text != nullptr && fast.parse(element.text, element.length)) {
         text = fast_event::textForm(fast_event::find(fast.root(), {"timestamp"}));
       }
       if (!text) {
-        if (!elements.parse(element)) continue;
+        if (!elements.parse(element.text, element.length)) continue;
         text = event_json::textForm(event_json::member(elements.event(), "timestamp"));
       }
       time_t hourStart = -1;

@@ -14,6 +14,8 @@
 
 namespace events {
 
+class ListReader;
+
 // Every parsable element of "alert", in list order ("LRANGE alert 0 -1").
 // Throws EventsException "Events: Redis LRANGE command error" (null reply)
 // or "Events: Invalid Redis response" (not an array).
@@ -35,6 +37,12 @@ Json::Value getHourlyAlertCountLast24h();
 Json::Value getHourlyAnomalyCountLast24h();
 // The same for any list, at a given moment (the two above use now).
 Json::Value getHourlyCountLast24h(const char* list, time_t now);
+
+// The whole-list operations above through `lists`, which they walk a slice
+// at a time; the forms without it read through redisLists().
+std::vector<Alert> fetchAlertsFromRedis(const ListReader& lists);
+Json::Value getAlertsSignatures(const ListReader& lists, const std::string& limit);
+Json::Value getHourlyCountLast24h(const ListReader& lists, const char* list, time_t now);
 
 }  // namespace events
 

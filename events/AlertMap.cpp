@@ -22,7 +22,8 @@
 #include "common/JsonLayout.h"
 #include "common/JsonText.h"
 #include "common/Log.h"
-#include "common/RedisWrapper.h"
+#include "events/ListReader.h"
+#include "events/RedisListReader.h"
 
 namespace events {
 
@@ -257,12 +258,11 @@ bool writeFastShortAlert(simdjson::dom::element event, json_layout::ArrayText& a
 }  // namespace
 
 std::string getAlertsShortEvents(const std::string& limit) {
-  RedisReplyPtr reply = runWithLock("LRANGE alert 0 %s", limit.c_str());
-  if (!reply) {
-    logging::alert("Events: Redis command error");
-    throw EventsException("Events: Redis command error");
-  }
-  if (reply->type != redis_type::kArray) throw EventsException("Events: Invalid Redis response");
+  static constexpr ReadFailure kFailure{"Events: Redis command error",
+                                        "Events: Redis command error", nullptr,
+                                        "Events: Invalid Redis response"};
+  const ListReply reply = redisLists().page("alert", "0", limit);
+  expect(reply, ListReply::Kind::kList, "alert", kFailure);
 
   std::string geoFile;
   GeoPoint point;
@@ -288,15 +288,15 @@ std::string getAlertsShortEvents(const std::string& limit) {
   json_layout::ArrayText alerts;
   event_json::ElementReader elements(event_json::makeLenientReader());
   fast_event::Parser fast;
-  for (size_t i = 0; i < reply->elements; ++i) {
-    const redisReply& element = *reply->element[i];
-    if (element.str != nullptr && fast.parse(element.str, element.len) &&
+  for (size_t i = 0; i < reply.size(); ++i) {
+    const ListElement element = reply[i];
+    if (element.text != nullptr && fast.parse(element.text, element.length) &&
         fast.root().is_object() &&
         writeFastShortAlert(fast.root(), alerts, mmdb, site, diagnostics)) {
       continue;
     }
     const Json::Value& event = elements.event();
-    if (!elements.parse(element)) {
+    if (!elements.parse(element.text, element.length)) {
       logging::alert("JSON parsing error: %s. Data: %s", elements.error().c_str(),
              elements.text());
       logSkipped("Events: JSON parsing error: " + elements.error(), elements.text());

@@ -10,8 +10,9 @@
 #include "common/EventJson.h"
 #include "common/LocalHours.h"
 #include "common/Log.h"
-#include "common/RedisWrapper.h"
 #include "events/EventItem.h"
+#include "events/ListReader.h"
+#include "events/RedisListReader.h"
 
 namespace events {
 
@@ -31,22 +32,25 @@ bool matches(const EventMatch& match, const EventItem& item) {
 
 Json::Value getEventsByParameters(const std::string& type, const std::string& offset,
                                   const std::string& limit, const EventMatch& match) {
-  RedisReplyPtr reply =
-      runWithLock("LRANGE %s %s %s", type.c_str(), offset.c_str(), limit.c_str());
-  if (!reply) {
-    logging::alert("Events: Redis search command error for event type: %s", type.c_str());
-    throw EventsException("Events: Redis search command error");
-  }
-  if (reply->type != redis_type::kArray) {
-    logging::alert("Events: Invalid Redis response for event type: %s", type.c_str());
-    throw EventsException("Events: Invalid Redis response");
-  }
+  return getEventsByParameters(redisLists(), type, offset, limit, match);
+}
+
+Json::Value getEventsByParameters(const ListReader& lists, const std::string& type,
+                                  const std::string& offset, const std::string& limit,
+                                  const EventMatch& match) {
+  static constexpr ReadFailure kFailure{
+      "Events: Redis search command error for event type: {key}",
+      "Events: Redis search command error",
+      "Events: Invalid Redis response for event type: {key}", "Events: Invalid Redis response"};
+  const ListReply page = lists.page(type, offset, limit);
+  expect(page, ListReply::Kind::kList, type, kFailure);
 
   Json::Value events(Json::arrayValue);
   event_json::ElementReader elements(event_json::makeReader());
   EventItem item;
-  for (size_t i = 0; i < reply->elements; ++i) {
-    if (!elements.parse(*reply->element[i])) {
+  for (size_t i = 0; i < page.size(); ++i) {
+    const ListElement element = page[i];
+    if (!elements.parse(element.text, element.length)) {
       logging::alert("JSON parsing error: %s", elements.error().c_str());
       throw EventsException("Events: JSON parsing error: " + elements.error());
     }
@@ -58,31 +62,32 @@ Json::Value getEventsByParameters(const std::string& type, const std::string& of
 
 Json::Value getEventsByTime(const std::string& type, const std::string& offset,
                             const std::string& limit, int hours) {
-  const int64_t now = static_cast<int64_t>(time(nullptr));
-  const int64_t start = now - static_cast<int64_t>(hours) * 3600;
+  return getEventsByTime(redisLists(), type, offset, limit, hours, time(nullptr));
+}
 
-  RedisReplyPtr reply =
-      runWithLock("LRANGE %s %s %s", type.c_str(), offset.c_str(), limit.c_str());
-  if (!reply) {
-    logging::alert("Events: Redis command error for event type: %s", type.c_str());
-    throw EventsException("Error processing request");
-  }
-  if (reply->type != redis_type::kArray) {
-    logging::alert("Events: Invalid Redis response type for event type: %s", type.c_str());
-    throw EventsException("Invalid Redis response");
-  }
+Json::Value getEventsByTime(const ListReader& lists, const std::string& type,
+                            const std::string& offset, const std::string& limit, int hours,
+                            time_t now) {
+  static constexpr ReadFailure kFailure{
+      "Events: Redis command error for event type: {key}", "Error processing request",
+      "Events: Invalid Redis response type for event type: {key}", "Invalid Redis response"};
+  const int64_t end = static_cast<int64_t>(now);
+  const int64_t start = end - static_cast<int64_t>(hours) * 3600;
+  const ListReply page = lists.page(type, offset, limit);
+  expect(page, ListReply::Kind::kList, type, kFailure);
 
   Json::Value events(Json::arrayValue);
   event_json::ElementReader elements(event_json::makeReader());
-  for (size_t i = 0; i < reply->elements; ++i) {
-    if (!elements.parse(*reply->element[i])) {
+  for (size_t i = 0; i < page.size(); ++i) {
+    const ListElement element = page[i];
+    if (!elements.parse(element.text, element.length)) {
       logging::alert("Events: JSON parsing error in event_type %s: %s", type.c_str(),
-             elements.error().c_str());
+                     elements.error().c_str());
       continue;
     }
     const std::optional<time_t> stamp =
         parseTimestamp(event_json::textForm(event_json::member(elements.event(), "timestamp")));
-    if (stamp && start <= *stamp && *stamp <= now) events.append(std::move(elements.event()));
+    if (stamp && start <= *stamp && *stamp <= end) events.append(std::move(elements.event()));
   }
   return events;
 }

@@ -16,6 +16,8 @@ class LocalHours;
 
 namespace events {
 
+class ListReader;
+
 // Member texts an event must have exactly (byte for byte) to pass; an
 // absent filter passes every event.
 struct EventMatch {
@@ -33,6 +35,10 @@ struct EventMatch {
 // error: ..." when any element of the page is not JSON.
 Json::Value getEventsByParameters(const std::string& type, const std::string& offset,
                                   const std::string& limit, const EventMatch& match);
+// The same through `lists`.
+Json::Value getEventsByParameters(const ListReader& lists, const std::string& type,
+                                  const std::string& offset, const std::string& limit,
+                                  const EventMatch& match);
 
 // The page "LRANGE type offset limit", narrowed to the events whose
 // "timestamp" lies within [now - hours * 3600, now] (computed in 64 bits, so
@@ -42,6 +48,10 @@ Json::Value getEventsByParameters(const std::string& type, const std::string& of
 // "Invalid Redis response" (not an array).
 Json::Value getEventsByTime(const std::string& type, const std::string& offset,
                             const std::string& limit, int hours);
+// The same through `lists`, with the window ending at `now`.
+Json::Value getEventsByTime(const ListReader& lists, const std::string& type,
+                            const std::string& offset, const std::string& limit, int hours,
+                            time_t now);
 
 // Seconds since the epoch of a "timestamp" text taken as the host's local
 // time: "%Y-%m-%dT%H:%M:%S", the fraction and zone offset after the seconds

@@ -12,60 +12,40 @@
 #include "common/FastEvent.h"
 #include "common/JsonLayout.h"
 #include "common/JsonText.h"
-#include "common/ListSlices.h"
 #include "common/Log.h"
 #include "common/RedisWrapper.h"
+#include "events/ListReader.h"
+#include "events/RedisListReader.h"
 
 namespace events {
 
 namespace {
 
-// The LRANGE page of `type`, checked as every page route checks it.
-// The page "LRANGE type offset limit"; with `total`, also "LLEN type" in the
-// same round trip on the same connection, so that the total counts the list
-// the page was cut from (0 when it is no list).
-RedisReplyPtr fetchPage(const std::string& type, const std::string& offset,
-                        const std::string& limit, int64_t* total = nullptr) {
+// The page "LRANGE type offset limit" of `lists`, checked as every page
+// route checks it; with `total`, also the length of the list it was cut from.
+ListReply fetchPage(const ListReader& lists, const std::string& type, const std::string& offset,
+                    const std::string& limit, int64_t* total = nullptr) {
+  static constexpr ReadFailure kFailure{
+      "Events: Redis command error (nullptr reply)", "Events: Redis command error",
+      "Events: Invalid Redis response type. Expected ARRAY, got: {type}",
+      "Events: Invalid Redis response"};
   logging::info("Events: Requesting LRANGE %s %s %s", type.c_str(), offset.c_str(),
-         limit.c_str());
-  RedisReplyPtr length;
-  const RedisWrapper redis;
-  RedisReplyPtr reply = redis.executeWithLock([&](redisContext* context) -> redisReply* {
-    redisAppendCommand(context, "LRANGE %s %s %s", type.c_str(), offset.c_str(), limit.c_str());
-    if (total != nullptr) redisAppendCommand(context, "LLEN %s", type.c_str());
-    void* page = nullptr;
-    if (redisGetReply(context, &page) != REDIS_OK) return nullptr;
-    void* count = nullptr;
-    if (total != nullptr && redisGetReply(context, &count) == REDIS_OK) {
-      length.reset(static_cast<redisReply*>(count));
-    }
-    return static_cast<redisReply*>(page);
-  });
-  if (total != nullptr) {
-    *total = length && length->type == redis_type::kInteger ? length->integer : 0;
-  }
-  if (!reply) {
-    logging::alert("Events: Redis command error (nullptr reply)");
-    throw EventsException("Events: Redis command error");
-  }
-  if (reply->type != redis_type::kArray) {
-    logging::alert("Events: Invalid Redis response type. Expected ARRAY, got: %d",
-           reply->type);
-    throw EventsException("Events: Invalid Redis response");
-  }
-  return reply;
+                limit.c_str());
+  ListReply page = lists.page(type, offset, limit, total);
+  expect(page, ListReply::Kind::kList, type, kFailure);
+  return page;
 }
 
 // Parses element `i` of a page into `event`; throws EventsException for an
 // element without text or that is not JSON.
-void parsePageElement(const redisReply& element, size_t i, Json::CharReader& reader,
+void parsePageElement(const ListElement& element, size_t i, Json::CharReader& reader,
                       Json::Value& event) {
-  if (element.str == nullptr) {
+  if (element.text == nullptr) {
     logging::alert("Events: Null string in Redis reply element %zu", i);
     throw EventsException("Events: Null string in Redis element");
   }
   std::string error;
-  if (!event_json::parse(reader, element.str, element.str + element.len, event, error)) {
+  if (!event_json::parse(reader, element.text, element.text + element.length, event, error)) {
     logging::alert("Events: JSON parsing error at element %zu: %s", i, error.c_str());
     throw EventsException("Events: JSON parsing error: " + error);
   }
@@ -75,73 +55,85 @@ void parsePageElement(const redisReply& element, size_t i, Json::CharReader& rea
 
 Json::Value getEventsByType(const std::string& type, const std::string& offset,
                             const std::string& limit) {
-  const RedisReplyPtr reply = fetchPage(type, offset, limit);
+  return getEventsByType(redisLists(), type, offset, limit);
+}
+
+Json::Value getEventsByType(const ListReader& lists, const std::string& type,
+                            const std::string& offset, const std::string& limit) {
+  const ListReply page = fetchPage(lists, type, offset, limit);
   Json::Value events(Json::arrayValue);
   auto reader = event_json::makeReader();
-  for (size_t i = 0; i < reply->elements; ++i) {
-    parsePageElement(*reply->element[i], i, *reader, events.append(Json::Value()));
+  for (size_t i = 0; i < page.size(); ++i) {
+    parsePageElement(page[i], i, *reader, events.append(Json::Value()));
   }
-  logging::info("Events: Successfully parsed %zu events from Redis",
-         static_cast<size_t>(reply->elements));
+  logging::info("Events: Successfully parsed %zu events from Redis", page.size());
   return events;
 }
 
 std::string getEventsTextByType(const std::string& type, const std::string& offset,
                                 const std::string& limit, int64_t* total) {
-  const RedisReplyPtr reply = fetchPage(type, offset, limit, total);
+  return getEventsTextByType(redisLists(), type, offset, limit, total);
+}
+
+std::string getEventsTextByType(const ListReader& lists, const std::string& type,
+                                const std::string& offset, const std::string& limit,
+                                int64_t* total) {
+  const ListReply page = fetchPage(lists, type, offset, limit, total);
   json_layout::ArrayText events;
   // The layout's tabs, spaces and line breaks nearly double the stored text.
   size_t stored = 0;
-  for (size_t i = 0; i < reply->elements; ++i) stored += reply->element[i]->len;
+  for (size_t i = 0; i < page.size(); ++i) stored += page[i].length;
   events.reserve(2 * stored + 16);
   fast_event::Parser fast;
   auto reader = event_json::makeReader();
   Json::Value event;
-  for (size_t i = 0; i < reply->elements; ++i) {
-    const redisReply& element = *reply->element[i];
-    if (element.str != nullptr && fast.parse(element.str, element.len)) {
+  for (size_t i = 0; i < page.size(); ++i) {
+    const ListElement element = page[i];
+    if (element.text != nullptr && fast.parse(element.text, element.length)) {
       events.add(fast.root());
       continue;
     }
     parsePageElement(element, i, *reader, event);
     events.add(json_text::write(event));
   }
-  logging::info("Events: Successfully parsed %zu events from Redis",
-         static_cast<size_t>(reply->elements));
+  logging::info("Events: Successfully parsed %zu events from Redis", page.size());
   return std::move(events).finish();
 }
 
 int64_t getEventsCountByType(const std::string& type) {
+  return getEventsCountByType(redisLists(), type);
+}
+
+int64_t getEventsCountByType(const ListReader& lists, const std::string& type) {
+  static constexpr ReadFailure kFailure{
+      "Events: Redis command returned null reply for key: {key}", "Events: Redis command error",
+      "Events: Invalid Redis reply type for key: {key}. Expected INTEGER, got: {type}",
+      "Events: Invalid Redis response"};
   logging::info("Events: Requesting LLEN for key: %s", type.c_str());
-  RedisReplyPtr reply = runWithLock("LLEN %s", type.c_str());
-  if (!reply) {
-    logging::alert("Events: Redis command returned null reply for key: %s", type.c_str());
-    throw EventsException("Events: Redis command error");
-  }
-  if (reply->type != redis_type::kInteger) {
-    logging::alert("Events: Invalid Redis reply type for key: %s. Expected INTEGER, got: %d",
-           type.c_str(), reply->type);
-    throw EventsException("Events: Invalid Redis response");
-  }
-  logging::info("Events: LLEN for key: %s returned count: %lld", type.c_str(),
-         static_cast<long long>(reply->integer));
-  return reply->integer;
+  const ListReply reply = lists.length(type);
+  const long long count = expect(reply, ListReply::Kind::kNumber, type, kFailure).number();
+  logging::info("Events: LLEN for key: %s returned count: %lld", type.c_str(), count);
+  return count;
 }
 
 Json::Value getEventById(const std::string& type, const std::string& id) {
+  return getEventById(redisLists(), type, id);
+}
+
+Json::Value getEventById(const ListReader& lists, const std::string& type,
+                         const std::string& id) {
+  static constexpr ReadFailure kFailure{"Events: Redis command error",
+                                        "Events: Redis command error", nullptr,
+                                        "Events: Invalid Redis response"};
   const long long index = std::stoll(id);
-  RedisReplyPtr reply = runWithLock("LINDEX %s %lld", type.c_str(), index);
-  if (!reply) {
-    logging::alert("Events: Redis command error");
-    throw EventsException("Events: Redis command error");
-  }
-  if (reply->type == redis_type::kNil) throw EventsException("Events: Event not found");
-  if (reply->type != redis_type::kString) throw EventsException("Events: Invalid Redis response");
+  const ListReply reply = lists.element(type, index);
+  if (reply.kind() == ListReply::Kind::kNil) throw EventsException("Events: Event not found");
+  const ListElement text = expect(reply, ListReply::Kind::kText, type, kFailure).text();
 
   Json::Value event;
   std::string error;
   auto reader = event_json::makeReader();
-  if (!event_json::parse(*reader, reply->str, reply->str + reply->len, event, error)) {
+  if (!event_json::parse(*reader, text.text, text.text + text.length, event, error)) {
     throw EventsException("Events: JSON parsing error: " + error);
   }
   return event;
@@ -189,37 +181,40 @@ bool isEventOfFlow(const char* text, size_t length, const std::string& flow_id,
 }  // namespace
 
 Json::Value searchEventByFlowId(const std::string& flow_id) {
-  RedisReplyPtr keys = runWithLock("KEYS *");
+  return searchEventByFlowId(redisLists(), flow_id);
+}
+
+Json::Value searchEventByFlowId(const ListReader& lists, const std::string& flow_id) {
   // A refused listing (KEYS renamed away, as hardened servers do, or denied to
   // this client) must not read as "no event of that flow".
-  if (!keys || keys->type != redis_type::kArray) {
-    logging::alert("Events: Redis command error while retrieving keys");
-    throw EventsException("Events: Redis command error while retrieving keys");
-  }
+  static constexpr ReadFailure kFailure{
+      "Events: Redis command error while retrieving keys",
+      "Events: Redis command error while retrieving keys",
+      "Events: Redis command error while retrieving keys",
+      "Events: Redis command error while retrieving keys"};
+  const ListReply keys = lists.keys();
+  expect(keys, ListReply::Kind::kList, "*", kFailure);
 
   const bool digits = isDigits(flow_id);
   auto reader = event_json::makeReader();
   fast_event::Parser fast;
   Json::Value event;
-  for (size_t k = 0; k < keys->elements; ++k) {
-    const char* key = keys->element[k]->str;
-    if (key == nullptr) continue;
-    RedisReplyPtr type = runWithLock("TYPE %s", key);
-    if (!type || type->type != redis_type::kStatus || std::strcmp(type->str, "list") != 0) {
-      continue;
-    }
+  for (size_t k = 0; k < keys.size(); ++k) {
+    if (keys[k].text == nullptr) continue;
+    const std::string key = keys[k].text;
+    if (!lists.holdsList(key)) continue;
     // Elements are read up to their first NUL byte, as they always were.
     bool found = false;
-    list_slices::walkWithLock(RedisWrapper(), key, 0, -1, [&](const redisReply* list) {
-      if (!list || list->type != redis_type::kArray) return false;
-      for (size_t i = 0; i < list->elements; ++i) {
-        const char* text = list->element[i]->str;
+    lists.walk(key, 0, -1, [&](const ListReply& slice) {
+      if (slice.kind() != ListReply::Kind::kList) return false;
+      for (size_t i = 0; i < slice.size(); ++i) {
+        const char* text = slice[i].text;
         if (text == nullptr) continue;
         const size_t length = std::strlen(text);
         if (digits && !mayHoldFlow(text, length, flow_id)) continue;
-        if (isEventOfFlow(text, length, flow_id, fast, *reader, event, key)) {
+        if (isEventOfFlow(text, length, flow_id, fast, *reader, event, key.c_str())) {
           found = true;
-          // The reply is freed once this returns: read the event now.
+          // The slice is freed once this returns: read the event now.
           std::string error;
           event_json::parse(*reader, text, text + length, event, error);
           return false;
