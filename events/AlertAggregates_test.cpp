@@ -104,7 +104,8 @@ TEST(AlertsSignaturesTest, CountsEachSignatureOverEverySliceOfTheList) {
                                      {kScan, kLeak, 2002, 2},
                                      {std::string(kScan) + " 2003", kLeak, 2003, 1}};
   EXPECT_EQ(rowsOf(events::getAlertsSignatures(reader, "1")), expected);
-  EXPECT_EQ(reader.ranges(), (std::vector<std::pair<long long, long long>>{{0, 1}, {2, 3}, {4, 5}, {6, 7}}));
+  const std::vector<std::pair<long long, long long>> slices = {{0, 1}, {2, 3}, {4, 5}, {6, 7}};
+  EXPECT_EQ(reader.ranges(), slices);
 }
 
 // The daemon pushes a new alert (or drops one) while it holds the lock between

@@ -22,8 +22,9 @@ MemoryListReader fiveFlows() {
   MemoryListReader reader;
   auto& list = reader.list("flow");
   for (int id = 5; id >= 1; --id) {
-    list.push_back(flow(std::to_string(id), "2026-07-15T12:00:0" + std::to_string(id) + ".000000+0000",
-                        "10.0.0." + std::to_string(id), 50000 + id, "192.0.2.1", 443, "TCP"));
+    const std::string n = std::to_string(id);
+    list.push_back(flow(n, "2026-07-15T12:00:0" + n + ".000000+0000", "10.0.0." + n, 50000 + id,
+                        "192.0.2.1", 443, "TCP"));
   }
   return reader;
 }

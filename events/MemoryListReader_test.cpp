@@ -20,7 +20,8 @@ namespace events {
 
 namespace {
 
-constexpr char kWrongType[] = "-WRONGTYPE Operation against a key holding the wrong kind of value\r\n";
+constexpr char kWrongType[] =
+    "-WRONGTYPE Operation against a key holding the wrong kind of value\r\n";
 constexpr char kNotInteger[] = "-ERR value is not an integer or out of range\r\n";
 
 std::string bulk(const std::string& text) {
@@ -184,7 +185,8 @@ TEST(MemoryListReaderTest, BoundsThatAreNoIntegerAndKeysOfAnotherTypeGetErrorRep
   MemoryListReader reader;
   reader.list("l") = {"a"};
   reader.setText("s");
-  for (const char* bound : {"", "-", "+1", " 1", "1 ", "01", "1x", "0x10", "99999999999999999999"}) {
+  for (const char* bound :
+       {"", "-", "+1", " 1", "1 ", "01", "1x", "0x10", "99999999999999999999"}) {
     const ListReply reply = reader.page("l", bound, "-1");
     EXPECT_EQ(reply.kind(), ListReply::Kind::kOther) << '"' << bound << '"';
     EXPECT_EQ(reply.typeNumber(), REDIS_REPLY_ERROR) << '"' << bound << '"';
