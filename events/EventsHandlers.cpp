@@ -100,7 +100,7 @@ http::Handler Events::HandlesearchEventByFlowId() {
 http::Handler Events::HandledeleteEvents() {
   return {kDelete, [](const Request& r) {
     events::deleteEvents(typeOf(r));
-    return http::Reply{Status::kOk, "Events deleted successfuly", http::ContentType::kHtml};
+    return http::Reply{Status::kOk, "Events deleted successfuly", http::ContentType::kHtml, {}};
   }};
 }
 

@@ -38,7 +38,7 @@ http::Handler Ops::handleHealth() {
 http::Handler Ops::handleMetrics() {
   return {kFrame, [](const Request&) {
     return http::Reply{Status::kOk, metrics::text(),
-                       http::ContentType{"text/plain; version=0.0.4"}};
+                       http::ContentType{"text/plain; version=0.0.4"}, {}};
   }};
 }
 
