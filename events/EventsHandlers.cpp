@@ -21,9 +21,8 @@ using http::Request;
 namespace {
 
 constexpr http::Cors kCors = http::Cors::kOriginOnly;
-// Pages and counts run on the HTTP thread; the whole-list scans on the scan pool.
+// Where each route's body runs is its row's kind in the route table.
 constexpr http::Frame kPage{kCors};
-constexpr http::Frame kScan{kCors};
 
 // Page bounds of the list routes: "offset" (default "0") and "limit" (default
 // "100"), Redis LRANGE start and inclusive stop.
@@ -92,7 +91,7 @@ http::Handler Events::HandlegetEventById() {
 }
 
 http::Handler Events::HandlesearchEventByFlowId() {
-  return {kScan, [](const Request& r) {
+  return {kPage, [](const Request& r) {
     return http::json(events::searchEventByFlowId(http::pathParam(r, ":flow_id")));
   }};
 }
@@ -130,13 +129,13 @@ http::Handler Events::HandlegetAlertsShortEvents() {
 }
 
 http::Handler Events::HandlegetAlertsSignatures() {
-  return {kScan, [](const Request& r) { return http::json(events::getAlertsSignatures(limitOf(r))); }};
+  return {kPage, [](const Request& r) { return http::json(events::getAlertsSignatures(limitOf(r))); }};
 }
 
 http::Handler Events::HandlegetAlertsByHours() {
-  return {kScan, [](const Request&) { return http::json(events::getHourlyAlertCountLast24h()); }};
+  return {kPage, [](const Request&) { return http::json(events::getHourlyAlertCountLast24h()); }};
 }
 
 http::Handler Events::HandlegetAnomaliesByHours() {
-  return {kScan, [](const Request&) { return http::json(events::getHourlyAnomalyCountLast24h()); }};
+  return {kPage, [](const Request&) { return http::json(events::getHourlyAnomalyCountLast24h()); }};
 }
