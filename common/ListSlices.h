@@ -44,8 +44,7 @@ void walk(const Fetch& fetch, long long first, long long last, const Visit& visi
 
 // walk() of the list `key` on one connection of `redis` (its host and port),
 // each slice's LRANGE after its own lock wait, as RedisWrapper::executeWithLock
-// waits before its command: blocking::WouldBlock where the thread may not
-// wait, Unavailable after the lock limit. Throws std::runtime_error when no
+// waits before its command: Unavailable after the lock limit. Throws std::runtime_error when no
 // connection can be made or it breaks while waiting. With `restart`, the
 // list's LLEN follows each slice's LRANGE on that connection and a change of
 // length between slices restarts the walk once, as walk() describes.

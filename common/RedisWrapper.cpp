@@ -10,7 +10,6 @@
 
 #include <hiredis/sds.h>
 
-#include "common/Blocking.h"
 #include "common/Unavailable.h"
 
 namespace {
@@ -37,6 +36,10 @@ struct IdleConnection {
   int port = 0;
 };
 thread_local IdleConnection t_idle;
+
+// Set by a redis_lock::Probe that found the lock free, until the thread's
+// next lock wait or the probe's end.
+thread_local bool t_lockSeenFree = false;
 
 RedisContextPtr takeIdle(const std::string& host, int port) {
   if (!t_idle.context || t_idle.host != host || t_idle.port != port) return nullptr;
@@ -94,6 +97,10 @@ RedisReplyPtr RedisWrapper::executeWithLock(const Command& command) const {
 }
 
 void RedisWrapper::waitForUnlock(redisContext* context) const {
+  if (t_lockSeenFree) {
+    t_lockSeenFree = false;
+    return;
+  }
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::seconds(build_settings::kLockWaitSeconds);
   for (;;) {
@@ -101,7 +108,6 @@ void RedisWrapper::waitForUnlock(redisContext* context) const {
     if (reply && reply->type == redis_type::kNil) return;
     // A lost connection never answers again: waiting on would hang the worker.
     if (!reply && context->err) throw connectionError(context);
-    blocking::checkAllowed();
     if (std::chrono::steady_clock::now() >= deadline) {
       throw Unavailable("The companion daemon holds " + lockKey + "; gave up waiting after " +
                             std::to_string(build_settings::kLockWaitSeconds) + " s",
@@ -110,3 +116,25 @@ void RedisWrapper::waitForUnlock(redisContext* context) const {
     sleepMilliseconds(retryDelayMs);
   }
 }
+
+namespace redis_lock {
+
+Probe::Probe() {
+  const RedisWrapper redis;
+  RedisContextPtr context = takeIdle(redis.host, redis.port);
+  try {
+    if (!context) context = connectToRedis(redis.host, redis.port);
+  } catch (const std::runtime_error&) {
+    return;
+  }
+  RedisReplyPtr reply(
+      static_cast<redisReply*>(redisCommand(context.get(), "GET %s", redis.lockKey.c_str())));
+  if (!reply) return;  // a kept connection Redis has closed: the body reconnects
+  held_ = reply->type != redis_type::kNil;
+  t_lockSeenFree = !held_;
+  keepIdle(std::move(context), redis.host, redis.port);
+}
+
+Probe::~Probe() { t_lockSeenFree = false; }
+
+}  // namespace redis_lock

@@ -66,10 +66,38 @@ struct RedisWrapper {
   // Blocks on `context` while the lock key exists (any value, even an empty
   // string, counts as held; only a nil reply counts as free). An error reply
   // is retried after the delay; a broken connection throws std::runtime_error.
-  // A held lock throws blocking::WouldBlock on a thread that may not wait,
-  // and Unavailable once build_settings::kLockWaitSeconds have passed.
+  // A held lock throws Unavailable once build_settings::kLockWaitSeconds
+  // have passed. The first wait on a thread within a redis_lock::Probe that
+  // found the lock free returns at once: the probe was its lock check.
   void waitForUnlock(redisContext* context) const;
 };
+
+namespace redis_lock {
+
+// Asks once, without waiting, whether the companion daemon holds
+// "lock:ferryd": so that the frame can move a request that would wait off a
+// thread that must not, before anything of it runs. Uses the thread's kept
+// connection, or a new one. While the probe lives, the thread's first lock
+// wait (RedisWrapper::waitForUnlock) takes a free answer as its own instead
+// of asking again; the lock may be taken in between, as it may between any
+// lock check and its command.
+class Probe {
+ public:
+  Probe();
+  ~Probe();
+  Probe(const Probe&) = delete;
+  Probe& operator=(const Probe&) = delete;
+
+  // True when the lock is held, or Redis answered the check with an error
+  // (the wait would retry it). False when it is free, and when Redis cannot
+  // be reached: the body then meets the failure itself.
+  bool held() const { return held_; }
+
+ private:
+  bool held_ = false;
+};
+
+}  // namespace redis_lock
 
 // One formatted command ("LLEN %s", key) through a RedisWrapper with its
 // defaults: the thread's connection and the lock wait. Returns and throws as executeWithLock.

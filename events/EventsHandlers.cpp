@@ -15,16 +15,14 @@
 #include "http/Frame.h"
 #include "http/Request.h"
 
-using Pistache::Http::Code;
-using Pistache::Http::ResponseWriter;
-using Pistache::Rest::Request;
+using http::Status;
+using http::Request;
 
 namespace {
 
 constexpr http::Cors kCors = http::Cors::kOriginOnly;
-// Pages and counts run on the HTTP thread; the whole-list scans on the scan pool.
+// Where each route's body runs is its row's kind in the route table.
 constexpr http::Frame kPage{kCors};
-constexpr http::Frame kScan{kCors, http::Work::kScan};
 
 // Page bounds of the list routes: "offset" (default "0") and "limit" (default
 // "100"), Redis LRANGE start and inclusive stop.
@@ -37,7 +35,7 @@ std::string typeSubject(const Request& request) {
   return "type=" + http::audit::quoted(typeOf(request), 80);
 }
 // The deletion changes state: it is audited with the type it empties.
-constexpr http::Frame kDelete{kCors, http::Work::kCheap, &http::errorText, &typeSubject};
+constexpr http::Frame kDelete{kCors, &http::errorText, &typeSubject};
 
 // The member filters of the find route; the destination's keys are spelled
 // "des_ip" and "des_port".
@@ -66,83 +64,78 @@ int timeshiftOf(const Request& request) {
     return std::stoi(timeshift);
   } catch (const std::logic_error& e) {  // invalid_argument or out_of_range
     logging::alert("Events: Invalid timeshift value: %s, error: %s", timeshift.c_str(), e.what());
-    throw http::Refusal(Code::Bad_Request, "Invalid timeshift parameter");
+    throw http::Refusal(Status::kBadRequest, "Invalid timeshift parameter");
   }
 }
 
 }  // namespace
 
-void Events::HandlegetEventsByType(const Request& request, ResponseWriter response) {
-  http::serve(kPage, request, response, [](const Request& r) {
+http::Handler Events::HandlegetEventsByType() {
+  return {kPage, [](const Request& r) {
     int64_t total = 0;
     std::string page = events::getEventsTextByType(typeOf(r), offsetOf(r), limitOf(r), &total);
     return http::withTotalCount(http::jsonText(std::move(page)), static_cast<uint64_t>(total));
-  });
+  }};
 }
 
-void Events::HandlegetEventsCountByType(const Request& request, ResponseWriter response) {
-  http::serve(kPage, request, response, [](const Request& r) {
+http::Handler Events::HandlegetEventsCountByType() {
+  return {kPage, [](const Request& r) {
     return http::text(std::to_string(events::getEventsCountByType(typeOf(r))));
-  });
+  }};
 }
 
-void Events::HandlegetEventById(const Request& request, ResponseWriter response) {
-  http::serve(kPage, request, response, [](const Request& r) {
+http::Handler Events::HandlegetEventById() {
+  return {kPage, [](const Request& r) {
     return http::json(events::getEventById(typeOf(r), http::pathParam(r, ":event_id")));
-  });
+  }};
 }
 
-void Events::HandlesearchEventByFlowId(const Request& request, ResponseWriter response) {
-  http::serve(kScan, request, response, [](const Request& r) {
+http::Handler Events::HandlesearchEventByFlowId() {
+  return {kPage, [](const Request& r) {
     return http::json(events::searchEventByFlowId(http::pathParam(r, ":flow_id")));
-  });
+  }};
 }
 
-void Events::HandledeleteEvents(const Request& request, ResponseWriter response) {
-  http::serve(kDelete, request, response, [](const Request& r) {
+http::Handler Events::HandledeleteEvents() {
+  return {kDelete, [](const Request& r) {
     events::deleteEvents(typeOf(r));
-    return http::Reply{Code::Ok, "Events deleted successfuly", MIME(Text, Html)};
-  });
+    return http::Reply{Status::kOk, "Events deleted successfuly", http::ContentType::kHtml, {}};
+  }};
 }
 
-void Events::HandlegetEventsByParameters(const Request& request, ResponseWriter response) {
-  http::serve(kPage, request, response, [](const Request& r) {
+http::Handler Events::HandlegetEventsByParameters() {
+  return {kPage, [](const Request& r) {
     return http::json(
         events::getEventsByParameters(typeOf(r), offsetOf(r), limitOf(r), matchOf(r)));
-  });
+  }};
 }
 
-void Events::getEventsByTimeshift(const Request& request, ResponseWriter response) {
-  http::serve({kCors, http::Work::kCheap, &timeWindowError}, request, response,
-              [](const Request& r) {
+http::Handler Events::getEventsByTimeshift() {
+  return {{kCors, &timeWindowError}, [](const Request& r) {
                 const std::string type = typeOf(r);
                 const int hours = timeshiftOf(r);
                 return http::json(events::getEventsByTime(type, offsetOf(r), limitOf(r), hours));
-              });
+              }};
 }
 
-void Events::handleFastLogRequest(const Request& request, ResponseWriter response) {
-  http::serve(kPage, request, response,
-              [](const Request&) { return http::text(events::readFastLog()); });
+http::Handler Events::handleFastLogRequest() {
+  return {kPage, [](const Request&) { return http::text(events::readFastLog()); }};
 }
 
-void Events::HandlegetAlertsShortEvents(const Request& request, ResponseWriter response) {
-  http::serve(kPage, request, response, [](const Request& r) {
+http::Handler Events::HandlegetAlertsShortEvents() {
+  return {kPage, [](const Request& r) {
     return http::jsonText(events::getAlertsShortEvents(limitOf(r)));
-  });
+  }};
 }
 
-void Events::HandlegetAlertsSignatures(const Request& request, ResponseWriter response) {
-  http::serve(kScan, request, response,
-              [](const Request& r) { return http::json(events::getAlertsSignatures(limitOf(r))); });
+http::Handler Events::HandlegetAlertsSignatures() {
+  return {kPage, [](const Request& r) { return http::json(events::getAlertsSignatures(limitOf(r))); }};
 }
 
-void Events::HandlegetAlertsByHours(const Request& request, ResponseWriter response) {
-  http::serve(kScan, request, response,
-              [](const Request&) { return http::json(events::getHourlyAlertCountLast24h()); });
+http::Handler Events::HandlegetAlertsByHours() {
+  return {kPage, [](const Request&) { return http::json(events::getHourlyAlertCountLast24h()); }};
 }
 
-void Events::HandlegetAnomaliesByHours(const Request& request, ResponseWriter response) {
-  http::serve(kScan, request, response,
-              [](const Request&) { return http::json(events::getHourlyAnomalyCountLast24h()); });
+http::Handler Events::HandlegetAnomaliesByHours() {
+  return {kPage, [](const Request&) { return http::json(events::getHourlyAnomalyCountLast24h()); }};
 }

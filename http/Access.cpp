@@ -28,24 +28,10 @@ namespace http::access {
 
 namespace {
 
-using Pistache::Http::Code;
 
 constexpr char kWhiteSpace[] = " \t\r\n\v\f";
 // A token file is tiny; a larger one is no token file.
 constexpr size_t kMaxTokenFileBytes = 4096;
-
-// The value of the request header `name`, or nothing when absent, whether the
-// library parsed it into a header class or kept it raw.
-std::optional<std::string> headerOf(const Pistache::Http::Request& request, const char* name) {
-  const auto& headers = request.headers();
-  if (const auto typed = headers.tryGet(name)) {
-    std::ostringstream value;
-    typed->write(value);
-    return value.str();
-  }
-  if (const auto raw = headers.tryGetRaw(name)) return raw->value();
-  return std::nullopt;
-}
 
 std::string trimmed(const std::string& text) {
   const size_t first = text.find_first_not_of(kWhiteSpace);
@@ -108,27 +94,27 @@ std::optional<std::string> tokenOrLog(const std::string& path) {
   }
 }
 
-Reply refusal(const Pistache::Http::Request& request, Code code, const char* text,
+Reply refusal(const Request& request, Status code, const char* text,
               const char* logReason) {
   audit::refused(request, static_cast<int>(code), logReason);
-  return Reply{code, text, MIME(Text, Plain), {}};
+  return Reply{code, text, ContentType::kPlain, {}};
 }
 
-Reply unauthorized(const Pistache::Http::Request& request, const char* logReason) {
-  Reply reply = refusal(request, Code::Unauthorized, "A valid bearer token is required", logReason);
+Reply unauthorized(const Request& request, const char* logReason) {
+  Reply reply = refusal(request, Status::kUnauthorized, "A valid bearer token is required", logReason);
   reply.headers.emplace_back("WWW-Authenticate", "Bearer");
   return reply;
 }
 
 Reply unavailable(const char* text) {
-  return Reply{Code::Service_Unavailable, text, MIME(Text, Plain), {}};
+  return Reply{Status::kServiceUnavailable, text, ContentType::kPlain, {}};
 }
 
 // Why the request's credentials are refused, or nothing when the token
 // `expected` is offered.
-std::optional<Reply> tokenRefusal(const Pistache::Http::Request& request,
+std::optional<Reply> tokenRefusal(const Request& request,
                                   const std::string& expected) {
-  const std::optional<std::string> authorization = headerOf(request, "Authorization");
+  const std::optional<std::string> authorization = header(request, "Authorization");
   if (!authorization) return unauthorized(request, "no token");
   const std::optional<std::string> offered = bearerToken(*authorization);
   if (!offered) return unauthorized(request, "not a bearer token");
@@ -138,15 +124,15 @@ std::optional<Reply> tokenRefusal(const Pistache::Http::Request& request,
 
 // The requests that a server without a usable configuration still serves:
 // preflights and its health report, which tells why.
-bool servedWithoutConfiguration(const Pistache::Http::Request& request) {
-  return request.method() == Pistache::Http::Method::Options ||
-         (request.method() == Pistache::Http::Method::Get && request.resource() == "/health");
+bool servedWithoutConfiguration(const Request& request) {
+  return request.method == "OPTIONS" ||
+         (request.method == "GET" && request.path == "/health");
 }
 
-std::optional<Reply> refusalOf(const Pistache::Http::Request& request, const Settings& settings) {
+std::optional<Reply> refusalOf(const Request& request, const Settings& settings) {
   if (settings.unreadable) {
     if (servedWithoutConfiguration(request)) return std::nullopt;
-    audit::refused(request, static_cast<int>(Code::Service_Unavailable),
+    audit::refused(request, static_cast<int>(Status::kServiceUnavailable),
                    "configuration unreadable");
     return unavailable("Configuration unreadable");
   }
@@ -157,11 +143,11 @@ std::optional<Reply> refusalOf(const Pistache::Http::Request& request, const Set
     }
     return unavailable("Access settings unusable");
   }
-  const std::optional<std::string> origin = headerOf(request, "Origin");
+  const std::optional<std::string> origin = header(request, "Origin");
   if (settings.allowedOrigin && origin && *origin != *settings.allowedOrigin) {
-    return refusal(request, Code::Forbidden, "Origin not allowed", "origin not allowed");
+    return refusal(request, Status::kForbidden, "Origin not allowed", "origin not allowed");
   }
-  if (!settings.tokenFile || request.method() == Pistache::Http::Method::Options) {
+  if (!settings.tokenFile || request.method == "OPTIONS") {
     return std::nullopt;
   }
   const std::optional<std::string> token = tokenOrLog(*settings.tokenFile);
@@ -256,7 +242,7 @@ Settings readSettings() {
   }
 }
 
-Verdict judge(const Pistache::Http::Request& request) {
+Verdict judge(const Request& request) {
   const Settings settings = readSettings();
   Verdict verdict;
   if (settings.allowedOrigin) verdict.allowOrigin = *settings.allowedOrigin;

@@ -6,12 +6,11 @@
 #ifndef HTTP_ACCESS_H_
 #define HTTP_ACCESS_H_
 
-#include <pistache/http.h>
-
 #include <optional>
 #include <string>
 
 #include "http/Reply.h"
+#include "http/Request.h"
 
 namespace http::access {
 
@@ -52,7 +51,7 @@ struct Verdict {
 // request without one is judged by the token alone), then its token. OPTIONS
 // requests (preflights, which never carry credentials) need no token.
 // Never throws.
-Verdict judge(const Pistache::Http::Request& request);
+Verdict judge(const Request& request);
 
 // Whether the current settings ask requests for a token: then every path
 // answers the preflight, reads included. So does a server that has not yet

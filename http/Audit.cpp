@@ -18,26 +18,26 @@ std::string escaped(std::string_view text) {
   return logging::escaped(text, logging::Escape::kQuotable);
 }
 
-std::string pathOf(const Pistache::Http::Request& request) {
-  const std::string& path = request.resource();
+std::string pathOf(const Request& request) {
+  const std::string& path = request.path;
   return escaped(std::string_view(path).substr(0, kPathLimit)) +
          (path.size() > kPathLimit ? "..." : "");
 }
 
-std::string peerOf(const Pistache::Http::Request& request) {
-  return escaped(request.address().host());
+std::string peerOf(const Request& request) {
+  return escaped(request.peer);
 }
 
 }  // namespace
 
-Entry entryOf(const Pistache::Rest::Request& request, Subject subject) {
+Entry entryOf(const Request& request, Subject subject) {
   std::string what;
   try {
     what = subject(request);
   } catch (const std::exception&) {
     what = "subject=?";
   }
-  return {peerOf(request), Pistache::Http::methodString(request.method()), pathOf(request),
+  return {peerOf(request), request.method, pathOf(request),
           std::move(what)};
 }
 
@@ -47,9 +47,9 @@ void record(const Entry& entry, int status) {
                   entry.subject.c_str());
 }
 
-void refused(const Pistache::Http::Request& request, int status, const char* reason) {
+void refused(const Request& request, int status, const char* reason) {
   logging::warning("Refused request from %s: %s %s %d (%s)", peerOf(request).c_str(),
-                   Pistache::Http::methodString(request.method()), pathOf(request).c_str(), status,
+                   request.method.c_str(), pathOf(request).c_str(), status,
                    reason);
 }
 

@@ -8,8 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include <pistache/http.h>
-#include <pistache/router.h>
+#include "http/Request.h"
 
 namespace http::audit {
 
@@ -25,18 +24,18 @@ struct Entry {
 // What a request that changes state acts on, for its audit line: a sid, a
 // rule's first characters, an indicator uid ("" for nothing in particular).
 // Reads only the request.
-using Subject = std::string (*)(const Pistache::Rest::Request& request);
+using Subject = std::string (*)(const Request& request);
 
 // The entry of `request`, with the subject that `subject` reads from it; a
 // subject that fails to read gives "subject=?".
-Entry entryOf(const Pistache::Rest::Request& request, Subject subject);
+Entry entryOf(const Request& request, Subject subject);
 
 // Writes "Audit: <peer> <method> <path> <status>[ <subject>]" at notice priority.
 void record(const Entry& entry, int status);
 
 // Writes "Refused request from <peer>: <method> <path> <status> (<reason>)"
 // at warning priority: the line the sample fail2ban filter matches.
-void refused(const Pistache::Http::Request& request, int status, const char* reason);
+void refused(const Request& request, int status, const char* reason);
 
 // `text` cut after `limit` bytes, between double quotes, with backslashes,
 // double quotes and control bytes escaped ("\n", "\x1b"), so that a subject

@@ -1,7 +1,7 @@
 // Cross-origin header sets.
 #include "http/Cors.h"
 
-#include "http/Reply.h"
+#include "http/Endpoint.h"
 
 namespace http {
 

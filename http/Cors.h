@@ -1,11 +1,8 @@
 // The cross-origin header sets that every reply carries: the front end is
-// served from another origin. Each handler class has one set.
+// served from another origin. Each handler class has one set; the endpoint
+// (http/Endpoint.h) adds them.
 #ifndef HTTP_CORS_H_
 #define HTTP_CORS_H_
-
-#include <string>
-
-#include <pistache/http.h>
 
 namespace http {
 
@@ -20,12 +17,6 @@ enum class Cors {
   // "X-Requested-With, Content-Type, Accept, Origin, Authorization": the Stats class.
   kStats,
 };
-
-// Adds the headers of `set` to `response`, allowing any origin.
-void addCorsHeaders(Cors set, Pistache::Http::ResponseWriter& response);
-// The same, allowing `origin`: "*", or the one origin of the front end, which
-// also sends "Vary: Origin" so that caches keep replies apart by origin.
-void addCorsHeaders(Cors set, const std::string& origin, Pistache::Http::ResponseWriter& response);
 
 }  // namespace http
 

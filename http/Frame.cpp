@@ -8,13 +8,14 @@
 #include <thread>
 #include <utility>
 
-#include "common/Blocking.h"
 #include "common/BuildSettings.h"
 #include "common/Log.h"
 #include "common/Metrics.h"
 #include "common/NoFollow.h"
+#include "common/RedisWrapper.h"
 #include "common/Unavailable.h"
 #include "http/Access.h"
+#include "http/Endpoint.h"
 #include "http/WorkPool.h"
 
 namespace http {
@@ -23,7 +24,6 @@ namespace {
 
 std::atomic<size_t> g_inFlight{0};
 std::atomic<bool> g_refusing{false};
-thread_local const char* t_route = "unmatched";
 
 // Seconds a client is asked to wait before trying a refused request again.
 constexpr int kRetryAfterBusySeconds = 5;
@@ -41,20 +41,6 @@ WorkPool& slowPool() {
   static WorkPool* pool =
       new WorkPool("slow", build_settings::kSlowThreads, build_settings::kSlowQueue);
   return *pool;
-}
-
-Reply replyOf(const Pistache::Rest::Request& request, const Body& body, ErrorReply onError) {
-  try {
-    return body(request);
-  } catch (const Refusal& refusal) {
-    return text(refusal.what(), refusal.code());
-  } catch (const Unavailable& e) {
-    return unavailable(e.what(), e.retryAfterSeconds());
-  } catch (const SymbolicLinkError& e) {
-    return error(e.what());
-  } catch (const std::exception& e) {
-    return onError(e);
-  }
 }
 
 // What the metrics and the audit record of a request: its method, route
@@ -76,35 +62,33 @@ void finish(Pistache::Http::ResponseWriter& response, const Reply& reply,
   } catch (const std::exception& e) {
     logging::alert("Reply could not be sent: %s", e.what());
   }
-  if (arrival.audit) audit::record(*arrival.audit, static_cast<int>(reply.code));
+  if (arrival.audit) audit::record(*arrival.audit, codeOf(reply.code));
   --g_inFlight;
   metrics::requestEnded();
   metrics::requestDone(
-      arrival.method, arrival.route, static_cast<int>(reply.code),
+      arrival.method, arrival.route, codeOf(reply.code),
       std::chrono::duration<double>(std::chrono::steady_clock::now() - arrival.time).count());
 }
 
 // One request handed to a pool: everything it needs, owned.
 struct Job {
-  Frame frame;
-  Pistache::Rest::Request request;
+  RouteKind kind;
+  Handler handler;
+  Request request;
   Pistache::Http::ResponseWriter response;
-  Body body;
   Arrival arrival;
 };
 
 void dispatch(WorkPool& pool, const std::shared_ptr<Job>& job);
 
+// Runs the job's body on the calling thread and sends its reply. On the scan
+// pool a body that may wait on the lock moves on to the slow pool, before
+// anything of it runs, when the lock is held.
 void run(const std::shared_ptr<Job>& job, bool mayWait) {
-  std::optional<blocking::Forbidden> forbidden;
-  if (!mayWait) forbidden.emplace();
-  std::optional<Reply> reply;
-  try {
-    reply = replyOf(job->request, job->body, job->frame.onError);
-  } catch (const blocking::WouldBlock&) {
-    return dispatch(slowPool(), job);
-  }
-  finish(job->response, *reply, job->arrival);
+  std::optional<redis_lock::Probe> probe;
+  if (!mayWait && job->kind.lock == LockWait::kMay) probe.emplace();
+  if (probe && probe->held()) return dispatch(slowPool(), job);
+  finish(job->response, replyOf(job->handler, job->request), job->arrival);
 }
 
 void dispatch(WorkPool& pool, const std::shared_ptr<Job>& job) {
@@ -119,51 +103,55 @@ void dispatch(WorkPool& pool, const std::shared_ptr<Job>& job) {
   }
 }
 
-std::shared_ptr<Job> jobOf(const Frame& frame, const Pistache::Rest::Request& request,
-                           Pistache::Http::ResponseWriter& response, const Body& body,
-                           const Arrival& arrival) {
-  return std::make_shared<Job>(Job{frame, request, std::move(response), body, arrival});
-}
-
 }  // namespace
 
 Reply errorText(const std::exception& error) { return http::error(error.what()); }
 
-std::string noSubject(const Pistache::Rest::Request&) { return ""; }
+std::string noSubject(const Request&) { return ""; }
 
-void serve(const Frame& frame, const Pistache::Rest::Request& request,
-           Pistache::Http::ResponseWriter& response, const Body& body) {
+Reply replyOf(const Handler& handler, const Request& request) {
+  try {
+    return handler.body(request);
+  } catch (const Refusal& refusal) {
+    return text(refusal.what(), refusal.code());
+  } catch (const Unavailable& e) {
+    return unavailable(e.what(), e.retryAfterSeconds());
+  } catch (const SymbolicLinkError& e) {
+    return error(e.what());
+  } catch (const std::exception& e) {
+    return handler.frame.onError(e);
+  }
+}
+
+void serve(RouteKind kind, const Handler& handler, Request request,
+           Pistache::Http::ResponseWriter& response) {
   const access::Verdict verdict = access::judge(request);
-  addCorsHeaders(frame.cors, verdict.allowOrigin, response);
+  addCorsHeaders(handler.frame.cors, verdict.allowOrigin, response);
   ++g_inFlight;
   metrics::requestStarted();
-  Arrival arrival{Pistache::Http::methodString(request.method()), t_route, std::nullopt};
+  Arrival arrival{request.method, request.pattern, std::nullopt};
   if (verdict.refusal) return finish(response, *verdict.refusal, arrival);
-  if (frame.audit) arrival.audit = audit::entryOf(request, frame.audit);
+  if (handler.frame.audit) arrival.audit = audit::entryOf(request, handler.frame.audit);
   if (g_refusing) {
     return finish(response, unavailable("The server is stopping", kRetryAfterBusySeconds),
                   arrival);
   }
-  switch (frame.work) {
-    case Work::kScan: return dispatch(scanPool(), jobOf(frame, request, response, body, arrival));
-    case Work::kSlow: return dispatch(slowPool(), jobOf(frame, request, response, body, arrival));
+  const auto jobOf = [&] {
+    return std::make_shared<Job>(
+        Job{kind, handler, std::move(request), std::move(response), std::move(arrival)});
+  };
+  switch (kind.work) {
+    case Work::kScan: return dispatch(scanPool(), jobOf());
+    case Work::kSlow: return dispatch(slowPool(), jobOf());
     case Work::kCheap: break;
   }
-  std::optional<Reply> reply;
-  try {
-    const blocking::Forbidden forbidden;
-    reply = replyOf(request, body, frame.onError);
-  } catch (const blocking::WouldBlock&) {
-    return dispatch(slowPool(), jobOf(frame, request, response, body, arrival));
-  }
-  finish(response, *reply, arrival);
+  std::optional<redis_lock::Probe> probe;
+  if (kind.lock == LockWait::kMay) probe.emplace();
+  if (probe && probe->held()) return dispatch(slowPool(), jobOf());
+  finish(response, replyOf(handler, request), arrival);
 }
 
 bool runOnSlowPool(std::function<void()> job) { return slowPool().trySubmit(job); }
-
-RouteScope::RouteScope(const char* pattern) : previous_(t_route) { t_route = pattern; }
-
-RouteScope::~RouteScope() { t_route = previous_; }
 
 size_t requestsInFlight() { return g_inFlight; }
 

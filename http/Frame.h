@@ -1,13 +1,15 @@
-// The one frame of every handler: the class's cross-origin headers first,
-// then the handler's body, run where its kind of work belongs, whatever it
-// throws mapped to the reply its route's contract gives, and one reply sent.
-// A handler reads like its route:
+// The one frame of every route: what a route's body is, how the frame treats
+// its requests, and where it runs. A route body is a plain function of the
+// owned request to a reply; it reads like its route:
 //
-//   void Events::HandlegetEventsCountByType(const Request& request, ResponseWriter response) {
-//     http::serve({http::Cors::kOriginOnly}, request, response, [](const Request& r) {
+//   http::Handler Events::HandlegetEventsCountByType() {
+//     return {kPage, [](const http::Request& r) {
 //       return http::text(std::to_string(events::getEventsCountByType(typeOf(r))));
-//     });
+//     }};
 //   }
+//
+// The route table (server/Routes.cpp) pairs each handler with its route's
+// kind; the endpoint (http/Endpoint.h) serves it.
 #ifndef HTTP_FRAME_H_
 #define HTTP_FRAME_H_
 
@@ -17,12 +19,11 @@
 #include <stdexcept>
 #include <string>
 
-#include <pistache/http.h>
-#include <pistache/router.h>
-
 #include "http/Audit.h"
 #include "http/Cors.h"
 #include "http/Reply.h"
+#include "http/Request.h"
+#include "http/Status.h"
 
 namespace http {
 
@@ -31,12 +32,11 @@ namespace http {
 // error mapping.
 class Refusal : public std::runtime_error {
  public:
-  Refusal(Pistache::Http::Code code, const std::string& text)
-      : std::runtime_error(text), code_(code) {}
-  Pistache::Http::Code code() const { return code_; }
+  Refusal(Status code, const std::string& text) : std::runtime_error(text), code_(code) {}
+  Status code() const { return code_; }
 
  private:
-  Pistache::Http::Code code_;
+  Status code_;
 };
 
 // Turns what a body threw into the route's error reply.
@@ -48,8 +48,7 @@ Reply errorText(const std::exception& error);
 // Where a body runs. The HTTP threads only parse requests, run cheap bodies
 // and send replies, so that one slow request never holds up the others.
 enum class Work {
-  // On the HTTP thread: pages, counts, rule queries, the histogram. A body
-  // that finds it would wait (a held lock) moves to the slow pool.
+  // On the HTTP thread: pages, counts, rule queries, the histogram.
   kCheap,
   // A whole-list scan: on a pool of as many threads as cores, at a lower
   // scheduling priority than the HTTP threads.
@@ -58,13 +57,29 @@ enum class Work {
   kSlow,
 };
 
+// Whether a body may wait for the companion daemon's "lock:ferryd" (every
+// body that reads the event lists through common/RedisWrapper.h).
+enum class LockWait {
+  kNever,
+  // A cheap or scan body of this kind runs where its Work says only while
+  // the lock is free: the frame asks once, without waiting, before the body
+  // runs, and moves the request to the slow pool when the lock is held. The
+  // body's first lock check takes that answer as its own.
+  kMay,
+};
+
+// Where a route's body runs, as its row in the route table says.
+struct RouteKind {
+  Work work = Work::kCheap;
+  LockWait lock = LockWait::kNever;
+};
+
 // The subject of the routes that act on no one thing (start, stop, reloads).
-std::string noSubject(const Pistache::Rest::Request& request);
+std::string noSubject(const Request& request);
 
 // How the frame treats one handler's requests.
 struct Frame {
   Cors cors;
-  Work work = Work::kCheap;
   ErrorReply onError = &errorText;
   // Set on the routes that change state: each of their requests is written
   // to the audit trail with its subject and status when its reply is sent.
@@ -72,34 +87,23 @@ struct Frame {
 };
 
 // A handler's work: reads the request, calls its data operations, and returns
-// the reply. It gets the request as an argument (a copy, when it runs on a
-// pool) and keeps no reference to it.
-using Body = std::function<Reply(const Pistache::Rest::Request& request)>;
+// the reply. It gets the request as an argument (owned by the frame for as
+// long as the body runs) and keeps no reference to it.
+using Body = std::function<Reply(const Request& request)>;
 
-// Adds the headers of `frame.cors`, refuses a request from another origin
-// or without the token (http/Access.h) before anything of it runs, runs
-// `body` where `frame.work` says, and sends its reply; a Refusal becomes its
-// own reply, an Unavailable 503 with Retry-After, a SymbolicLinkError
-// (common/NoFollow.h) 500 with its text naming the file, and any other exception
-// goes through `frame.onError`. A pool whose queue is full answers 503 with
-// Retry-After at once, and nothing of the request runs. Nothing escapes.
-void serve(const Frame& frame, const Pistache::Rest::Request& request,
-           Pistache::Http::ResponseWriter& response, const Body& body);
-
-// The route pattern ("/events/:event_type") of the request being routed on
-// the calling thread, for the metrics: the route table's binding sets it for
-// the length of the handler's call. Patterns are literals that live as long
-// as the process.
-class RouteScope {
- public:
-  explicit RouteScope(const char* pattern);
-  ~RouteScope();
-  RouteScope(const RouteScope&) = delete;
-  RouteScope& operator=(const RouteScope&) = delete;
-
- private:
-  const char* previous_;
+// One route's handler: its frame and its body.
+struct Handler {
+  Frame frame;
+  Body body;
 };
+
+// What `handler` answers to `request`, run on the calling thread: its body's
+// reply, or, for what the body throws, a Refusal's own reply, 503 with
+// Retry-After for an Unavailable, 500 with its text for a SymbolicLinkError
+// (common/NoFollow.h), and `handler.frame.onError` of any other exception.
+// Nothing escapes. The frame serves every request through it; the route
+// tests call it without a server.
+Reply replyOf(const Handler& handler, const Request& request);
 
 // ---- Work that no request started ----------------------------------------------
 

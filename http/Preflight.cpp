@@ -1,25 +1,21 @@
-// Preflight handler shared by every OPTIONS route.
+// The preflight handler and the endpoint's own preflight answer.
 #include "http/Preflight.h"
-
-#include <exception>
 
 #include "common/Log.h"
 #include "http/Access.h"
 #include "http/Cors.h"
-#include "http/Frame.h"
+#include "http/Endpoint.h"
 #include "http/Reply.h"
-
-void handlePreflightRequest(const Pistache::Rest::Request& request,
-                            Pistache::Http::ResponseWriter response) {
-  http::serve({http::Cors::kRules}, request, response,
-              [](const Pistache::Rest::Request&) { return http::text(""); });
-}
 
 namespace http {
 
+Reply preflightBody(const Request&) { return text(""); }
+
+Handler preflight() { return {{Cors::kRules}, &preflightBody}; }
+
 void answerPreflight(const Pistache::Http::Request& request,
                      Pistache::Http::ResponseWriter response) {
-  const access::Verdict verdict = access::judge(request);
+  const access::Verdict verdict = access::judge(requestOf(request));
   addCorsHeaders(Cors::kRules, verdict.allowOrigin, response);
   try {
     send(response, verdict.refusal ? *verdict.refusal : text(""));

@@ -5,14 +5,17 @@
 #define HTTP_PREFLIGHT_H_
 
 #include <pistache/http.h>
-#include <pistache/router.h>
+
+#include "http/Frame.h"
+
+namespace http {
 
 // Answers 200 with an empty body, no content type and the Rules header set,
 // whatever the path; the request itself is not looked at.
-void handlePreflightRequest(const Pistache::Rest::Request& request,
-                            Pistache::Http::ResponseWriter response);
+Handler preflight();
 
-namespace http {
+// The body of preflight(): the route table's tests tell its rows by it.
+Reply preflightBody(const Request& request);
 
 // The preflight of any path, reads included, for the endpoint to answer
 // every OPTIONS request itself while a token is required (a browser

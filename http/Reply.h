@@ -1,5 +1,5 @@
-// What a handler answers (status, body, content type), the helpers that build
-// the usual replies, and the one place that sends a reply.
+// What a handler answers (status, body, content type, further headers) and the
+// helpers that build the usual replies. The endpoint (http/Endpoint.h) sends it.
 #ifndef HTTP_REPLY_H_
 #define HTTP_REPLY_H_
 
@@ -10,15 +10,16 @@
 #include <vector>
 
 #include <json/value.h>
-#include <pistache/http.h>
+
+#include "http/Status.h"
 
 namespace http {
 
 struct Reply {
-  Pistache::Http::Code code = Pistache::Http::Code::Ok;
+  Status code = Status::kOk;
   std::string body;
   // Sent as Content-Type; none means the reply carries no such header.
-  std::optional<Pistache::Http::Mime::MediaType> contentType;
+  std::optional<ContentType> contentType;
   // Further headers, name and value (Retry-After on a 503, say).
   std::vector<std::pair<std::string, std::string>> headers;
 };
@@ -30,7 +31,7 @@ Reply json(const Json::Value& value);
 // content type application/json.
 Reply styledJson(const Json::Value& value);
 // `body` as is with `code` and no content type.
-Reply text(std::string body, Pistache::Http::Code code = Pistache::Http::Code::Ok);
+Reply text(std::string body, Status code = Status::kOk);
 // 500 with `body` as plain text and no content type: most routes' error reply.
 Reply error(std::string body);
 // 503 with `reason` as plain text and Retry-After `retryAfterSeconds`.
@@ -43,13 +44,6 @@ Reply jsonText(std::string text);
 // the front end's scripts on another origin (Access-Control-Expose-Headers).
 // The paged listings of events, rules and indicators carry it.
 Reply withTotalCount(Reply page, uint64_t total);
-
-// Adds the header `name` with `value` to `response`, for names the library
-// has no header class of.
-void addHeader(Pistache::Http::ResponseWriter& response, std::string name, std::string value);
-
-// Sends `reply` on `response`, after whatever headers were added to it.
-void send(Pistache::Http::ResponseWriter& response, const Reply& reply);
 
 }  // namespace http
 

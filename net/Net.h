@@ -5,18 +5,15 @@
 #ifndef NET_NET_H_
 #define NET_NET_H_
 
-#include <pistache/http.h>
-#include <pistache/router.h>
+#include "http/Frame.h"
 
 class Net {
  public:
   // GET "/net/map/": the map text of net::getNetworkMap.
-  static void HandlegetNetworkMap(const Pistache::Rest::Request& request,
-                                  Pistache::Http::ResponseWriter response);
+  static http::Handler HandlegetNetworkMap();
   // GET "/net/historicalmap/": the document of net::getHistoricalNetworkMap,
   // or 500 "Failed to get historical net data.".
-  static void HandlegetHistoricalNetworkMap(const Pistache::Rest::Request& request,
-                                            Pistache::Http::ResponseWriter response);
+  static http::Handler HandlegetHistoricalNetworkMap();
 };
 
 #endif  // NET_NET_H_

@@ -7,8 +7,7 @@
 #include "net/AddressHistory.h"
 #include "net/NetDiscovery.h"
 
-using Pistache::Http::ResponseWriter;
-using Pistache::Rest::Request;
+using http::Request;
 
 namespace {
 
@@ -17,12 +16,10 @@ constexpr http::Cors kCors = http::Cors::kOriginOnly;
 }  // namespace
 
 // The map may wait on reverse lookups of its neighbours' names.
-void Net::HandlegetNetworkMap(const Request& request, ResponseWriter response) {
-  http::serve({kCors, http::Work::kSlow}, request, response,
-              [](const Request&) { return http::text(net::getNetworkMap()); });
+http::Handler Net::HandlegetNetworkMap() {
+  return {{kCors}, [](const Request&) { return http::text(net::getNetworkMap()); }};
 }
 
-void Net::HandlegetHistoricalNetworkMap(const Request& request, ResponseWriter response) {
-  http::serve({kCors, http::Work::kScan}, request, response,
-              [](const Request&) { return http::text(net::getHistoricalNetworkMap()); });
+http::Handler Net::HandlegetHistoricalNetworkMap() {
+  return {{kCors}, [](const Request&) { return http::text(net::getHistoricalNetworkMap()); }};
 }

@@ -4,8 +4,7 @@
 #ifndef OPS_OPS_H_
 #define OPS_OPS_H_
 
-#include <pistache/http.h>
-#include <pistache/router.h>
+#include "http/Frame.h"
 
 class Ops {
  public:
@@ -15,21 +14,17 @@ class Ops {
   // 2 s, the failing member holding the reason and "status" "unavailable".
   // While the scheduled feed refresh keeps failing the object also holds
   // "feed": "stale", with the status the other members give.
-  static void handleHealth(const Pistache::Rest::Request& request,
-                           Pistache::Http::ResponseWriter response);
+  static http::Handler handleHealth();
   // GET "/metrics": 200 with every metric in the text exposition format
   // ("text/plain; version=0.0.4").
-  static void handleMetrics(const Pistache::Rest::Request& request,
-                            Pistache::Http::ResponseWriter response);
+  static http::Handler handleMetrics();
   // GET "/openapi.json": 200 with docs/openapi.json as built into the binary
   // (application/json).
-  static void handleOpenApi(const Pistache::Rest::Request& request,
-                            Pistache::Http::ResponseWriter response);
+  static http::Handler handleOpenApi();
   // GET "/docs": 200 with the documentation page made from that document
   // ("text/html; charset=utf-8"), under a Content-Security-Policy that lets
   // it load nothing and run no script.
-  static void handleDocs(const Pistache::Rest::Request& request,
-                         Pistache::Http::ResponseWriter response);
+  static http::Handler handleDocs();
 };
 
 #endif  // OPS_OPS_H_

@@ -9,9 +9,8 @@
 #include "ops/ApiDocuments.h"
 #include "ops/Health.h"
 
-using Pistache::Http::Code;
-using Pistache::Http::ResponseWriter;
-using Pistache::Rest::Request;
+using http::Status;
+using http::Request;
 
 namespace {
 
@@ -21,38 +20,38 @@ constexpr http::Frame kFrame{http::Cors::kStats};
 constexpr char kDocsPolicy[] = "default-src 'none'; style-src 'unsafe-inline'";
 
 http::Reply document(std::string_view text, const char* mediaType) {
-  return http::Reply{Code::Ok, std::string(text),
-                     Pistache::Http::Mime::MediaType::fromString(mediaType), {}};
+  return http::Reply{Status::kOk, std::string(text),
+                     http::ContentType{mediaType}, {}};
 }
 
 }  // namespace
 
-void Ops::handleHealth(const Request& request, ResponseWriter response) {
-  http::serve(kFrame, request, response, [](const Request&) {
+http::Handler Ops::handleHealth() {
+  return {kFrame, [](const Request&) {
     const Json::Value report = ops::health();
     http::Reply reply = http::json(report);
-    if (!ops::healthy(report)) reply.code = Code::Service_Unavailable;
+    if (!ops::healthy(report)) reply.code = Status::kServiceUnavailable;
     return reply;
-  });
+  }};
 }
 
-void Ops::handleMetrics(const Request& request, ResponseWriter response) {
-  http::serve(kFrame, request, response, [](const Request&) {
-    return http::Reply{Code::Ok, metrics::text(),
-                       Pistache::Http::Mime::MediaType::fromString("text/plain; version=0.0.4")};
-  });
+http::Handler Ops::handleMetrics() {
+  return {kFrame, [](const Request&) {
+    return http::Reply{Status::kOk, metrics::text(),
+                       http::ContentType{"text/plain; version=0.0.4"}, {}};
+  }};
 }
 
-void Ops::handleOpenApi(const Request& request, ResponseWriter response) {
-  http::serve(kFrame, request, response, [](const Request&) {
+http::Handler Ops::handleOpenApi() {
+  return {kFrame, [](const Request&) {
     return document(ops::openApiDocument(), "application/json");
-  });
+  }};
 }
 
-void Ops::handleDocs(const Request& request, ResponseWriter response) {
-  http::serve(kFrame, request, response, [](const Request&) {
+http::Handler Ops::handleDocs() {
+  return {kFrame, [](const Request&) {
     http::Reply reply = document(ops::apiDocsPage(), "text/html; charset=utf-8");
     reply.headers.emplace_back("Content-Security-Policy", kDocsPolicy);
     return reply;
-  });
+  }};
 }

@@ -16,7 +16,7 @@ http::Reply queryError(const std::exception& error) {
   return http::error(error.what());
 }
 
-http::Reply outcome(Pistache::Http::Code code, bool success, const std::string& error) {
+http::Reply outcome(http::Status code, bool success, const std::string& error) {
   Json::Value object(Json::objectValue);
   object["success"] = success;
   object["error"] = error;
@@ -24,7 +24,7 @@ http::Reply outcome(Pistache::Http::Code code, bool success, const std::string& 
 }
 
 http::Reply outcomeError(const std::exception& error) {
-  return outcome(Pistache::Http::Code::Internal_Server_Error, false, error.what());
+  return outcome(http::Status::kInternalServerError, false, error.what());
 }
 
 }  // namespace rule_replies

@@ -17,7 +17,7 @@ http::Reply queryError(const std::exception& error);
 // The outcome object {"error", "success"} as the library's styled text
 // (ending in a line feed), with `code` and no content type: the reply of the
 // validation routes, of add's refusals, and of the suppression edits.
-http::Reply outcome(Pistache::Http::Code code, bool success, const std::string& error);
+http::Reply outcome(http::Status code, bool success, const std::string& error);
 
 // The outcome object with 500 and the error's text: the error mapping of
 // the routes that answer with it.

@@ -19,9 +19,8 @@
 #include "rules/RuleText.h"
 #include "rules/RuleReplies.h"
 
-using Pistache::Http::Code;
-using Pistache::Http::ResponseWriter;
-using Pistache::Rest::Request;
+using http::Status;
+using http::Request;
 
 namespace {
 
@@ -37,8 +36,8 @@ std::string rulesFile() { return config::readString(config::kRulesFile); }
 
 // The body as one JSON document; 400 "Invalid JSON" when it is not.
 Json::Value bodyOf(const Request& request) {
-  std::optional<Json::Value> body = json_body::read(request.body());
-  if (!body) throw http::Refusal(Code::Bad_Request, kInvalidJson);
+  std::optional<Json::Value> body = json_body::read(request.body);
+  if (!body) throw http::Refusal(Status::kBadRequest, kInvalidJson);
   return *std::move(body);
 }
 
@@ -68,7 +67,7 @@ const char* refusalOfRuleText(const std::string& rule) {
 // JSON or a text that names no rule.
 std::string ruleTextOf(const Request& request) {
   std::string rule = memberText(bodyOf(request), "content");
-  if (namesNoRule(rule)) throw http::Refusal(Code::Bad_Request, kMissingRule);
+  if (namesNoRule(rule)) throw http::Refusal(Status::kBadRequest, kMissingRule);
   return rule;
 }
 
@@ -76,8 +75,8 @@ std::string ruleTextOf(const Request& request) {
 // as null, so false. 400 "Invalid JSON" for a body that is not one object:
 // any other document would read as "every category off".
 RuleUpdateData categoryFlagsOf(const Request& request) {
-  const std::optional<Json::Value> flags = json_body::readObject(request.body());
-  if (!flags) throw http::Refusal(Code::Bad_Request, kInvalidJson);
+  const std::optional<Json::Value> flags = json_body::readObject(request.body);
+  if (!flags) throw http::Refusal(Status::kBadRequest, kInvalidJson);
   RuleUpdateData data;
   data.universal = (*flags)["universal"].asBool();
   data.fakenews = (*flags)["fakenews"].asBool();
@@ -101,96 +100,96 @@ std::string ruleSubject(const char* name, const std::string& rule) {
 
 // The body's member "content": toggle, add, delete and validation.
 std::string contentSubject(const Request& request) {
-  const std::optional<Json::Value> body = json_body::read(request.body());
+  const std::optional<Json::Value> body = json_body::read(request.body);
   if (!body) return "rule=?";
   return ruleSubject("rule", memberText(*body, "content"));
 }
 
 std::string updateSubject(const Request& request) {
-  const std::optional<Json::Value> body = json_body::read(request.body());
+  const std::optional<Json::Value> body = json_body::read(request.body);
   if (!body) return "rule=?";
   return ruleSubject("rule", memberText(event_json::member(*body, "rule"), "content")) + " " +
          ruleSubject("new_rule", memberText(event_json::member(*body, "new_rule"), "content"));
 }
 
 std::string categoriesSubject(const Request& request) {
-  return "categories=" + http::audit::quoted(request.body(), kAuditedRuleBytes);
+  return "categories=" + http::audit::quoted(request.body, kAuditedRuleBytes);
 }
 
 constexpr http::Cors kCors = http::Cors::kRules;
 // Edits and the additional rules run on the HTTP thread, the toggle mapping
 // errors as the queries do; the add and the validation wait on the test run,
 // so they go to the slow pool. Every route here but the status changes state.
-constexpr http::Frame kToggle{kCors, http::Work::kCheap, &rule_replies::queryError,
+constexpr http::Frame kToggle{kCors, &rule_replies::queryError,
                               &contentSubject};
-constexpr http::Frame kDelete{kCors, http::Work::kCheap, &http::errorText, &contentSubject};
-constexpr http::Frame kUpdate{kCors, http::Work::kCheap, &http::errorText, &updateSubject};
-constexpr http::Frame kCategories{kCors, http::Work::kCheap, &http::errorText, &categoriesSubject};
-constexpr http::Frame kStatus{kCors, http::Work::kCheap};
-constexpr http::Frame kAdd{kCors, http::Work::kSlow, &http::errorText, &contentSubject};
-constexpr http::Frame kValidate{kCors, http::Work::kSlow, &rule_replies::outcomeError,
+constexpr http::Frame kDelete{kCors, &http::errorText, &contentSubject};
+constexpr http::Frame kUpdate{kCors, &http::errorText, &updateSubject};
+constexpr http::Frame kCategories{kCors, &http::errorText, &categoriesSubject};
+constexpr http::Frame kStatus{kCors};
+constexpr http::Frame kAdd{kCors, &http::errorText, &contentSubject};
+constexpr http::Frame kValidate{kCors, &rule_replies::outcomeError,
                                 &contentSubject};
 
 }  // namespace
 
-void Rules::toggle_rule(const Request& request, ResponseWriter response) {
-  http::serve(kToggle, request, response, [](const Request& r) {
+http::Handler Rules::toggle_rule() {
+  return {kToggle, [](const Request& r) {
     const std::string rule = ruleTextOf(r);
     if (rules::toggleRule(rulesFile(), rule) == rules::EditResult::kFragment) {
-      throw http::Refusal(Code::Conflict, kFragment);
+      throw http::Refusal(Status::kConflict, kFragment);
     }
     return http::text("Rule status toggled successfully");
-  });
+  }};
 }
 
-void Rules::add_rule(const Request& request, ResponseWriter response) {
-  http::serve(kAdd, request, response, [](const Request& r) {
+http::Handler Rules::add_rule() {
+  return {kAdd, [](const Request& r) {
     const std::string rule = memberText(bodyOf(r), "content");
     const char* refusal = refusalOfRuleText(rule);
     if (!refusal && !RuleItem::readable(rule)) refusal = kUnreadableRule;
-    if (refusal) return rule_replies::outcome(Code::Bad_Request, false, refusal);
+    if (refusal) return rule_replies::outcome(Status::kBadRequest, false, refusal);
     const auto [valid, message] = rules::validate_rule(rule);
-    if (!valid) return rule_replies::outcome(Code::Bad_Request, false, message);
+    if (!valid) return rule_replies::outcome(Status::kBadRequest, false, message);
     switch (rules::addRule(rulesFile(), rule)) {
       case rules::AddResult::kSidInUse:
-        throw http::Refusal(Code::Conflict, kSidInUse);
+        throw http::Refusal(Status::kConflict, kSidInUse);
       case rules::AddResult::kAlreadyExists:
-        throw http::Refusal(Code::Conflict, "Rule already exists");
+        throw http::Refusal(Status::kConflict, "Rule already exists");
       case rules::AddResult::kAdded:
         break;
     }
     return http::text("Rule added successfully");
-  });
+  }};
 }
 
-void Rules::handleValidateRuleRequest(const Request& request, ResponseWriter response) {
-  http::serve(kValidate, request, response, [](const Request& r) {
-    const std::optional<Json::Value> body = json_body::read(r.body());
-    if (!body) return rule_replies::outcome(Code::Bad_Request, false, kInvalidJson);
+http::Handler Rules::handleValidateRuleRequest() {
+  return {kValidate, [](const Request& r) {
+    const std::optional<Json::Value> body = json_body::read(r.body);
+    if (!body) return rule_replies::outcome(Status::kBadRequest, false, kInvalidJson);
     const std::string rule = memberText(*body, "content");
-    if (namesNoRule(rule)) return rule_replies::outcome(Code::Bad_Request, false, kMissingRule);
+    if (namesNoRule(rule)) return rule_replies::outcome(Status::kBadRequest, false, kMissingRule);
     const auto [valid, message] = rules::validate_rule(rule);
-    return rule_replies::outcome(valid ? Code::Ok : Code::Bad_Request, valid, message);
-  });
+    return rule_replies::outcome(valid ? Status::kOk : Status::kBadRequest, valid, message);
+  }};
 }
 
-void Rules::handleDeleteRuleRequest(const Request& request, ResponseWriter response) {
-  http::serve(kDelete, request, response, [](const Request& r) {
+http::Handler Rules::handleDeleteRuleRequest() {
+  return {kDelete, [](const Request& r) {
     const std::string rule = ruleTextOf(r);
     switch (rules::deleteRule(rulesFile(), rule)) {
       case rules::EditResult::kNoMatch:
-        throw http::Refusal(Code::Not_Found, "Rule not found");
+        throw http::Refusal(Status::kNotFound, "Rule not found");
       case rules::EditResult::kFragment:
-        throw http::Refusal(Code::Conflict, kFragment);
+        throw http::Refusal(Status::kConflict, kFragment);
       case rules::EditResult::kChanged:
         break;
     }
     return http::text("Rule deleted successfully");
-  });
+  }};
 }
 
-void Rules::handleUpdateRuleRequest(const Request& request, ResponseWriter response) {
-  http::serve(kUpdate, request, response, [](const Request& r) {
+http::Handler Rules::handleUpdateRuleRequest() {
+  return {kUpdate, [](const Request& r) {
     const Json::Value body = bodyOf(r);
     // Contents listed from a file with CRLF line ends end with their CR.
     const std::string oldRule(
@@ -199,33 +198,32 @@ void Rules::handleUpdateRuleRequest(const Request& request, ResponseWriter respo
         rules::withoutLineEnd(memberText(event_json::member(body, "new_rule"), "content")));
     const char* refusal = refusalOfRuleText(oldRule);
     if (!refusal) refusal = refusalOfRuleText(newRule);
-    if (refusal) throw http::Refusal(Code::Bad_Request, refusal);
+    if (refusal) throw http::Refusal(Status::kBadRequest, refusal);
     switch (rules::updateRule(rulesFile(), oldRule, newRule)) {
       case rules::UpdateResult::kNotFound:
-        throw http::Refusal(Code::Not_Found, "Old rule not found");
+        throw http::Refusal(Status::kNotFound, "Old rule not found");
       case rules::UpdateResult::kUnreadable:
-        throw http::Refusal(Code::Bad_Request, kUnreadableRule);
+        throw http::Refusal(Status::kBadRequest, kUnreadableRule);
       case rules::UpdateResult::kSidInUse:
-        throw http::Refusal(Code::Conflict, kSidInUse);
+        throw http::Refusal(Status::kConflict, kSidInUse);
       case rules::UpdateResult::kFragment:
-        throw http::Refusal(Code::Conflict, kFragment);
+        throw http::Refusal(Status::kConflict, kFragment);
       case rules::UpdateResult::kUpdated:
         break;
     }
     return http::text("Rule updated successfully");
-  });
+  }};
 }
 
-void Rules::handleGetAdditionalRulesStatus(const Request& request, ResponseWriter response) {
-  http::serve(kStatus, request, response,
-              [](const Request&) { return http::text(rules::getAdditionalRuleStatus()); });
+http::Handler Rules::handleGetAdditionalRulesStatus() {
+  return {kStatus, [](const Request&) { return http::text(rules::getAdditionalRuleStatus()); }};
 }
 
-void Rules::handleUpdateAdditionalRulesFile(const Request& request, ResponseWriter response) {
-  http::serve(kCategories, request, response, [](const Request& r) {
+http::Handler Rules::handleUpdateAdditionalRulesFile() {
+  return {kCategories, [](const Request& r) {
     if (!rules::updateAdditionalRulesFile(categoryFlagsOf(r))) {
       return http::error("Error updating rules");
     }
     return http::text("Rules successfully updated");
-  });
+  }};
 }

@@ -13,15 +13,14 @@
 #include "rules/Rules.h"
 #include "rules/RulesFile.h"
 
-using Pistache::Http::Code;
-using Pistache::Http::ResponseWriter;
-using Pistache::Rest::Request;
+using http::Status;
+using http::Request;
 
 namespace {
 
 // Every query is served from the rules file's kept parse on the HTTP thread;
 // the first after a change reads and parses the file there.
-constexpr http::Frame kQuery{http::Cors::kRules, http::Work::kCheap, &rule_replies::queryError};
+constexpr http::Frame kQuery{http::Cors::kRules, &rule_replies::queryError};
 
 // A page of rules as a JSON array, with the number of matches before paging
 // in X-Total-Count.
@@ -67,78 +66,78 @@ int searchQuery(const Request& request, const char* key, int fallback, int below
 
 }  // namespace
 
-void Rules::HandlegetRules(const Request& request, ResponseWriter response) {
-  http::serve(kQuery, request, response, [](const Request& r) {
+http::Handler Rules::HandlegetRules() {
+  return {kQuery, [](const Request& r) {
     const std::string file = rulesFile();
     const Page page = pageOf(r);
     return rulesPage(
         [&](uint64_t* total) { return rules::getRules(file, page.number, page.size, total); });
-  });
+  }};
 }
 
-void Rules::HandlegetRuleBySid(const Request& request, ResponseWriter response) {
-  http::serve(kQuery, request, response, [](const Request& r) {
-    const uint32_t sid = r.param(":sid").as<uint32_t>();
+http::Handler Rules::HandlegetRuleBySid() {
+  return {kQuery, [](const Request& r) {
+    const uint32_t sid = http::segmentAs<uint32_t>(r, ":sid");
     const Json::Value rule = rules::getRuleBySid(rulesFile(), sid);
     if (rule.isNull()) {
-      throw http::Refusal(Code::Not_Found, "Rule with SID " + std::to_string(sid) + " not found");
+      throw http::Refusal(Status::kNotFound, "Rule with SID " + std::to_string(sid) + " not found");
     }
     return http::json(rule);
-  });
+  }};
 }
 
-void Rules::HandlegetRulesByAction(const Request& request, ResponseWriter response) {
-  http::serve(kQuery, request, response, [](const Request& r) {
+http::Handler Rules::HandlegetRulesByAction() {
+  return {kQuery, [](const Request& r) {
     const std::string action = http::pathParam(r, ":action");
     const Page page = pageOf(r);
     return rulesPage([&](uint64_t* total) {
       return rules::getRulesByAction(rulesFile(), action, page.number, page.size, total);
     });
-  });
+  }};
 }
 
-void Rules::HandlegetRulesByStatus(const Request& request, ResponseWriter response) {
-  http::serve(kQuery, request, response, [](const Request& r) {
+http::Handler Rules::HandlegetRulesByStatus() {
+  return {kQuery, [](const Request& r) {
     const bool enabled = http::pathParam(r, ":status") == "enabled";
     const Page page = pageOf(r);
     return rulesPage([&](uint64_t* total) {
       return rules::getRulesByStatus(rulesFile(), enabled, page.number, page.size, total);
     });
-  });
+  }};
 }
 
-void Rules::HandlegetRulesByProtocol(const Request& request, ResponseWriter response) {
-  http::serve(kQuery, request, response, [](const Request& r) {
+http::Handler Rules::HandlegetRulesByProtocol() {
+  return {kQuery, [](const Request& r) {
     const std::string protocol = http::pathParam(r, ":proto");
     const Page page = pageOf(r);
     return rulesPage([&](uint64_t* total) {
       return rules::getRulesByProtocol(rulesFile(), protocol, page.number, page.size, total);
     });
-  });
+  }};
 }
 
-void Rules::HandlegetDuplicatedRulesBySid(const Request& request, ResponseWriter response) {
-  http::serve(kQuery, request, response, [](const Request& r) {
+http::Handler Rules::HandlegetDuplicatedRulesBySid() {
+  return {kQuery, [](const Request& r) {
     const std::string sid = http::pathParam(r, ":sid");
     const Page page = pageOf(r);
     return rulesPage([&](uint64_t* total) {
       return rules::getDuplicatedRulesBySid(rulesFile(), sid, page.number, page.size, total);
     });
-  });
+  }};
 }
 
-void Rules::HandlegetRulesBySignature(const Request& request, ResponseWriter response) {
-  http::serve(kQuery, request, response, [](const Request& r) {
+http::Handler Rules::HandlegetRulesBySignature() {
+  return {kQuery, [](const Request& r) {
     const std::string signature = urlDecode(http::pathParam(r, ":signature"));
     const Page page = pageOf(r);
     return rulesPage([&](uint64_t* total) {
       return rules::getRulesBySignature(rulesFile(), signature, page.number, page.size, total);
     });
-  });
+  }};
 }
 
-void Rules::search_rules(const Request& request, ResponseWriter response) {
-  http::serve(kQuery, request, response, [](const Request& r) {
+http::Handler Rules::search_rules() {
+  return {kQuery, [](const Request& r) {
     RuleSearch filter;
     filter.action = http::query(r, "action");
     filter.protocol = http::query(r, "protocol");
@@ -148,5 +147,5 @@ void Rules::search_rules(const Request& request, ResponseWriter response) {
     return rulesPage([&](uint64_t* total) {
       return rules::searchRules(rulesFile(), filter, page, pageSize, total);
     });
-  });
+  }};
 }

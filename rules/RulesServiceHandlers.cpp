@@ -11,8 +11,7 @@
 #include "http/Frame.h"
 #include "rules/Services.h"
 
-using Pistache::Http::ResponseWriter;
-using Pistache::Rest::Request;
+using http::Request;
 
 namespace {
 
@@ -40,7 +39,7 @@ constexpr http::Cors kCors = http::Cors::kRules;
 // Every route here waits on an outside command (the slow pool) and changes
 // state, acting on no one thing.
 template <http::ErrorReply onError>
-constexpr http::Frame kService{kCors, http::Work::kSlow, onError, &http::noSubject};
+constexpr http::Frame kService{kCors, onError, &http::noSubject};
 constexpr http::Frame kRestartFrame = kService<&prefixedError<kCannotRestart>>;
 constexpr http::Frame kStartFrame = kService<&prefixedError<kCannotStart>>;
 constexpr http::Frame kStopFrame = kService<&prefixedError<kCannotStop>>;
@@ -62,57 +61,57 @@ http::Reply reloadReply(const char* subcommand, const char* success) {
 
 }  // namespace
 
-void Rules::handlereloadSuricata(const Request& request, ResponseWriter response) {
-  http::serve(kRestartFrame, request, response, [](const Request&) {
+http::Handler Rules::handlereloadSuricata() {
+  return {kRestartFrame, [](const Request&) {
     rules::reloadSuricata();
     return http::text("Suricata restartedd successfully");
-  });
+  }};
 }
 
-void Rules::handlestartSuricata(const Request& request, ResponseWriter response) {
-  http::serve(kStartFrame, request, response, [](const Request&) {
+http::Handler Rules::handlestartSuricata() {
+  return {kStartFrame, [](const Request&) {
     rules::startSuricata();
     return http::text("Suricata started successfully");
-  });
+  }};
 }
 
-void Rules::handlestopSuricata(const Request& request, ResponseWriter response) {
-  http::serve(kStopFrame, request, response, [](const Request&) {
+http::Handler Rules::handlestopSuricata() {
+  return {kStopFrame, [](const Request&) {
     rules::stopSuricata();
     return http::text("Suricata stopped successfully");
-  });
+  }};
 }
 
-void Rules::handleupdateSuricataRules(const Request& request, ResponseWriter response) {
-  http::serve(kUpdateFrame, request, response, [](const Request&) {
+http::Handler Rules::handleupdateSuricataRules() {
+  return {kUpdateFrame, [](const Request&) {
     rules::updateSuricataRules();
     return http::text("Suricata rules updated successfully");
-  });
+  }};
 }
 
-void Rules::handlestartDaemon(const Request& request, ResponseWriter response) {
-  http::serve(kStartDaemonFrame, request, response, [](const Request&) {
+http::Handler Rules::handlestartDaemon() {
+  return {kStartDaemonFrame, [](const Request&) {
     rules::startDaemon();
     return http::text("Ferryd started successfully");
-  });
+  }};
 }
 
-void Rules::handlestopDaemon(const Request& request, ResponseWriter response) {
-  http::serve(kStopDaemonFrame, request, response, [](const Request&) {
+http::Handler Rules::handlestopDaemon() {
+  return {kStopDaemonFrame, [](const Request&) {
     rules::stopDaemon();
     return http::text("Ferryd stopped successfully");
-  });
+  }};
 }
 
-void Rules::reloadRulesBlocking(const Request& request, ResponseWriter response) {
-  http::serve(kReloadFrame, request, response, [](const Request&) {
+http::Handler Rules::reloadRulesBlocking() {
+  return {kReloadFrame, [](const Request&) {
     return reloadReply("reload-rules", "Rules reloaded successfully (blocking)");
-  });
+  }};
 }
 
-void Rules::reloadRulesNonBlocking(const Request& request, ResponseWriter response) {
-  http::serve(kReloadFrame, request, response, [](const Request&) {
+http::Handler Rules::reloadRulesNonBlocking() {
+  return {kReloadFrame, [](const Request&) {
     return reloadReply("ruleset-reload-nonblocking",
                        "Rules reloaded successfully (nonblocking)");
-  });
+  }};
 }

@@ -19,9 +19,8 @@
 #include "rules/ThresholdFile.h"
 #include "rules/ThresholdJson.h"
 
-using Pistache::Http::Code;
-using Pistache::Http::ResponseWriter;
-using Pistache::Rest::Request;
+using http::Status;
+using http::Request;
 
 namespace {
 
@@ -63,7 +62,7 @@ constexpr size_t kAuditedBytes = 120;
 
 // The line an add would write, or "entry=?" for a body that describes none.
 std::string addSubject(const Request& request) {
-  const std::optional<Json::Value> body = json_body::read(request.body());
+  const std::optional<Json::Value> body = json_body::read(request.body);
   if (!body) return "entry=?";
   try {
     const threshold::Entry entry = threshold::entryFromJson(*body);
@@ -74,7 +73,7 @@ std::string addSubject(const Request& request) {
 }
 
 std::string deleteSubject(const Request& request) {
-  const std::optional<Json::Value> body = json_body::readObject(request.body());
+  const std::optional<Json::Value> body = json_body::readObject(request.body);
   std::string problem;
   const std::optional<LineRef> ref = body ? lineRefOf(*body, problem) : std::nullopt;
   if (!ref) return "line=?";
@@ -86,19 +85,19 @@ constexpr http::Cors kCors = http::Cors::kRules;
 // The listing reads the file on the HTTP thread; the add waits on the test
 // run and the delete on the file's edit lock, which an add holds through its
 // test run, so both go to the slow pool.
-constexpr http::Frame kList{kCors, http::Work::kCheap, &rule_replies::queryError};
-constexpr http::Frame kAdd{kCors, http::Work::kSlow, &rule_replies::outcomeError, &addSubject};
-constexpr http::Frame kDelete{kCors, http::Work::kSlow, &rule_replies::outcomeError,
+constexpr http::Frame kList{kCors, &rule_replies::queryError};
+constexpr http::Frame kAdd{kCors, &rule_replies::outcomeError, &addSubject};
+constexpr http::Frame kDelete{kCors, &rule_replies::outcomeError,
                               &deleteSubject};
 
-http::Reply refused(Code code, const std::string& reason) {
+http::Reply refused(Status code, const std::string& reason) {
   return rule_replies::outcome(code, false, reason);
 }
 
 }  // namespace
 
-void Rules::handleGetSuppressions(const Request& request, ResponseWriter response) {
-  http::serve(kList, request, response, [](const Request&) {
+http::Handler Rules::handleGetSuppressions() {
+  return {kList, [](const Request&) {
     const std::vector<threshold::ListedEntry> entries = threshold::readEntries(thresholdFile());
     std::set<uint32_t> sids;
     for (const threshold::ListedEntry& listed : entries) {
@@ -110,46 +109,46 @@ void Rules::handleGetSuppressions(const Request& request, ResponseWriter respons
     }
     return http::withTotalCount(http::json(threshold::listingJson(entries, messages)),
                                 entries.size());
-  });
+  }};
 }
 
-void Rules::handleAddSuppression(const Request& request, ResponseWriter response) {
-  http::serve(kAdd, request, response, [](const Request& r) {
+http::Handler Rules::handleAddSuppression() {
+  return {kAdd, [](const Request& r) {
     const std::string file = thresholdFile();
-    const std::optional<Json::Value> body = json_body::read(r.body());
-    if (!body) return refused(Code::Bad_Request, kInvalidJson);
+    const std::optional<Json::Value> body = json_body::read(r.body);
+    if (!body) return refused(Status::kBadRequest, kInvalidJson);
     threshold::Entry entry;
     try {
       entry = threshold::entryFromJson(*body);
     } catch (const threshold::InvalidEntry& e) {
-      return refused(Code::Bad_Request, e.what());
+      return refused(Status::kBadRequest, e.what());
     }
     const threshold::AddOutcome added =
         threshold::addEntry(file, entry, &threshold::testWithSuricata);
     switch (added.result) {
       case threshold::AddResult::kExists:
-        return refused(Code::Conflict, added.message);
+        return refused(Status::kConflict, added.message);
       case threshold::AddResult::kRejected:
-        return refused(Code::Bad_Request, added.message);
+        return refused(Status::kBadRequest, added.message);
       case threshold::AddResult::kAdded:
         break;
     }
-    return rule_replies::outcome(Code::Ok, true, "");
-  });
+    return rule_replies::outcome(Status::kOk, true, "");
+  }};
 }
 
-void Rules::handleDeleteSuppression(const Request& request, ResponseWriter response) {
-  http::serve(kDelete, request, response, [](const Request& r) {
+http::Handler Rules::handleDeleteSuppression() {
+  return {kDelete, [](const Request& r) {
     const std::string file = thresholdFile();
-    const std::optional<Json::Value> body = json_body::readObject(r.body());
-    if (!body) return refused(Code::Bad_Request, kInvalidJson);
+    const std::optional<Json::Value> body = json_body::readObject(r.body);
+    if (!body) return refused(Status::kBadRequest, kInvalidJson);
     std::string problem;
     const std::optional<LineRef> ref = lineRefOf(*body, problem);
-    if (!ref) return refused(Code::Bad_Request, problem);
+    if (!ref) return refused(Status::kBadRequest, problem);
     if (!threshold::deleteEntry(file, ref->line, ref->content)) {
-      return refused(Code::Conflict, "Line " + std::to_string(ref->line) +
+      return refused(Status::kConflict, "Line " + std::to_string(ref->line) +
                                          " no longer holds that entry: the file has changed");
     }
-    return rule_replies::outcome(Code::Ok, true, "");
-  });
+    return rule_replies::outcome(Status::kOk, true, "");
+  }};
 }

@@ -6,15 +6,16 @@
 #include <vector>
 
 #include <pistache/http_defs.h>
-#include <pistache/router.h>
 
-// A handler is a plain function; the router binds it with no object.
-using RouteHandler = void (*)(const Pistache::Rest::Request&, Pistache::Http::ResponseWriter);
+#include "http/Frame.h"
 
+// One route: its method and pattern, where its body runs, and its handler
+// (frame and body, from the subsystem that owns the route).
 struct RouteEntry {
   Pistache::Http::Method method;
   const char* path;  // the router's syntax: ":name" matches one segment
-  RouteHandler handler;
+  http::RouteKind kind;
+  http::Handler handler;
 };
 
 // The table in registration order. A literal segment takes precedence over a

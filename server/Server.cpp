@@ -8,7 +8,7 @@
 
 #include "common/FileCache.h"
 #include "common/Metrics.h"
-#include "http/Frame.h"
+#include "http/Endpoint.h"
 #include "rules/RulesFile.h"
 #include "server/Routes.h"
 #include "server/Systemd.h"
@@ -45,14 +45,13 @@ void registerCaches() {
 void Server::setupRoutes() {
   registerCaches();
   for (const RouteEntry& route : routeTable()) {
-    // The pattern travels with the request for the metrics' route label.
-    const RouteHandler handler = route.handler;
-    const char* pattern = route.path;
+    // The pattern travels with the request, for the segments and the
+    // metrics' route label. The table lives as long as the process.
     router_.addRoute(route.method, route.path,
-                     [handler, pattern](const Pistache::Rest::Request request,
-                                        Pistache::Http::ResponseWriter response) {
-                       const http::RouteScope scope(pattern);
-                       handler(request, std::move(response));
+                     [&route](const Pistache::Rest::Request request,
+                              Pistache::Http::ResponseWriter response) {
+                       http::serve(route.kind, route.handler, http::requestOf(request, route.path),
+                                   response);
                        return Pistache::Rest::Route::Result::Ok;
                      });
   }

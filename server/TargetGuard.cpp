@@ -7,11 +7,12 @@
 
 #include "http/Access.h"
 #include "http/Cors.h"
+#include "http/Endpoint.h"
 #include "http/Preflight.h"
 #include "http/Reply.h"
 #include "server/RawHeaders.h"
 
-using Pistache::Http::Code;
+using http::Status;
 
 namespace {
 
@@ -20,10 +21,10 @@ constexpr char kSlashRun[] = "Request path holds more than 8 slashes in a row";
 constexpr char kTwoOrigins[] = "Request holds more than one Origin header";
 constexpr char kTwoAuthorizations[] = "Request holds more than one Authorization header";
 
-void refuse(Pistache::Http::ResponseWriter& response, Code code, const char* reason) {
+void refuse(Pistache::Http::ResponseWriter& response, Status code, const char* reason) {
   http::addCorsHeaders(http::Cors::kOriginOnly,
                        http::access::readSettings().allowedOrigin.value_or("*"), response);
-  http::send(response, http::Reply{code, reason, MIME(Text, Plain)});
+  http::send(response, http::Reply{code, reason, http::ContentType::kPlain, {}});
 }
 
 }  // namespace
@@ -45,16 +46,16 @@ void TargetGuard::onRequest(const Pistache::Http::Request& request,
                             Pistache::Http::ResponseWriter response) {
   const std::string& path = request.resource();
   if (path.size() + request.query().as_str().size() > kMaxTargetBytes) {
-    return refuse(response, Code::RequestURI_Too_Long, kTooLong);
+    return refuse(response, Status::kUriTooLong, kTooLong);
   }
   if (longestSlashRun(path) > kMaxSlashRun) {
-    return refuse(response, Code::Bad_Request, kSlashRun);
+    return refuse(response, Status::kBadRequest, kSlashRun);
   }
   if (raw_headers::count(response, "Origin") > 1) {
-    return refuse(response, Code::Bad_Request, kTwoOrigins);
+    return refuse(response, Status::kBadRequest, kTwoOrigins);
   }
   if (raw_headers::count(response, "Authorization") > 1) {
-    return refuse(response, Code::Bad_Request, kTwoAuthorizations);
+    return refuse(response, Status::kBadRequest, kTwoAuthorizations);
   }
   if (request.method() == Pistache::Http::Method::Options && http::access::tokenRequired()) {
     return http::answerPreflight(request, std::move(response));

@@ -5,8 +5,7 @@
 #ifndef STATS_STATS_H_
 #define STATS_STATS_H_
 
-#include <pistache/http.h>
-#include <pistache/router.h>
+#include "http/Frame.h"
 
 class Stats {
  public:
@@ -16,35 +15,26 @@ class Stats {
   // StatsException).
 
   // GET "/stats/": get_stats.
-  static void handlegetStats(const Pistache::Rest::Request& request,
-                             Pistache::Http::ResponseWriter response);
+  static http::Handler handlegetStats();
   // GET "/stats/pkts/": prepare_data("pkts").
-  static void handlegetStatsPkts(const Pistache::Rest::Request& request,
-                                 Pistache::Http::ResponseWriter response);
+  static http::Handler handlegetStatsPkts();
   // GET "/stats/alerts/": prepare_resource_data("alerts").
-  static void handlegetStatsAlerts(const Pistache::Rest::Request& request,
-                                   Pistache::Http::ResponseWriter response);
+  static http::Handler handlegetStatsAlerts();
   // GET "/stats/cpu/": prepare_resource_data("CPU_percent").
-  static void handlegetStatsCPU(const Pistache::Rest::Request& request,
-                                Pistache::Http::ResponseWriter response);
+  static http::Handler handlegetStatsCPU();
   // GET "/stats/vm/": prepare_resource_data("virtual_memory").
-  static void handlegetStatsVM(const Pistache::Rest::Request& request,
-                               Pistache::Http::ResponseWriter response);
+  static http::Handler handlegetStatsVM();
   // GET "/stats/pm/": prepare_resource_data("physical_memory").
-  static void handlegetStatsPM(const Pistache::Rest::Request& request,
-                               Pistache::Http::ResponseWriter response);
+  static http::Handler handlegetStatsPM();
   // GET "/stats/histogramm/": get_histogramm.
-  static void handlegetHistogramm(const Pistache::Rest::Request& request,
-                                  Pistache::Http::ResponseWriter response);
+  static http::Handler handlegetHistogramm();
   // GET "/suricata/running/": 200 "Suricata is running\n" or
   // "Suricata is not running\n", no content type.
-  static void handleCheckSuricataStatus(const Pistache::Rest::Request& request,
-                                        Pistache::Http::ResponseWriter response);
+  static http::Handler handleCheckSuricataStatus();
   // GET "/stats/update/": 200 with the rules file's modification time or
   // "File not found", no content type; 500 with the library's text when the
   // configuration cannot be read.
-  static void handleGetFileDate(const Pistache::Rest::Request& request,
-                                Pistache::Http::ResponseWriter response);
+  static http::Handler handleGetFileDate();
 };
 
 #endif  // STATS_STATS_H_

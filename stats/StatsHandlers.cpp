@@ -9,8 +9,7 @@
 #include "stats/StatsSeries.h"
 #include "stats/StatsSnapshot.h"
 
-using Pistache::Http::ResponseWriter;
-using Pistache::Rest::Request;
+using http::Request;
 
 namespace {
 
@@ -27,54 +26,51 @@ http::Reply statsError(const std::exception& error) {
 
 // Answers the JSON value that `compute` returns; the charts and the snapshot
 // scan whole lists, the histogram only counts them.
-void serveStyledJson(const Request& request, ResponseWriter& response, Json::Value (*compute)(),
-                     http::Work work = http::Work::kScan) {
-  http::serve({kCors, work, &statsError}, request, response,
-              [compute](const Request&) { return http::styledJson(compute()); });
+http::Handler serveStyledJson(Json::Value (*compute)()) {
+  return {{kCors, &statsError},
+          [compute](const Request&) { return http::styledJson(compute()); }};
 }
 
 }  // namespace
 
-void Stats::handlegetStats(const Request& request, ResponseWriter response) {
-  serveStyledJson(request, response, [] { return stats::get_stats(); });
+http::Handler Stats::handlegetStats() {
+  return serveStyledJson([] { return stats::get_stats(); });
 }
 
-void Stats::handlegetStatsPkts(const Request& request, ResponseWriter response) {
-  serveStyledJson(request, response, [] { return stats::prepare_data("pkts"); });
+http::Handler Stats::handlegetStatsPkts() {
+  return serveStyledJson([] { return stats::prepare_data("pkts"); });
 }
 
-void Stats::handlegetStatsAlerts(const Request& request, ResponseWriter response) {
-  serveStyledJson(request, response, [] { return stats::prepare_resource_data("alerts"); });
+http::Handler Stats::handlegetStatsAlerts() {
+  return serveStyledJson([] { return stats::prepare_resource_data("alerts"); });
 }
 
-void Stats::handlegetStatsCPU(const Request& request, ResponseWriter response) {
-  serveStyledJson(request, response, [] { return stats::prepare_resource_data("CPU_percent"); });
+http::Handler Stats::handlegetStatsCPU() {
+  return serveStyledJson([] { return stats::prepare_resource_data("CPU_percent"); });
 }
 
-void Stats::handlegetStatsVM(const Request& request, ResponseWriter response) {
-  serveStyledJson(request, response, [] { return stats::prepare_resource_data("virtual_memory"); });
+http::Handler Stats::handlegetStatsVM() {
+  return serveStyledJson([] { return stats::prepare_resource_data("virtual_memory"); });
 }
 
-void Stats::handlegetStatsPM(const Request& request, ResponseWriter response) {
-  serveStyledJson(request, response,
-                  [] { return stats::prepare_resource_data("physical_memory"); });
+http::Handler Stats::handlegetStatsPM() {
+  return serveStyledJson([] { return stats::prepare_resource_data("physical_memory"); });
 }
 
-void Stats::handlegetHistogramm(const Request& request, ResponseWriter response) {
-  serveStyledJson(
-      request, response, [] { return stats::get_histogramm(); }, http::Work::kCheap);
+http::Handler Stats::handlegetHistogramm() {
+  return serveStyledJson([] { return stats::get_histogramm(); });
 }
 
 // The probe runs pgrep.
-void Stats::handleCheckSuricataStatus(const Request& request, ResponseWriter response) {
-  http::serve({kCors, http::Work::kSlow}, request, response, [](const Request&) {
+http::Handler Stats::handleCheckSuricataStatus() {
+  return {{kCors}, [](const Request&) {
     return http::text(stats::isSuricataRunning() ? "Suricata is running\n"
                                                  : "Suricata is not running\n");
-  });
+  }};
 }
 
-void Stats::handleGetFileDate(const Request& request, ResponseWriter response) {
-  http::serve({kCors}, request, response, [](const Request&) {
+http::Handler Stats::handleGetFileDate() {
+  return {{kCors}, [](const Request&) {
     return http::text(stats::getRulesFileDate());
-  });
+  }};
 }

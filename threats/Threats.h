@@ -7,8 +7,7 @@
 #ifndef THREATS_THREATS_H_
 #define THREATS_THREATS_H_
 
-#include <pistache/http.h>
-#include <pistache/router.h>
+#include "http/Frame.h"
 
 class Threats {
  public:
@@ -20,8 +19,7 @@ class Threats {
   // GET "/ioc/download/": 200 "ZIP downloading and unzipping"; 409 "A download
   // is already running" while another one runs; 500 with the failure's text ("Error downloading file", "Error in unzipFile", or the
   // configuration library's text). Plain text.
-  static void handleDownloadRequest(const Pistache::Rest::Request& request,
-                                    Pistache::Http::ResponseWriter response);
+  static http::Handler handleDownloadRequest();
   // GET "/ioc/filter/:n_days": rebuilds the store. `n_days` must be plain
   // decimal digits of at most threats::kMaxDays (2147483647); the store is not touched
   // otherwise. 200 "Threats processed successfully"; 400 "Invalid number of
@@ -31,8 +29,7 @@ class Threats {
   // the configuration or the feed fails, the write failure's text (naming the
   // store) when the store cannot be replaced, "Internal server error" for any
   // other failure. Plain text.
-  static void getRecentThreats(const Pistache::Rest::Request& request,
-                               Pistache::Http::ResponseWriter response);
+  static http::Handler getRecentThreats();
 
   // ---- Store listing and switch -------------------------------------------------------
 
@@ -41,36 +38,28 @@ class Threats {
   // (default 10): 200 application/json, the styled array of the page's records
   // ("null" when the page is empty); 400 "Invalid 'page' parameter" or
   // "Invalid 'page_size' parameter"; 500 with the failure's text.
-  static void handleGetThreats(const Pistache::Rest::Request& request,
-                               Pistache::Http::ResponseWriter response);
-  static void handleFindThreatsById(const Pistache::Rest::Request& request,
-                                    Pistache::Http::ResponseWriter response);
-  static void handleFindThreatsByIocType(const Pistache::Rest::Request& request,
-                                         Pistache::Http::ResponseWriter response);
-  static void handleFindThreatsByStatus(const Pistache::Rest::Request& request,
-                                        Pistache::Http::ResponseWriter response);
+  static http::Handler handleGetThreats();
+  static http::Handler handleFindThreatsById();
+  static http::Handler handleFindThreatsByIocType();
+  static http::Handler handleFindThreatsByStatus();
   // POST "/ioc/toggle/", body {"content": uid as text or number}: a styled
   // {"message", "status"} object without content type. 400 "Invalid JSON
   // format" for a body that is not exactly one JSON document, "Content ID is
   // missing"; 500 with the failure's text; 200 "Threat status was changed.".
-  static void handleToggleThreatStatus(const Pistache::Rest::Request& request,
-                                       Pistache::Http::ResponseWriter response);
+  static http::Handler handleToggleThreatStatus();
 
   // ---- Rule generation and rule-file switches --------------------------------------
 
   // GET "/ioc/fetch/": 200 "Action was success!"; 400 with the failure's text.
-  static void handleFetchIocs(const Pistache::Rest::Request& request,
-                              Pistache::Http::ResponseWriter response);
+  static http::Handler handleFetchIocs();
   // GET "/ioc/rules/status/": 200 with the status text (empty when Suricata's
   // configuration cannot be opened); 500 with the failure's text.
-  static void handlegetThreatsRuleFilesStatus(const Pistache::Rest::Request& request,
-                                              Pistache::Http::ResponseWriter response);
+  static http::Handler handlegetThreatsRuleFilesStatus();
   // POST "/ioc/rules/modify/", body {"ioc_domain.rules": bool, ...}: 400
   // "Invalid JSON" for a body that is not exactly one JSON object (nothing
   // after it, no byte-order mark before it); 200 "Suricata config
   // modyfied."; 500 with the failure's text.
-  static void handlemodifyRuleFilesStatus(const Pistache::Rest::Request& request,
-                                          Pistache::Http::ResponseWriter response);
+  static http::Handler handlemodifyRuleFilesStatus();
 };
 
 #endif  // THREATS_THREATS_H_

@@ -24,21 +24,20 @@
 #include "threats/ThreatItem.h"
 #include "threats/Threats.h"
 
-using Pistache::Http::Code;
-using Pistache::Http::ResponseWriter;
-using Pistache::Rest::Request;
+using http::Status;
+using http::Request;
 
 namespace {
 
 constexpr http::Cors kCors = http::Cors::kRules;
 // The listing, its finds and the switch: the first read after the store
 // changed parses all of it; later ones use the kept snapshot.
-constexpr http::Frame kScan{kCors, http::Work::kScan};
+constexpr http::Frame kScan{kCors};
 // Downloads, store rebuilds, rule generation (with its chown) and rewrites of
 // Suricata's configuration.
-constexpr http::Frame kSlow{kCors, http::Work::kSlow};
+constexpr http::Frame kSlow{kCors};
 // The same for the routes that change state, audited with no one subject.
-constexpr http::Frame kSlowChange{kCors, http::Work::kSlow, &http::errorText, &http::noSubject};
+constexpr http::Frame kSlowChange{kCors, &http::errorText, &http::noSubject};
 
 // ---- Pages --------------------------------------------------------------------------
 
@@ -53,7 +52,7 @@ int32_t pageKey(const Request& request, const char* key, int32_t fallback, const
   const long value = std::strtol(text->c_str(), &end, 10);
   if (end == text->c_str() || errno == ERANGE || value < std::numeric_limits<int32_t>::min() ||
       value > std::numeric_limits<int32_t>::max()) {
-    throw http::Refusal(Code::Bad_Request, errorText);
+    throw http::Refusal(Status::kBadRequest, errorText);
   }
   return value < 1 ? fallback : static_cast<int32_t>(value);
 }
@@ -65,15 +64,15 @@ using Find = std::vector<ThreatItem> (*)(const Request& request, int32_t page, i
 // Serves the page of `find` as the styled array of its records ("null" when
 // empty), with the number of matches in X-Total-Count. The listing and its
 // three finds.
-void servePage(const Request& request, ResponseWriter& response, Find find) {
-  http::serve(kScan, request, response, [find](const Request& r) {
+http::Handler servePage(Find find) {
+  return {kScan, [find](const Request& r) {
     const int32_t page = pageKey(r, "page", 1, "Invalid 'page' parameter");
     const int32_t page_size = pageKey(r, "page_size", 10, "Invalid 'page_size' parameter");
     uint64_t total = 0;
     Json::Value records;
     for (const ThreatItem& item : find(r, page, page_size, &total)) records.append(item.toJson());
     return http::withTotalCount(http::styledJson(records), total);
-  });
+  }};
 }
 
 // ---- Store rebuild -------------------------------------------------------------------
@@ -84,14 +83,14 @@ void servePage(const Request& request, ResponseWriter& response, Find find) {
 // for the stream conversion alone would take "-1", "0x10" or "1e3" by their
 // leading characters and rebuild the store from them.
 int32_t dayCount(const Request& request) {
-  const http::Refusal invalid(Code::Bad_Request, "Invalid number of days");
+  const http::Refusal invalid(Status::kBadRequest, "Invalid number of days");
   const std::string text = http::pathParam(request, ":n_days");
   if (text.empty() ||
       !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     try {
-      request.param(":n_days").as<int32_t>();
+      http::segmentAs<int32_t>(request, ":n_days");
     } catch (const std::exception& e) {
-      throw http::Refusal(Code::Internal_Server_Error, e.what());
+      throw http::Refusal(Status::kInternalServerError, e.what());
     }
     throw invalid;
   }
@@ -114,7 +113,7 @@ http::Reply rebuildError(const std::exception& error) {
 // ---- Switch -------------------------------------------------------------------------
 
 // The switch's reply: a styled {"message", "status"} object, no content type.
-http::Reply toggleReply(Code code, const char* status, const std::string& message) {
+http::Reply toggleReply(Status code, const char* status, const std::string& message) {
   Json::Value body;
   body["message"] = message;
   body["status"] = status;
@@ -122,7 +121,7 @@ http::Reply toggleReply(Code code, const char* status, const std::string& messag
 }
 
 http::Reply toggleError(const std::exception& error) {
-  return toggleReply(Code::Internal_Server_Error, "error", error.what());
+  return toggleReply(Status::kInternalServerError, "error", error.what());
 }
 
 // The "content" of a switch request as text: "" when missing, null or of no
@@ -153,112 +152,105 @@ std::string daysSubject(const Request& request) {
 }
 
 std::string uidSubject(const Request& request) {
-  const std::optional<Json::Value> body = json_body::read(request.body());
+  const std::optional<Json::Value> body = json_body::read(request.body);
   return "uid=" + (body ? std::to_string(leadingUid(contentOf(*body))) : std::string("?"));
 }
 
 std::string switchesSubject(const Request& request) {
-  return "switches=" + http::audit::quoted(request.body(), 120);
+  return "switches=" + http::audit::quoted(request.body, 120);
 }
 
 // ---- Rule generation ----------------------------------------------------------------
 
 // Every failure of rule generation is answered 400 with its text.
 http::Reply fetchError(const std::exception& error) {
-  return http::text(error.what(), Code::Bad_Request);
+  return http::text(error.what(), Status::kBadRequest);
 }
 
-constexpr http::Frame kFetch{kCors, http::Work::kSlow, &fetchError, &http::noSubject};
-constexpr http::Frame kSwitches{kCors, http::Work::kSlow, &http::errorText, &switchesSubject};
+constexpr http::Frame kFetch{kCors, &fetchError, &http::noSubject};
+constexpr http::Frame kSwitches{kCors, &http::errorText, &switchesSubject};
 
 }  // namespace
 
-void Threats::handleDownloadRequest(const Request& request, ResponseWriter response) {
-  http::serve(kSlowChange, request, response, [](const Request&) {
+http::Handler Threats::handleDownloadRequest() {
+  return {kSlowChange, [](const Request&) {
     const auto work = threats::waitForFeedWork("feed download");
     try {
       threats::downloadAndUnzipAsync();
     } catch (const threats::DownloadRunning& e) {
-      throw http::Refusal(Code::Conflict, e.what());
+      throw http::Refusal(Status::kConflict, e.what());
     }
     return http::text("ZIP downloading and unzipping");
-  });
+  }};
 }
 
-void Threats::getRecentThreats(const Request& request, ResponseWriter response) {
-  http::serve({kCors, http::Work::kSlow, &rebuildError, &daysSubject}, request, response,
-              [](const Request& r) {
+http::Handler Threats::getRecentThreats() {
+  return {{kCors, &rebuildError, &daysSubject}, [](const Request& r) {
                 const int32_t days = dayCount(r);
                 const auto work = threats::waitForFeedWork("store rebuild");
                 if (!threats::processThreats(days)) {
                   return http::error("Error processing data");
                 }
                 return http::text("Threats processed successfully");
-              });
+              }};
 }
 
-void Threats::handleGetThreats(const Request& request, ResponseWriter response) {
-  servePage(request, response,
-            [](const Request&, int32_t page, int32_t page_size, uint64_t* total) {
+http::Handler Threats::handleGetThreats() {
+  return servePage([](const Request&, int32_t page, int32_t page_size, uint64_t* total) {
               return threats::getThreats(page, page_size, total);
             });
 }
 
-void Threats::handleFindThreatsById(const Request& request, ResponseWriter response) {
-  servePage(request, response,
-            [](const Request& r, int32_t page, int32_t page_size, uint64_t* total) {
+http::Handler Threats::handleFindThreatsById() {
+  return servePage([](const Request& r, int32_t page, int32_t page_size, uint64_t* total) {
               return threats::findThreatsById(http::pathParam(r, ":id"), page, page_size, total);
             });
 }
 
-void Threats::handleFindThreatsByIocType(const Request& request, ResponseWriter response) {
-  servePage(request, response,
-            [](const Request& r, int32_t page, int32_t page_size, uint64_t* total) {
+http::Handler Threats::handleFindThreatsByIocType() {
+  return servePage([](const Request& r, int32_t page, int32_t page_size, uint64_t* total) {
               return threats::findThreatsByIocType(http::pathParam(r, ":ioc_type"), page, page_size,
                                                    total);
             });
 }
 
-void Threats::handleFindThreatsByStatus(const Request& request, ResponseWriter response) {
-  servePage(
-      request, response, [](const Request& r, int32_t page, int32_t page_size, uint64_t* total) {
+http::Handler Threats::handleFindThreatsByStatus() {
+  return servePage([](const Request& r, int32_t page, int32_t page_size, uint64_t* total) {
         return threats::findThreatsByStatus(http::pathParam(r, ":status"), page, page_size, total);
       });
 }
 
-void Threats::handleToggleThreatStatus(const Request& request, ResponseWriter response) {
-  http::serve({kCors, http::Work::kScan, &toggleError, &uidSubject}, request, response,
-              [](const Request& r) {
-                const std::optional<Json::Value> body = json_body::read(r.body());
-                if (!body) return toggleReply(Code::Bad_Request, "error", "Invalid JSON format");
+http::Handler Threats::handleToggleThreatStatus() {
+  return {{kCors, &toggleError, &uidSubject}, [](const Request& r) {
+                const std::optional<Json::Value> body = json_body::read(r.body);
+                if (!body) return toggleReply(Status::kBadRequest, "error", "Invalid JSON format");
                 const std::string content = contentOf(*body);
                 if (content.empty()) {
-                  return toggleReply(Code::Bad_Request, "error", "Content ID is missing");
+                  return toggleReply(Status::kBadRequest, "error", "Content ID is missing");
                 }
                 threats::ToggleThreatStatus(leadingUid(content));
-                return toggleReply(Code::Ok, "success", "Threat status was changed.");
-              });
+                return toggleReply(Status::kOk, "success", "Threat status was changed.");
+              }};
 }
 
-void Threats::handleFetchIocs(const Request& request, ResponseWriter response) {
-  http::serve(kFetch, request, response, [](const Request&) {
+http::Handler Threats::handleFetchIocs() {
+  return {kFetch, [](const Request&) {
     const auto work = threats::waitForFeedWork("rule generation");
     threats::fetch_iocs();
     return http::text("Action was success!");
-  });
+  }};
 }
 
-void Threats::handlegetThreatsRuleFilesStatus(const Request& request, ResponseWriter response) {
-  http::serve({kCors}, request, response,
-              [](const Request&) { return http::text(threats::getThreatsRuleFilesStatus()); });
+http::Handler Threats::handlegetThreatsRuleFilesStatus() {
+  return {{kCors}, [](const Request&) { return http::text(threats::getThreatsRuleFilesStatus()); }};
 }
 
-void Threats::handlemodifyRuleFilesStatus(const Request& request, ResponseWriter response) {
-  http::serve(kSwitches, request, response, [](const Request& r) {
+http::Handler Threats::handlemodifyRuleFilesStatus() {
+  return {kSwitches, [](const Request& r) {
     // Any other document would read as "every file off".
-    const std::optional<Json::Value> body = json_body::readObject(r.body());
-    if (!body) throw http::Refusal(Code::Bad_Request, "Invalid JSON");
+    const std::optional<Json::Value> body = json_body::readObject(r.body);
+    if (!body) throw http::Refusal(Status::kBadRequest, "Invalid JSON");
     threats::modifyRuleFilesStatus(*body);
     return http::text("Suricata config modyfied.");
-  });
+  }};
 }
