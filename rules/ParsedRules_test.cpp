@@ -73,6 +73,10 @@ TEST(ParsedRulesTest, ContinuedLinesJoinAsTheLoaderJoinsThem) {
       {"continued twice", "a\\\nb\\\nc", {{"abc", 0, 7, 3}}},
       {"a blank line ends it", "a\\\n\nb\n", {{"a", 0, 3, 2}, {"b", 4, 5, 1}}},
       {"cut off by the end of the file", "x\na\\", {{"x", 0, 1, 1}, {"a", 2, 4, 1}}},
+      // No line follows the file's last newline: the line is not continued
+      // into one that is not there.
+      {"cut off after its newline", "x\na\\\n", {{"x", 0, 1, 1}, {"a", 2, 4, 1}}},
+      {"cut off after its CRLF", "a\\\r\n", {{"a", 0, 3, 1}}},
       {"a backslash inside the line", "a\\b\n", {{"a\\b", 0, 3, 1}}},
   };
   for (const auto& c : cases) {

@@ -54,7 +54,10 @@ void forEach(std::string_view text, Visit visit) {
       const std::string_view physical = text.substr(begin, line.end - begin);
       const size_t cut = continuation(physical);
       const std::string_view piece = physical.substr(0, cut);
-      const bool last = cut == std::string_view::npos || newline == std::string_view::npos;
+      // A backslash on the file's last line, newline or not, continues
+      // nothing: there is no line after it.
+      const bool last = cut == std::string_view::npos || newline == std::string_view::npos ||
+                        newline + 1 == text.size();
       if (last && line.lines == 1) {
         line.text = piece;
         break;
