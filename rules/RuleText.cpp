@@ -60,6 +60,21 @@ Switch switchOf(std::string_view line, std::string_view rule, std::string_view w
   return Switch::kNone;
 }
 
+// How the toggle switches the logical line `line` whose bytes are `physical`.
+// Enabling takes the "#" off its first physical line, so a continued line
+// whose "#" stands on a later one (its first holds only blanks and the
+// backslash) is not switched: taking a byte off that line would take its
+// backslash and split the rule.
+Switch switchOfLogical(const LogicalLine& line, std::string_view physical, std::string_view rule,
+                       std::string_view wanted) {
+  if (line.lines == 1) return switchOf(physical, rule, wanted);
+  const Switch how = switchOf(line.text, rule, wanted);
+  if (how != Switch::kEnable && how != Switch::kEnableIndented) return how;
+  const std::string_view first = physical.substr(0, physical.find('\n'));
+  const std::string_view marked = how == Switch::kEnable ? first : withoutIndent(first);
+  return !marked.empty() && marked[0] == '#' ? how : Switch::kNone;
+}
+
 // Appends `first` (a logical line's first physical line) switched so.
 void appendSwitched(std::string& out, std::string_view first, Switch how) {
   if (how == Switch::kDisable) {
@@ -110,7 +125,7 @@ EditedText toggledText(std::string_view text, const std::string& rule) {
   if (wanted.empty()) wanted = rule;
   rule_lines::forEach(text, [&](const LogicalLine& line) {
     const std::string_view physical = physicalOf(text, line);
-    const Switch how = switchOf(line.lines == 1 ? physical : line.text, rule, wanted);
+    const Switch how = switchOfLogical(line, physical, rule, wanted);
     if (how == Switch::kNone) {
       fragment = fragment || (line.lines > 1 && anyPhysical(physical, [&](std::string_view p) {
                                 return switchOf(p, rule, wanted) != Switch::kNone;

@@ -80,6 +80,10 @@ TEST(RuleTextTest, ContinuedRulesAreEditedWhole) {
        rules::EditResult::kChanged, file},
       {"a line of it is refused", file, tail, rules::EditResult::kFragment, ""},
       {"its first line too", file, head, rules::EditResult::kFragment, ""},
+      // A first line of only blanks and the backslash, the "#" on the next:
+      // enabling would have taken the backslash and split the rule.
+      {"its \"#\" on a later line", lines({" \\", "#" + head, tail}), "alert",
+       rules::EditResult::kFragment, ""},
   };
   for (const Case& c : toggles) {
     SCOPED_TRACE(c.name);
