@@ -169,19 +169,6 @@ using option_bytes::BlockBytes;
 
 using FindBytes = BlockBytes (*)(const char*);
 
-// The fastest way of finding a block's bytes that the processor has, chosen
-// on first use.
-FindBytes bytesFinder() {
-  static const FindBytes find = [] {
-#if defined(__x86_64__)
-    return option_bytes::hasAvx2() ? option_bytes::avx2 : option_bytes::sse2;
-#else
-    return option_bytes::byteByByte;
-#endif
-  }();
-  return find;
-}
-
 // The bytes a backslash escapes: each byte right after a run of backslashes
 // of odd length (within a run each backslash escapes the next one or is
 // escaped by the one before). `carry` is 1 when the block's first byte is
@@ -234,6 +221,7 @@ uint64_t addWithCarry(uint64_t a, uint64_t b, uint64_t& carry) {
 // long as no keyword holds a quote or a backslash (each value then starts
 // outside quotes and escapes); a keyword that holds one makes the marks
 // misread() the line, and everything read through them does not count.
+template <FindBytes findBytes>
 class OptionMarks {
  public:
   static constexpr size_t kBlocks = 64;  // spans up to 4096 bytes
@@ -301,7 +289,7 @@ class OptionMarks {
       inSpan = ~(inSpan << (end_ - bytes));
       bytes = padded;
     }
-    const BlockBytes found = findBytes_(bytes);
+    const BlockBytes found = findBytes(bytes);
     // Most blocks hold no backslash: nothing is escaped.
     const uint64_t escaped = (found.backslashes | escapedCarry_) != 0
                                  ? escapedBytes(found.backslashes, escapedCarry_)
@@ -326,7 +314,6 @@ class OptionMarks {
     stops_[block] = found.stops;
   }
 
-  const FindBytes findBytes_ = bytesFinder();
   const char* begin_ = nullptr;
   const char* end_ = nullptr;
   size_t blocks_ = 0;      // blocks in the span
@@ -510,11 +497,12 @@ bool mayBeWanted(const char* p, const char* end) {
 // of the four fields are cut out. False, with nothing taken that counts,
 // when the marks cannot read the line: options longer than the marks hold,
 // or a keyword holding a quote or a backslash.
+template <FindBytes findBytes>
 bool markFields(std::string_view line, Fields& fields) {
   const char* begin = nullptr;
   const char* end = nullptr;
   if (!optionSpan(line, begin, end)) return true;  // no options
-  OptionMarks marks;
+  OptionMarks<findBytes> marks;
   if (!marks.start(begin, end)) return false;
   for (size_t block = 0; block < marks.blocks() && !fields.done(); ++block) {
     for (uint64_t starts = marks.keywordStarts(block); starts != 0 && !fields.done();
@@ -537,11 +525,30 @@ bool markFields(std::string_view line, Fields& fields) {
   return !marks.misread();
 }
 
+#if defined(__x86_64__)
+// The reader compiled for AVX2 as a whole, the bytes of each block found in
+// line with the rest.
+__attribute__((target("avx2"), flatten)) bool markFieldsAvx2(std::string_view line,
+                                                              Fields& fields) {
+  return markFields<option_bytes::avx2>(line, fields);
+}
+#endif
+
+// The marks of the fastest kind the processor has, chosen on first use.
+bool markFieldsHere(std::string_view line, Fields& fields) {
+#if defined(__x86_64__)
+  static const auto read = option_bytes::hasAvx2() ? markFieldsAvx2 : markFields<option_bytes::sse2>;
+#else
+  static const auto read = markFields<option_bytes::byteByByte>;
+#endif
+  return read(line, fields);
+}
+
 }  // namespace
 
 bool readRule(std::string_view line, RuleView& rule) {
   Fields fields(rule);
-  if (!markFields(line, fields)) {
+  if (!markFieldsHere(line, fields)) {
     fields.clear();
     walkFields(line, fields);
   }
