@@ -515,7 +515,8 @@ bool markFields(std::string_view line, Fields& fields) {
       std::string_view value;
       if (stop < end && *stop == ':') {
         const char* const valueEnd = marks.firstEnd(stop + 1);
-        if (valueEnd == end && marks.openAtEnd()) break;  // neither read nor anything after it
+        // A value never closed: neither it nor anything after it is read.
+        if (valueEnd == end && marks.openAtEnd()) return !marks.misread();
         const char* const from = skipBlanks(stop + 1, valueEnd);
         value = between(from, trimBlanks(from, valueEnd));
       }
@@ -537,7 +538,8 @@ __attribute__((target("avx2"), flatten)) bool markFieldsAvx2(std::string_view li
 // The marks of the fastest kind the processor has, chosen on first use.
 bool markFieldsHere(std::string_view line, Fields& fields) {
 #if defined(__x86_64__)
-  static const auto read = option_bytes::hasAvx2() ? markFieldsAvx2 : markFields<option_bytes::sse2>;
+  static const auto read =
+      option_bytes::hasAvx2() ? markFieldsAvx2 : markFields<option_bytes::sse2>;
 #else
   static const auto read = markFields<option_bytes::byteByByte>;
 #endif

@@ -208,7 +208,8 @@ TEST(RuleReaderTest, OpenQuotesEndTheOptionsWhereverTheyFall) {
 TEST(RuleReaderTest, ReadsRulesOfAnyLength) {
   for (const size_t size : {4000, 4096, 4100, 20000}) {
     const std::string line = "alert http any any -> any any (msg:\"long\"; content:\"" +
-                             std::string(size, 'a') + "\"; classtype:misc-activity; sid:42; rev:2;)";
+                             std::string(size, 'a') +
+                             "\"; classtype:misc-activity; sid:42; rev:2;)";
     SCOPED_TRACE(size);
     RuleView rule;
     ASSERT_TRUE(readRule(line, rule));
