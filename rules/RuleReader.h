@@ -48,6 +48,30 @@ class RuleOptions {
   bool hasValue_ = false;  // the keyword just read is followed by ":"
 };
 
+// Where one 64-byte block holds the bytes that the reader's marks are built
+// from: one bit a byte, the block's first byte in the lowest bit. Each
+// processor family has its own way of finding them; every one gives the
+// same as byteByByte().
+namespace option_bytes {
+
+struct BlockBytes {
+  uint64_t semicolons = 0;
+  uint64_t stops = 0;  // ":" or ";"
+  uint64_t quotes = 0;
+  uint64_t backslashes = 0;
+  uint64_t blanks = 0;  // " " or tab
+};
+
+BlockBytes byteByByte(const char* block);
+#if defined(__x86_64__)
+BlockBytes sse2(const char* block);
+// Only on a processor that has AVX2 (hasAvx2()).
+BlockBytes avx2(const char* block);
+bool hasAvx2();
+#endif
+
+}  // namespace option_bytes
+
 // A rule's fields as views into its line (fallback texts are static).
 struct RuleView {
   std::string_view content;    // the line without one leading "#"

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -133,6 +134,130 @@ TEST(RuleReaderTest, LinesWithoutAReadableSidAreNoRules) {
     RuleView rule;
     EXPECT_FALSE(readRule(line, rule));
     EXPECT_FALSE(RuleItem::read(line).has_value());
+  }
+}
+
+// The reader marks a line's options 64 bytes at a time, with the state of
+// quotes, escapes and keywords carried from one block to the next. Each tail
+// is read after fillers of every length up to three blocks, so that each of
+// its bytes falls on every place of a block, a block's first and last
+// included; its fields do not depend on where it falls.
+TEST(RuleReaderTest, FieldsDoNotDependOnWhereTheyFallInTheLine) {
+  const struct {
+    const char* tail;
+    uint32_t sid;
+    uint32_t rev;
+    const char* msg;
+    const char* classtype;
+  } tails[] = {
+      {"msg:\"ET TROJAN Win32 (\\\"login\\\") admin:admin\"; classtype:trojan-activity; "
+       "sid:2019; rev:6; metadata:created_at 2011_04_10;",
+       2019, 6, "\"ET TROJAN Win32 (\\\"login\\\") admin:admin\"", "trojan-activity"},
+      // Backslash runs: an even run leaves the quote after it closing.
+      {"content:\"a\\\\\\\\\"; msg:\"m\"; sid:3;", 3, 0, "\"m\"", "unlnown"},
+      {"content:\"a\\\\\\\"; sid:4\"; msg:\"n\"; sid:5;", 5, 0, "\"n\"", "unlnown"},
+      {"content:\"scan|3b 20|18\\;x\"; pcre:\"/^\\/[a-z]{3,8}\\.php\\?id=\\d+(&|$)/Ui\"; "
+       "sid:6; rev:1;",
+       6, 1, "undefined", "unlnown"},
+      {"content:a\\;sid:9; sid:7;", 7, 0, "undefined", "unlnown"},
+      // Words in quoted values are no options.
+      {"msg:\"see sid:5; rev:9\"; content:\"sid:6\"; sid:10; rev:2;", 10, 2,
+       "\"see sid:5; rev:9\"", "unlnown"},
+      // Blanks and tabs around keywords and values.
+      {" \t msg : \"x y\" \t;\t classtype :\tbad-unknown ;   sid\t: 11 ; rev :3", 11, 3,
+       "\"x y\"", "bad-unknown"},
+      {";; ; :\"a;b\"; sid:12;", 12, 0, "undefined", "unlnown"},
+      // A quote or a backslash in a keyword means nothing.
+      {"fo\"o:1; sid:13; msg:\"q\";", 13, 0, "\"q\"", "unlnown"},
+      {"x\\;sid:14;", 14, 0, "undefined", "unlnown"},
+      {"\"x; sid:15;", 15, 0, "undefined", "unlnown"},
+  };
+  for (const auto& t : tails) {
+    for (size_t filler = 0; filler < 3 * 64; ++filler) {
+      const std::string line = "alert tcp any any -> any any (content:\"" +
+                               std::string(filler, 'x') + "\"; " + t.tail + ")";
+      SCOPED_TRACE(line);
+      RuleView rule;
+      ASSERT_TRUE(readRule(line, rule));
+      EXPECT_EQ(rule.sid, t.sid);
+      EXPECT_EQ(rule.rev, t.rev);
+      EXPECT_EQ(rule.msg, t.msg);
+      EXPECT_EQ(rule.classtype, t.classtype);
+    }
+  }
+}
+
+TEST(RuleReaderTest, OpenQuotesEndTheOptionsWhereverTheyFall) {
+  const char* tails[] = {
+      "msg:\"open; sid:5; rev:1;",
+      "content:\"open\\\"; sid:5;",  // the last quote is escaped
+      "content:\"x\"; msg:\"x\"y\"; sid:5;",
+  };
+  for (const char* tail : tails) {
+    for (size_t filler = 0; filler < 3 * 64; ++filler) {
+      const std::string line =
+          "alert tcp any any -> any any (content:\"" + std::string(filler, 'x') + "\"; " + tail;
+      SCOPED_TRACE(line);
+      RuleView rule;
+      EXPECT_FALSE(readRule(line, rule));
+    }
+  }
+}
+
+// Options beyond what the marks hold are read byte by byte, the same.
+TEST(RuleReaderTest, ReadsRulesOfAnyLength) {
+  for (const size_t size : {4000, 4096, 4100, 20000}) {
+    const std::string line = "alert http any any -> any any (msg:\"long\"; content:\"" +
+                             std::string(size, 'a') +
+                             "\"; classtype:misc-activity; sid:42; rev:2;)";
+    SCOPED_TRACE(size);
+    RuleView rule;
+    ASSERT_TRUE(readRule(line, rule));
+    EXPECT_EQ(rule.sid, 42u);
+    EXPECT_EQ(rule.rev, 2u);
+    EXPECT_EQ(rule.msg, "\"long\"");
+    EXPECT_EQ(rule.classtype, "misc-activity");
+  }
+}
+
+// Each processor's way of finding a block's bytes gives the same bits.
+TEST(RuleReaderTest, BlockBytesAreFoundAlikeEverywhere) {
+  std::string block =
+      "msg:\"a;b\"; content:\"x\\\"\"; \tsid:1;rev:2; pcre:\"/\\d+/\";        :\\;";
+  ASSERT_EQ(block.size(), 64u);
+  const option_bytes::BlockBytes found = option_bytes::byteByByte(block.data());
+  // Written by hand from the text above: bit i is its byte i.
+  const auto bits = [](std::initializer_list<int> places) {
+    uint64_t set = 0;
+    for (const int place : places) set |= uint64_t{1} << place;
+    return set;
+  };
+  EXPECT_EQ(found.semicolons, bits({6, 9, 24, 32, 38, 52, 63}));
+  EXPECT_EQ(found.stops, bits({3, 6, 9, 18, 24, 30, 32, 36, 38, 44, 52, 61, 63}));
+  EXPECT_EQ(found.quotes, bits({4, 8, 19, 22, 23, 45, 51}));
+  EXPECT_EQ(found.backslashes, bits({21, 47, 62}));
+  EXPECT_EQ(found.blanks, bits({10, 25, 26, 39, 53, 54, 55, 56, 57, 58, 59, 60}));
+  // And every variant alike on blocks of the bytes that matter.
+  uint32_t random = 12345;
+  const char alphabet[] = ";:\"\\ \ta(";
+  for (int round = 0; round < 2000; ++round) {
+    for (char& c : block) {
+      random = random * 1103515245u + 12345u;
+      c = alphabet[(random >> 16) % (sizeof alphabet - 1)];
+    }
+    const option_bytes::BlockBytes expected = option_bytes::byteByByte(block.data());
+    std::vector<option_bytes::BlockBytes> variants;
+#if defined(__x86_64__)
+    variants.push_back(option_bytes::sse2(block.data()));
+    if (option_bytes::hasAvx2()) variants.push_back(option_bytes::avx2(block.data()));
+#endif
+    for (const auto& variant : variants) {
+      EXPECT_EQ(variant.semicolons, expected.semicolons);
+      EXPECT_EQ(variant.stops, expected.stops);
+      EXPECT_EQ(variant.quotes, expected.quotes);
+      EXPECT_EQ(variant.backslashes, expected.backslashes);
+      EXPECT_EQ(variant.blanks, expected.blanks);
+    }
   }
 }
 
