@@ -1,12 +1,12 @@
 // Floors of the benchmark, measured with hiredis and simdjson.
 #include "Floors.h"
 
+#include <hiredis/hiredis.h>
+#include <simdjson.h>
+
 #include <fstream>
 #include <memory>
 #include <stdexcept>
-
-#include <hiredis/hiredis.h>
-#include <simdjson.h>
 
 namespace bench {
 
@@ -94,8 +94,8 @@ long long listLength(const std::string& key) {
 
 std::string flowIdAt(const std::string& key, long long index) {
   const Context context = connectWithLockCheck();
-  Reply reply(static_cast<redisReply*>(
-      redisCommand(context.get(), "LINDEX %s %lld", key.c_str(), index)));
+  Reply reply(
+      static_cast<redisReply*>(redisCommand(context.get(), "LINDEX %s %lld", key.c_str(), index)));
   if (!reply || reply->type != REDIS_REPLY_STRING) throw std::runtime_error("floor: LINDEX");
   simdjson::dom::parser parser;
   uint64_t flow = 0;

@@ -74,8 +74,10 @@ std::string HttpConnection::get(const std::string& path) {
     char buffer[65536];
     while (!broken && (headEnd = data.find("\r\n\r\n")) == std::string::npos) {
       const ssize_t got = recv(socket_, buffer, sizeof buffer, 0);
-      if (got <= 0) broken = true;
-      else data.append(buffer, static_cast<size_t>(got));
+      if (got <= 0)
+        broken = true;
+      else
+        data.append(buffer, static_cast<size_t>(got));
     }
     if (broken) {
       // A keep-alive connection the server closed: one fresh try.

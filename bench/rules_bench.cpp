@@ -7,6 +7,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <simdjson.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,8 +22,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <simdjson.h>
 
 namespace {
 
@@ -62,7 +61,8 @@ class Connection {
     // Keeps the connection, as browsers ask to.
     const std::string request =
         "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: keep-alive\r\n\r\n";
-    if (send(fd_, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
+    if (send(fd_, request.data(), request.size(), MSG_NOSIGNAL) !=
+        static_cast<ssize_t>(request.size())) {
       throw std::runtime_error("send failed");
     }
     std::string data;
@@ -74,7 +74,9 @@ class Connection {
         headerEnd = data.find("\r\n\r\n");
         if (headerEnd != std::string::npos) {
           const size_t at = data.find("Content-Length: ");
-          length = at == std::string::npos || at > headerEnd ? 0 : std::strtoul(data.c_str() + at + 16, nullptr, 10);
+          length = at == std::string::npos || at > headerEnd
+                       ? 0
+                       : std::strtoul(data.c_str() + at + 16, nullptr, 10);
         }
       }
       if (headerEnd != std::string::npos && data.size() >= headerEnd + 4 + length) break;
@@ -109,12 +111,14 @@ double rulesFloor(const char* path) {
   const auto start = Clock::now();
   const std::vector<char> data = readAll(path);
   bool delimiter[256] = {};
-  for (const char* c = " .,;:!()#"; *c != '\0'; ++c) delimiter[static_cast<unsigned char>(*c)] = true;
+  for (const char* c = " .,;:!()#"; *c != '\0'; ++c)
+    delimiter[static_cast<unsigned char>(*c)] = true;
   size_t tokens = 0;
   const char* p = data.data();
   const char* end = p + data.size();
   while (p < end) {
-    const char* lineEnd = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+    const char* lineEnd =
+        static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
     if (lineEnd == nullptr) lineEnd = end;
     bool inToken = false;
     for (; p < lineEnd; ++p) {
@@ -239,7 +243,8 @@ void waitUntilOld(const char* path, int seconds) {
   // the warm state once that window has passed.
   struct stat info {};
   stat(path, &info);
-  while (time(nullptr) - info.st_ctime < seconds) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  while (time(nullptr) - info.st_ctime < seconds)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
 
 }  // namespace
@@ -279,9 +284,10 @@ int main(int argc, char** argv) {
     waitUntilOld(route.file, 3);
     const double warm = warmMs(port, route.path, 3 * runs);
     const Load load = underLoad(port, route.path, 16, 3.0);
-    std::printf("| `GET %s` | %.1f ms | %.1f ms | %.2fx | %.2f ms | %.3fx | %.0f req/s, p50 %.1f ms |\n",
-                route.path, route.floor, cold, cold / route.floor, warm, warm / route.floor,
-                load.perSecond, load.p50Ms);
+    std::printf(
+        "| `GET %s` | %.1f ms | %.1f ms | %.2fx | %.2f ms | %.3fx | %.0f req/s, p50 %.1f ms |\n",
+        route.path, route.floor, cold, cold / route.floor, warm, warm / route.floor, load.perSecond,
+        load.p50Ms);
     std::fflush(stdout);
   }
 

@@ -89,9 +89,8 @@ class TempFile {
 }  // namespace
 
 void replaceFileAtomically(const std::string& path, const std::string& content) {
-  replaceFileAtomically(path, [&content](const ChunkSink& sink) {
-    sink(content.data(), content.size());
-  });
+  replaceFileAtomically(
+      path, [&content](const ChunkSink& sink) { sink(content.data(), content.size()); });
 }
 
 void replaceFileAtomically(const std::string& path, const ContentWriter& write) {
@@ -154,10 +153,9 @@ size_t removeLeftoverFiles(const std::string& path) {
         name.compare(0, names.prefix.size(), names.prefix) != 0) {
       continue;
     }
-    const bool suffixFits = std::all_of(name.begin() + static_cast<long>(names.prefix.size()),
-                                        name.end(), [](char c) {
-                                          return std::isalnum(static_cast<unsigned char>(c)) != 0;
-                                        });
+    const bool suffixFits =
+        std::all_of(name.begin() + static_cast<long>(names.prefix.size()), name.end(),
+                    [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
     struct stat info {};
     const std::string file = names.folder + name;
     if (!suffixFits || lstat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;

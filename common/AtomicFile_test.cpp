@@ -2,10 +2,9 @@
 #include "common/AtomicFile.h"
 
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <fstream>
@@ -117,9 +116,9 @@ TEST_F(AtomicFileTest, RemovesLeftoverFilesOfAPathAndNothingElse) {
   const std::string path = dir_ + "/suricata.rules";
   const char* const leftovers[] = {".suricata.rules.a1B2c3", ".suricata.rules.ZZZZZZ"};
   const char* const kept[] = {
-      "suricata.rules",          ".suricata.rules.a1B2c",   ".suricata.rules.a1B2c3d",
-      ".suricata.rules.a1-2c3",  "suricata.rules.a1B2c3",   ".other.rules.a1B2c3",
-      ".suricata.rules~",        ".suricata.rulesXa1B2c3",
+      "suricata.rules",         ".suricata.rules.a1B2c",  ".suricata.rules.a1B2c3d",
+      ".suricata.rules.a1-2c3", "suricata.rules.a1B2c3",  ".other.rules.a1B2c3",
+      ".suricata.rules~",       ".suricata.rulesXa1B2c3",
   };
   for (const char* name : leftovers) std::ofstream(dir_ + "/" + name) << "partial";
   for (const char* name : kept) std::ofstream(dir_ + "/" + name) << "keep";

@@ -5,6 +5,7 @@
 #ifndef COMMON_CONFIGFILE_TEST_H_
 #define COMMON_CONFIGFILE_TEST_H_
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,8 +16,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "common/Configuration.h"
 

@@ -15,8 +15,8 @@ namespace {
 
 class NoSettings : public std::runtime_error {
  public:
-  NoSettings() : std::runtime_error(std::string("Configuration file ") + path() +
-                                    " holds no settings") {}
+  NoSettings()
+      : std::runtime_error(std::string("Configuration file ") + path() + " holds no settings") {}
 };
 
 }  // namespace

@@ -4,9 +4,8 @@
 #define COMMON_CONFIGURATION_H_
 
 #include <exception>
-#include <string>
-
 #include <libconfig.h++>
+#include <string>
 
 namespace config {
 

@@ -1,9 +1,9 @@
 // Shared JSON reading of stored events.
 #include "common/EventJson.h"
 
-#include <cstring>
-
 #include <json/writer.h>
+
+#include <cstring>
 
 namespace event_json {
 

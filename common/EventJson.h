@@ -3,13 +3,13 @@
 #ifndef COMMON_EVENTJSON_H_
 #define COMMON_EVENTJSON_H_
 
+#include <json/reader.h>
+#include <json/value.h>
+
 #include <cstddef>
 #include <memory>
 #include <string>
 #include <utility>
-
-#include <json/reader.h>
-#include <json/value.h>
 
 namespace event_json {
 

@@ -16,13 +16,13 @@ TEST(EventJsonTest, NestingPastTheDepthLimitIsAParseErrorNotAnException) {
     Json::Value value;
     std::string error;
     bool parsed = true;
-    EXPECT_NO_THROW(parsed = event_json::parse(*reader, deep.data(), deep.data() + deep.size(),
-                                               value, error));
+    EXPECT_NO_THROW(
+        parsed = event_json::parse(*reader, deep.data(), deep.data() + deep.size(), value, error));
     EXPECT_FALSE(parsed);
     EXPECT_FALSE(error.empty());
 
-    EXPECT_TRUE(event_json::parse(*reader, shallow.data(), shallow.data() + shallow.size(),
-                                  value, error))
+    EXPECT_TRUE(
+        event_json::parse(*reader, shallow.data(), shallow.data() + shallow.size(), value, error))
         << error;
     EXPECT_EQ(error, "");
   }

@@ -36,18 +36,12 @@ std::optional<element> find(element from, Path path) {
 std::optional<std::string> textForm(const std::optional<element>& value) {
   if (!value) return std::string();
   switch (value->type()) {
-    case element_type::NULL_VALUE:
-      return std::string();
-    case element_type::STRING:
-      return std::string(std::string_view(*value));
-    case element_type::INT64:
-      return std::to_string(int64_t(*value));
-    case element_type::UINT64:
-      return std::to_string(uint64_t(*value));
-    case element_type::BOOL:
-      return std::string(bool(*value) ? "true" : "false");
-    default:
-      return std::nullopt;
+    case element_type::NULL_VALUE: return std::string();
+    case element_type::STRING: return std::string(std::string_view(*value));
+    case element_type::INT64: return std::to_string(int64_t(*value));
+    case element_type::UINT64: return std::to_string(uint64_t(*value));
+    case element_type::BOOL: return std::string(bool(*value) ? "true" : "false");
+    default: return std::nullopt;
   }
 }
 
@@ -59,12 +53,9 @@ std::optional<std::string_view> string(const std::optional<element>& value) {
 std::optional<int64_t> int64OrZero(const std::optional<element>& value) {
   if (!value) return 0;
   switch (value->type()) {
-    case element_type::INT64:
-      return int64_t(*value);
-    case element_type::DOUBLE:
-      return std::nullopt;
-    default:
-      return 0;
+    case element_type::INT64: return int64_t(*value);
+    case element_type::DOUBLE: return std::nullopt;
+    default: return 0;
   }
 }
 

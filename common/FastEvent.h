@@ -6,14 +6,14 @@
 #ifndef COMMON_FASTEVENT_H_
 #define COMMON_FASTEVENT_H_
 
+#include <simdjson.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include <simdjson.h>
 
 namespace fast_event {
 

@@ -2,10 +2,10 @@
 // whatever it settles, it must settle as jsoncpp reads the same text.
 #include "common/FastEvent.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "common/EventJson.h"
 #include "common/SampleEvents_test.h"

@@ -77,7 +77,8 @@ Read readOnce(const std::string& path, TextBuffer& spare) {
   const Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (file.fd < 0) throw OpenError(path, errno);
   struct stat before {};
-  if (fstat(file.fd, &before) != 0) throw ReadError("Cannot read " + path + ": " + std::strerror(errno));
+  if (fstat(file.fd, &before) != 0)
+    throw ReadError("Cannot read " + path + ": " + std::strerror(errno));
   size_t capacity = static_cast<size_t>(before.st_size) + 1;  // room to see the end
   TextBuffer bytes = bufferFor(capacity + FileText::kPadding, spare);
   size_t size = 0;
@@ -96,7 +97,8 @@ Read readOnce(const std::string& path, TextBuffer& spare) {
   }
   std::memset(bytes.data() + size, 0, FileText::kPadding);
   struct stat after {};
-  if (fstat(file.fd, &after) != 0) throw ReadError("Cannot read " + path + ": " + std::strerror(errno));
+  if (fstat(file.fd, &after) != 0)
+    throw ReadError("Cannot read " + path + ": " + std::strerror(errno));
   Read read{FileText(std::move(bytes), size), stampOf(before), false};
   read.steady = read.stamp == stampOf(after) && static_cast<off_t>(size) == before.st_size;
   return read;

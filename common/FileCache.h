@@ -151,7 +151,7 @@ class FileCacheCore {
   const Source source_;
   const std::chrono::nanoseconds doubt_;
   CacheStatistics statistics_;
-  std::mutex buildMutex_;       // one reader of the file at a time
+  std::mutex buildMutex_;         // one reader of the file at a time
   mutable std::mutex slotMutex_;  // guards slot_; held only to look or publish
   Slot slot_;
 };
@@ -178,11 +178,11 @@ template <typename Parse>
 class FileCache {
  public:
   explicit FileCache(std::chrono::nanoseconds doubt = kTimestampDoubt)
-      : core_([](FileText text) -> std::shared_ptr<const void> {
-                return std::make_shared<const Parse>(std::move(text));
-              },
-              [](const void* parse) { return static_cast<const Parse*>(parse)->source(); },
-              doubt) {}
+      : core_(
+            [](FileText text) -> std::shared_ptr<const void> {
+              return std::make_shared<const Parse>(std::move(text));
+            },
+            [](const void* parse) { return static_cast<const Parse*>(parse)->source(); }, doubt) {}
   std::shared_ptr<const Parse> get(const std::string& path) {
     return std::static_pointer_cast<const Parse>(core_.get(path));
   }

@@ -1,9 +1,9 @@
 // The strict reading of request bodies.
 #include "common/JsonBody.h"
 
-#include <memory>
-
 #include <json/reader.h>
+
+#include <memory>
 
 namespace json_body {
 

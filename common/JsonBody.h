@@ -2,10 +2,10 @@
 #ifndef COMMON_JSONBODY_H_
 #define COMMON_JSONBODY_H_
 
+#include <json/value.h>
+
 #include <optional>
 #include <string>
-
-#include <json/value.h>
 
 namespace json_body {
 

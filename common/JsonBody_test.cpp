@@ -1,9 +1,9 @@
 // Reading a request body as exactly one JSON document.
 #include "common/JsonBody.h"
 
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace {
 

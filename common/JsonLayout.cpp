@@ -4,9 +4,9 @@
 #include "common/JsonLayout.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
-#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -61,7 +61,8 @@ class Buffer {
 
   // At least `bytes` writable bytes at the cursor.
   char* room(size_t bytes) {
-    if (text_.size() - used_ < bytes) text_.resize(std::max(2 * text_.size(), used_ + bytes + 4096));
+    if (text_.size() - used_ < bytes)
+      text_.resize(std::max(2 * text_.size(), used_ + bytes + 4096));
     return &text_[used_];
   }
   // The cursor moves to `end`, inside the room asked for last.

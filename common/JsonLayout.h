@@ -6,12 +6,12 @@
 #ifndef COMMON_JSONLAYOUT_H_
 #define COMMON_JSONLAYOUT_H_
 
+#include <simdjson.h>
+
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <simdjson.h>
 
 namespace json_layout {
 
@@ -45,9 +45,9 @@ class Stream {
 
   std::string& text_;
   size_t& used_;
-  size_t tabs_;               // tabs after a line break: the base and one per level
-  bool indented_ = true;      // the line is already broken and indented
-  std::vector<bool> first_;   // per open object or array: nothing in it yet
+  size_t tabs_;              // tabs after a line break: the base and one per level
+  bool indented_ = true;     // the line is already broken and indented
+  std::vector<bool> first_;  // per open object or array: nothing in it yet
 };
 
 // `value` in the default layout, as json_text::write gives it for the same

@@ -2,6 +2,8 @@
 // text both read, the written bytes must be the same.
 #include "common/JsonLayout.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -9,12 +11,10 @@
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "common/EventJson.h"
-#include "common/SampleEvents_test.h"
 #include "common/FastEvent.h"
 #include "common/JsonText.h"
+#include "common/SampleEvents_test.h"
 
 namespace {
 
@@ -62,7 +62,8 @@ TEST(JsonLayoutTest, WritesTheHardCasesAsJsoncpp) {
       R"(["\u0000\u0001\u0002\u0003\u0004\u0005\u0006\u0007\b\t\n\u000b\f\r\u000e\u000f"])",
       R"(["\u0010\u0011\u0012\u0013\u0014\u0015\u0016\u0017\u0018\u0019\u001a\u001b\u001c\u001d\u001e\u001f"])",
       R"({"quote":"\"","backslash":"\\","slash":"\/ and /","del":"\u007f"})",
-      "{\"accents\":\"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80\",\"escaped\":\"\\u00e9\\ud83d\\ude00\"}",
+      "{\"accents\":\"caf\xc3\xa9 \xe2\x82\xac "
+      "\xf0\x9f\x98\x80\",\"escaped\":\"\\u00e9\\ud83d\\ude00\"}",
       "{\"bad\":\"\xff\xfe\"}",
       "{\"cut\":\"\xe2\x82\"}",
       R"({"lone":"\ud800","low":"\udc00","mixed":"\ud800\u0041"})",
@@ -96,11 +97,21 @@ TEST(JsonLayoutTest, WritesTheHardCasesAsJsoncpp) {
 // Real numbers written by the stream as the JSON library writes the same
 // double: edge values, values JSON cannot hold, and a spread of bit patterns.
 TEST(JsonLayoutTest, WritesRealsAsJsoncpp) {
-  std::vector<double> values = {0.0, -0.0, 0.1, -2.5, 1e21, 1e-7, 123456789012345680.0,
-                                5e-324, 2.2250738585072014e-308, 1.7976931348623157e308,
+  std::vector<double> values = {0.0,
+                                -0.0,
+                                0.1,
+                                -2.5,
+                                1e21,
+                                1e-7,
+                                123456789012345680.0,
+                                5e-324,
+                                2.2250738585072014e-308,
+                                1.7976931348623157e308,
                                 std::numeric_limits<double>::quiet_NaN(),
                                 std::numeric_limits<double>::infinity(),
-                                -std::numeric_limits<double>::infinity(), 55.7558, -85.0};
+                                -std::numeric_limits<double>::infinity(),
+                                55.7558,
+                                -85.0};
   std::mt19937_64 bits(20261210);
   while (values.size() < 20000) {
     const uint64_t pattern = bits();
@@ -120,13 +131,14 @@ TEST(JsonLayoutTest, WritesRealsAsJsoncpp) {
 // Plain text is copied several bytes at a time: a byte that needs escaping
 // is caught at every offset and in strings of every length around the step.
 TEST(JsonLayoutTest, EscapesAtEveryOffsetOfLongStrings) {
-  const std::vector<std::string> specials = {"\\\"", "\\\\", "\\u0001", "\\u001f", "\\n",
-                                             "\xc3\xa9", "\x7f", "/", "\xf0\x9f\x98\x80", "\\t"};
+  const std::vector<std::string> specials = {
+      "\\\"",     "\\\\", "\\u0001", "\\u001f",          "\\n",
+      "\xc3\xa9", "\x7f", "/",       "\xf0\x9f\x98\x80", "\\t"};
   for (const std::string& special : specials) {
     for (size_t length = 0; length <= 24; ++length) {
       for (size_t at = 0; at <= length; ++at) {
-        const std::string text = "[\"" + std::string(at, 'a') + special +
-                                 std::string(length - at, 'b') + "\"]";
+        const std::string text =
+            "[\"" + std::string(at, 'a') + special + std::string(length - at, 'b') + "\"]";
         if (!writesAsJsoncpp(text)) ADD_FAILURE() << "simdjson refused " << text;
       }
     }
@@ -156,8 +168,10 @@ TEST(JsonLayoutTest, AssemblesArraysAsJsoncpp) {
       ASSERT_TRUE(fast.parse(text.data(), text.size())) << text;
       fromTexts.add(json_layout::write(fast.root()));
       inPlace.add(fast.root());
-      if (i % 2 == 0) mixed.add(fast.root());
-      else mixed.add(json_layout::write(fast.root()));
+      if (i % 2 == 0)
+        mixed.add(fast.root());
+      else
+        mixed.add(json_layout::write(fast.root()));
       ASSERT_TRUE(readWithJsoncpp(text, expected.append(Json::Value())));
     }
     const std::string written = json_text::write(expected);

@@ -3,9 +3,9 @@
 #ifndef COMMON_JSONTEXT_H_
 #define COMMON_JSONTEXT_H_
 
-#include <string>
-
 #include <json/value.h>
+
+#include <string>
 
 namespace json_text {
 

@@ -1,13 +1,13 @@
 // Slice-by-slice walks: which LRANGE ranges a walk asks for, and where it stops.
 #include "common/ListSlices.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -33,7 +33,8 @@ Ranges rangesOfWalk(long long length, long long first, long long last, int visit
     return arrayOf(end >= start ? static_cast<size_t>(end - start + 1) : 0);
   };
   int seen = 0;
-  list_slices::walk(fetch, first, last, [&](const redisReply*) { return ++seen < visits; }, 3);
+  list_slices::walk(
+      fetch, first, last, [&](const redisReply*) { return ++seen < visits; }, 3);
   return asked;
 }
 
@@ -46,10 +47,10 @@ TEST(ListSlicesTest, AsksForEachSliceUntilTheListEnds) {
       {2, 0, -1, {{0, 2}}},
       {3, 0, -1, {{0, 2}, {3, 5}}},  // a full slice may not be the last
       {7, 0, -1, {{0, 2}, {3, 5}, {6, 8}}},
-      {7, 0, 3, {{0, 2}, {3, 3}}},   // a bound inside the list
+      {7, 0, 3, {{0, 2}, {3, 3}}},  // a bound inside the list
       {7, 0, 2, {{0, 2}}},
       {7, 0, 0, {{0, 0}}},
-      {2, 0, 5, {{0, 2}}},           // a bound past the end
+      {2, 0, 5, {{0, 2}}},  // a bound past the end
       {7, 4, -1, {{4, 6}, {7, 9}}},
   };
   for (const auto& c : cases) {
@@ -73,7 +74,8 @@ TEST(ListSlicesTest, StopsAfterAMissingOrNonArrayReply) {
       reply->type = type;
       return RedisReplyPtr(reply);
     };
-    list_slices::walk(fetch, 0, -1, [&](const redisReply*) { return ++visited > 0; }, 3);
+    list_slices::walk(
+        fetch, 0, -1, [&](const redisReply*) { return ++visited > 0; }, 3);
     EXPECT_EQ(fetched, 1) << "reply type " << type;
     EXPECT_EQ(visited, 1) << "reply type " << type;
   }

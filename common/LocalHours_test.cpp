@@ -3,9 +3,9 @@
 // Europe/Berlin, whose clocks change on 2026-03-29 and 2026-10-25).
 #include "common/LocalHours.h"
 
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace {
 

@@ -51,12 +51,12 @@ void open() {
 
 void close() { closelog(); }
 
-#define PAVORA_LOG_AT(name, priority)   \
+#define PAVORA_LOG_AT(name, priority)  \
   void name(const char* format, ...) { \
-    va_list args;                       \
-    va_start(args, format);             \
-    write(priority, format, args);      \
-    va_end(args);                       \
+    va_list args;                      \
+    va_start(args, format);            \
+    write(priority, format, args);     \
+    va_end(args);                      \
   }
 
 PAVORA_LOG_AT(alert, LOG_ALERT)

@@ -20,7 +20,7 @@ TEST(LogTest, EscapedWritesEveryControlByteVisibly) {
       {"\x01\x1f\t", R"(\x01\x1f\x09)", R"(\x01\x1f\x09)"},
       {std::string("a\0b", 3), R"(a\x00b)", R"(a\x00b)"},
       {R"(msg:"x" a\b)", R"(msg:"x" a\b)", R"(msg:\"x\" a\\b)"},
-      {"\x20~", " ~", " ~"},            // the printable ends stay
+      {"\x20~", " ~", " ~"},                                         // the printable ends stay
       {"caf\xc3\xa9 \xff", "caf\xc3\xa9 \xff", "caf\xc3\xa9 \xff"},  // bytes from 0x80 on stay
       {"", "", ""},
   };

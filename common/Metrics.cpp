@@ -1,6 +1,12 @@
 // The metrics registry and its families.
 #include "common/Metrics.h"
 
+#include <prometheus/counter.h>
+#include <prometheus/family.h>
+#include <prometheus/gauge.h>
+#include <prometheus/histogram.h>
+#include <prometheus/registry.h>
+#include <prometheus/text_serializer.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -10,13 +16,6 @@
 #include <sstream>
 #include <utility>
 #include <vector>
-
-#include <prometheus/counter.h>
-#include <prometheus/family.h>
-#include <prometheus/gauge.h>
-#include <prometheus/histogram.h>
-#include <prometheus/registry.h>
-#include <prometheus/text_serializer.h>
 
 namespace metrics {
 
@@ -86,11 +85,12 @@ struct Registry {
           .Help("Run time of the last scheduled feed refresh, succeeded or failed")
           .Register(*registry)
           .Add({});
-  prometheus::Gauge& refreshRunning = BuildGauge()
-                                          .Name("pavora_feed_refresh_running")
-                                          .Help("1 while a scheduled feed refresh is handed to the slow pool or runs")
-                                          .Register(*registry)
-                                          .Add({});
+  prometheus::Gauge& refreshRunning =
+      BuildGauge()
+          .Name("pavora_feed_refresh_running")
+          .Help("1 while a scheduled feed refresh is handed to the slow pool or runs")
+          .Register(*registry)
+          .Add({});
   prometheus::Family<prometheus::Gauge>& cacheHits =
       BuildGauge()
           .Name("pavora_cache_hits")
@@ -126,8 +126,7 @@ double residentMemory() {
 
 }  // namespace
 
-void requestDone(const std::string& method, const std::string& route, int status,
-                 double seconds) {
+void requestDone(const std::string& method, const std::string& route, int status, double seconds) {
   Registry& r = registry();
   r.requests.Add({{"method", method}, {"route", route}, {"status", std::to_string(status)}})
       .Increment();

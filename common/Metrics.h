@@ -15,8 +15,7 @@ namespace metrics {
 
 // One request answered: `route` is its pattern ("/events/:event_type"),
 // `seconds` from its arrival to its reply.
-void requestDone(const std::string& method, const std::string& route, int status,
-                 double seconds);
+void requestDone(const std::string& method, const std::string& route, int status, double seconds);
 // Requests between arrival and reply, up and down.
 void requestStarted();
 void requestEnded();

@@ -1,10 +1,9 @@
 // Scratch files and the refusal of links at the paths the server writes.
 #include "common/NoFollow.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>

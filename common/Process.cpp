@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <mutex>
 #include <cstdlib>
+#include <mutex>
 #include <set>
 #include <thread>
 

@@ -3,6 +3,7 @@
 #include "common/Process.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -14,8 +15,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -36,9 +35,9 @@ TEST(ProcessExecTest, ReturnsTheWholeOutputUnchanged) {
 
 // "2>&1": the report of Suricata's test mode is read from both streams.
 TEST(ProcessExecTest, FoldsStandardErrorIntoTheOutputInOrder) {
-  EXPECT_EQ(process::exec(shell("echo out; echo 'E: err' >&2; echo end"), 5,
-                          Capture::kOutputAndErrors),
-            "out\nE: err\nend\n");
+  EXPECT_EQ(
+      process::exec(shell("echo out; echo 'E: err' >&2; echo end"), 5, Capture::kOutputAndErrors),
+      "out\nE: err\nend\n");
 }
 
 // Each word is one argument, whatever it holds: no blank splits it, and no
@@ -154,8 +153,8 @@ TEST(ProcessLimitTest, CommandPastItsLimitIsKilledWithItsChildren) {
     // Killed with its group; reaped by init once orphaned, so poll briefly.
     bool gone = false;
     for (int i = 0; i < 200 && !gone; ++i) {
-      gone = kill(pid, 0) != 0 ||
-             process::exec({"ps", "-o", "stat=", "-p", grandchild}, 5)[0] == 'Z';
+      gone =
+          kill(pid, 0) != 0 || process::exec({"ps", "-o", "stat=", "-p", grandchild}, 5)[0] == 'Z';
       if (!gone) usleep(10000);
     }
     EXPECT_TRUE(gone) << "sleep " << pid << " outlived its command, capture " << capture;

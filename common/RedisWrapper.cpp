@@ -1,14 +1,14 @@
 // Redis access under the companion daemon's lock.
 #include "common/RedisWrapper.h"
 
+#include <hiredis/sds.h>
+
 #include <cerrno>
 #include <chrono>
 #include <ctime>
 #include <stdexcept>
 #include <string>
 #include <utility>
-
-#include <hiredis/sds.h>
 
 #include "common/Unavailable.h"
 

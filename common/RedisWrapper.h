@@ -4,11 +4,11 @@
 #ifndef COMMON_REDISWRAPPER_H_
 #define COMMON_REDISWRAPPER_H_
 
+#include <hiredis/hiredis.h>
+
 #include <functional>
 #include <memory>
 #include <string>
-
-#include <hiredis/hiredis.h>
 
 #include "common/BuildSettings.h"
 
@@ -57,10 +57,10 @@ struct RedisWrapper {
   int retryDelayMs = 100;  // pause between two polls of the lock key
 
   // Takes the thread's kept connection or connects, waits until the lock key
-  // is absent and runs `command` on the same connection. Returns the command's reply, which may be null or
-  // an error reply: callers check presence and type themselves.
-  // Throws std::runtime_error when no connection can be made, or when the
-  // connection breaks while waiting. Never sets or deletes the lock key.
+  // is absent and runs `command` on the same connection. Returns the command's reply, which may be
+  // null or an error reply: callers check presence and type themselves. Throws std::runtime_error
+  // when no connection can be made, or when the connection breaks while waiting. Never sets or
+  // deletes the lock key.
   RedisReplyPtr executeWithLock(const Command& command) const;
 
   // Blocks on `context` while the lock key exists (any value, even an empty

@@ -4,9 +4,8 @@
 #define COMMON_REFRESHSETTINGS_H_
 
 #include <cstdint>
-#include <string>
-
 #include <libconfig.h++>
+#include <string>
 
 namespace config {
 

@@ -1,9 +1,9 @@
 // URL splitting, host and port, and percent-decoding.
 #include "common/Url.h"
 
-#include <stdexcept>
-
 #include <gtest/gtest.h>
+
+#include <stdexcept>
 
 TEST(UrlTest, Parse) {
   struct Case {
@@ -58,8 +58,14 @@ TEST(UrlTest, ExtractHostWithoutPort) {
 
 TEST(UrlTest, Decode) {
   const std::pair<std::string, std::string> cases[] = {
-      {"a%20b+c", "a b c"}, {"100%", "100"},    {"%4", "4"},        {"%41%42", "AB"},
-      {"%4g", std::string(1, '\x04') + ""}, {"50%%", "50"}, {"", ""}, {"%2B", "+"},
+      {"a%20b+c", "a b c"},
+      {"100%", "100"},
+      {"%4", "4"},
+      {"%41%42", "AB"},
+      {"%4g", std::string(1, '\x04') + ""},
+      {"50%%", "50"},
+      {"", ""},
+      {"%2B", "+"},
       {"x%00y", std::string("x\0y", 3)},
   };
   for (const auto& [text, expected] : cases) {

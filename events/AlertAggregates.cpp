@@ -61,7 +61,7 @@ std::optional<Alert> fastAlert(simdjson::dom::element event) {
   std::optional<std::string> destination = textForm(find(event, {"dest_ip"}));
   if (!signature || !category || !id || !timestamp || !source || !destination) return std::nullopt;
   return Alert{std::move(*signature), std::move(*category), *id,
-               std::move(*timestamp), std::move(*source), std::move(*destination)};
+               std::move(*timestamp), std::move(*source),   std::move(*destination)};
 }
 
 // Calls `use` with the Alert of every parsable element of "alert" in
@@ -76,25 +76,28 @@ void forEachAlert(const ListReader& lists, const std::function<void(Alert&&)>& u
                                         "Events: Invalid Redis response"};
   event_json::ElementReader elements(event_json::makeLenientReader());
   fast_event::Parser fast;
-  lists.walk(kAlertList, 0, -1, [&](const ListReply& slice) {
-    expect(slice, ListReply::Kind::kList, kAlertList, kFailure);
-    for (size_t i = 0; i < slice.size(); ++i) {
-      const ListElement element = slice[i];
-      if (element.text != nullptr && fast.parse(element.text, element.length)) {
-        std::optional<Alert> alert = fastAlert(fast.root());
-        if (alert) {
-          use(std::move(*alert));
-          continue;
+  lists.walk(
+      kAlertList, 0, -1,
+      [&](const ListReply& slice) {
+        expect(slice, ListReply::Kind::kList, kAlertList, kFailure);
+        for (size_t i = 0; i < slice.size(); ++i) {
+          const ListElement element = slice[i];
+          if (element.text != nullptr && fast.parse(element.text, element.length)) {
+            std::optional<Alert> alert = fastAlert(fast.root());
+            if (alert) {
+              use(std::move(*alert));
+              continue;
+            }
+          }
+          if (!elements.parse(element.text, element.length)) {
+            logging::errorLine("JSON parse error: " + elements.error());
+            continue;
+          }
+          use(toAlert(elements.event()));
         }
-      }
-      if (!elements.parse(element.text, element.length)) {
-        logging::errorLine("JSON parse error: " + elements.error());
-        continue;
-      }
-      use(toAlert(elements.event()));
-    }
-    return true;
-  }, restart);
+        return true;
+      },
+      restart);
 }
 
 // Rows of the per-signature statistics, built one alert at a time.
@@ -118,8 +121,8 @@ std::vector<Alert> fetchAlertsFromRedis() { return fetchAlertsFromRedis(redisLis
 
 std::vector<Alert> fetchAlertsFromRedis(const ListReader& lists) {
   std::vector<Alert> alerts;
-  forEachAlert(lists, [&](Alert&& alert) { alerts.push_back(std::move(alert)); },
-               [&] { alerts.clear(); });
+  forEachAlert(
+      lists, [&](Alert&& alert) { alerts.push_back(std::move(alert)); }, [&] { alerts.clear(); });
   return alerts;
 }
 
@@ -136,7 +139,8 @@ Json::Value getAlertsSignatures(const std::string& limit) {
 Json::Value getAlertsSignatures(const ListReader& lists, const std::string& /*limit*/) {
   // Folded as the slices come, so that no list of every alert is kept.
   SignatureTally tally;
-  forEachAlert(lists, [&](Alert&& alert) { tally.add(alert); }, [&] { tally = SignatureTally(); });
+  forEachAlert(
+      lists, [&](Alert&& alert) { tally.add(alert); }, [&] { tally = SignatureTally(); });
   Json::Value rows(Json::arrayValue);
   for (const SignatureStats& stats : tally.rows()) {
     Json::Value& row = rows.append(Json::Value(Json::objectValue));
@@ -171,37 +175,40 @@ Json::Value getHourlyCountLast24h(const ListReader& lists, const char* list, tim
   fast_event::Parser fast;
   LocalHours hours;
   std::unordered_map<time_t, std::string> keyOfStart;
-  lists.walk(list, 0, -1, [&](const ListReply& slice) {
-    expect(slice, ListReply::Kind::kList, list, kFailure);
-    for (size_t i = 0; i < slice.size(); ++i) {
-      const ListElement element = slice[i];
-      std::optional<std::string> text;
-      if (element.text != nullptr && fast.parse(element.text, element.length)) {
-        text = fast_event::textForm(fast_event::find(fast.root(), {"timestamp"}));
-      }
-      if (!text) {
-        if (!elements.parse(element.text, element.length)) continue;
-        text = event_json::textForm(event_json::member(elements.event(), "timestamp"));
-      }
-      time_t hourStart = -1;
-      const std::optional<time_t> stamp = parseTimestamp(*text, &hours, &hourStart);
-      if (!stamp) continue;
-      const int64_t ageHours = (static_cast<int64_t>(now) - *stamp) / 3600;
-      if (ageHours < 0 || ageHours > 23) continue;
-      // Within an hour without a clock change every time has its start's key.
-      std::string key;
-      if (hourStart == -1) {
-        key = hourKey(*stamp);
-      } else {
-        std::string& known = keyOfStart[hourStart];
-        if (known.empty()) known = hourKey(hourStart);
-        key = known;
-      }
-      Json::Value& count = buckets[key];
-      count = count.asInt() + 1;
-    }
-    return true;
-  }, [&] { buckets = noneCounted; });
+  lists.walk(
+      list, 0, -1,
+      [&](const ListReply& slice) {
+        expect(slice, ListReply::Kind::kList, list, kFailure);
+        for (size_t i = 0; i < slice.size(); ++i) {
+          const ListElement element = slice[i];
+          std::optional<std::string> text;
+          if (element.text != nullptr && fast.parse(element.text, element.length)) {
+            text = fast_event::textForm(fast_event::find(fast.root(), {"timestamp"}));
+          }
+          if (!text) {
+            if (!elements.parse(element.text, element.length)) continue;
+            text = event_json::textForm(event_json::member(elements.event(), "timestamp"));
+          }
+          time_t hourStart = -1;
+          const std::optional<time_t> stamp = parseTimestamp(*text, &hours, &hourStart);
+          if (!stamp) continue;
+          const int64_t ageHours = (static_cast<int64_t>(now) - *stamp) / 3600;
+          if (ageHours < 0 || ageHours > 23) continue;
+          // Within an hour without a clock change every time has its start's key.
+          std::string key;
+          if (hourStart == -1) {
+            key = hourKey(*stamp);
+          } else {
+            std::string& known = keyOfStart[hourStart];
+            if (known.empty()) known = hourKey(hourStart);
+            key = known;
+          }
+          Json::Value& count = buckets[key];
+          count = count.asInt() + 1;
+        }
+        return true;
+      },
+      [&] { buckets = noneCounted; });
   return buckets;
 }
 

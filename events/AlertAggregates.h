@@ -3,11 +3,11 @@
 #ifndef EVENTS_ALERTAGGREGATES_H_
 #define EVENTS_ALERTAGGREGATES_H_
 
+#include <json/value.h>
+
 #include <ctime>
 #include <string>
 #include <vector>
-
-#include <json/value.h>
 
 #include "events/AlertRecords.h"
 #include "events/EventsException.h"

@@ -1,13 +1,13 @@
 // Per-signature statistics of alerts and the hourly counts, on lists held in memory.
 #include "events/AlertAggregates.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "common/Unavailable.h"
 #include "events/EventSamples_test.h"
@@ -127,7 +127,8 @@ TEST(AlertsSignaturesTest, AListThatChangesBetweenSlicesIsCountedAsItIsAfter) {
        6},
       {"shrinks at its head",
        [](MemoryListReader& r) { r.list("alert").erase(r.list("alert").begin()); },
-       {{kScan, kLeak, 2002, 2}, {kRootText, kLeak, 2001, 1},
+       {{kScan, kLeak, 2002, 2},
+        {kRootText, kLeak, 2001, 1},
         {std::string(kScan) + " 2003", kLeak, 2003, 1}},
        5},
   };
@@ -189,8 +190,8 @@ TEST(FetchAlertsTest, ReadsEveryAlertInListOrderOnceAfterARestart) {
 std::vector<std::string> dayEndingAtNoon() {
   std::vector<std::string> keys;
   for (int h = 13; h <= 23; ++h) keys.push_back("2026-07-14T" + std::to_string(h));
-  for (const char* h : {"00", "01", "02", "03", "04", "05", "06", "07", "08", "09", "10", "11",
-                        "12"}) {
+  for (const char* h :
+       {"00", "01", "02", "03", "04", "05", "06", "07", "08", "09", "10", "11", "12"}) {
     keys.push_back(std::string("2026-07-15T") + h);
   }
   return keys;

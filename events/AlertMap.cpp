@@ -2,6 +2,8 @@
 // located through the city database or the site's own configured location.
 #include "events/AlertMap.h"
 
+#include <maxminddb.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -13,8 +15,6 @@
 #include <string_view>
 #include <utility>
 #include <vector>
-
-#include <maxminddb.h>
 
 #include "common/Configuration.h"
 #include "common/EventJson.h"
@@ -173,11 +173,14 @@ struct Copied {
   bool number;  // placeholder 0 rather than "N/A"
 };
 const Copied kCopied[] = {
-    {{"dest_ip"}, "dest_ip", false},       {{"dest_port"}, "dest_port", true},
-    {{"flow_id"}, "flow_id", true},        {{"in_iface"}, "in_iface", false},
+    {{"dest_ip"}, "dest_ip", false},
+    {{"dest_port"}, "dest_port", true},
+    {{"flow_id"}, "flow_id", true},
+    {{"in_iface"}, "in_iface", false},
     {{"alert", "signature"}, "signature", false},
     {{"alert", "signature_id"}, "signature_id", true},
-    {{"src_ip"}, "src_ip", false},         {{"src_port"}, "src_port", true},
+    {{"src_ip"}, "src_ip", false},
+    {{"src_port"}, "src_port", true},
     {{"timestamp"}, "timestamp", false},
 };
 constexpr size_t kDestIp = 0;
@@ -204,11 +207,11 @@ Json::Value shortAlert(const Json::Value& event, const MMDB_s* mmdb, const Site&
   Json::Value alert(Json::objectValue);
   for (const Copied& copied : kCopied) {
     const Json::Value* value = memberAt(event, copied.path);
-    alert[copied.name] =
-        value != nullptr ? *value : copied.number ? Json::Value(0) : Json::Value("N/A");
+    alert[copied.name] = value != nullptr ? *value
+                         : copied.number  ? Json::Value(0)
+                                          : Json::Value("N/A");
   }
-  alert["src_geo"] =
-      toJson(locate(event_json::textForm(alert["src_ip"]), mmdb, site, diagnostics));
+  alert["src_geo"] = toJson(locate(event_json::textForm(alert["src_ip"]), mmdb, site, diagnostics));
   alert["dest_geo"] =
       toJson(locate(event_json::textForm(alert["dest_ip"]), mmdb, site, diagnostics));
   return alert;
@@ -243,9 +246,12 @@ bool writeFastShortAlert(simdjson::dom::element event, json_layout::ArrayText& a
   writeLocation(out, dest);
   for (size_t i = 0; i < kCopiedCount; ++i) {
     out.key(kCopied[i].name);
-    if (members[i]) out.value(*members[i]);
-    else if (kCopied[i].number) out.value(int64_t{0});
-    else out.value(std::string_view("N/A"));
+    if (members[i])
+      out.value(*members[i]);
+    else if (kCopied[i].number)
+      out.value(int64_t{0});
+    else
+      out.value(std::string_view("N/A"));
     if (i == kSignatureId) {
       out.key("src_geo");
       writeLocation(out, src);
@@ -297,8 +303,7 @@ std::string getAlertsShortEvents(const std::string& limit) {
     }
     const Json::Value& event = elements.event();
     if (!elements.parse(element.text, element.length)) {
-      logging::alert("JSON parsing error: %s. Data: %s", elements.error().c_str(),
-             elements.text());
+      logging::alert("JSON parsing error: %s. Data: %s", elements.error().c_str(), elements.text());
       logSkipped("Events: JSON parsing error: " + elements.error(), elements.text());
       continue;
     }

@@ -3,9 +3,9 @@
 #ifndef EVENTS_ALERTMAP_H_
 #define EVENTS_ALERTMAP_H_
 
-#include <string>
-
 #include <json/value.h>
+
+#include <string>
 
 #include "events/EventsException.h"
 #include "events/Geolocation.h"
@@ -15,8 +15,8 @@ struct MMDB_s;
 namespace events {
 
 // The text of the alerts at indexes 0 to `limit` of "alert" in short form,
-// each with "src_geo" and "dest_geo", in the default JSON layout. Elements that are not JSON objects are logged and
-// skipped. Reads "application.settings.geo_file" and the GeoPoint keys
+// each with "src_geo" and "dest_geo", in the default JSON layout. Elements that are not JSON
+// objects are logged and skipped. Reads "application.settings.geo_file" and the GeoPoint keys
 // (libconfig exceptions pass through). Throws EventsException "Events: Redis
 // command error" / "Events: Invalid Redis response", and std::runtime_error
 // "Cannot open GeoLite2" when the database cannot be opened.

@@ -38,10 +38,10 @@ Json::Value getEventsByParameters(const std::string& type, const std::string& of
 Json::Value getEventsByParameters(const ListReader& lists, const std::string& type,
                                   const std::string& offset, const std::string& limit,
                                   const EventMatch& match) {
-  static constexpr ReadFailure kFailure{
-      "Events: Redis search command error for event type: {key}",
-      "Events: Redis search command error",
-      "Events: Invalid Redis response for event type: {key}", "Events: Invalid Redis response"};
+  static constexpr ReadFailure kFailure{"Events: Redis search command error for event type: {key}",
+                                        "Events: Redis search command error",
+                                        "Events: Invalid Redis response for event type: {key}",
+                                        "Events: Invalid Redis response"};
   const ListReply page = lists.page(type, offset, limit);
   expect(page, ListReply::Kind::kList, type, kFailure);
 

@@ -4,11 +4,11 @@
 #ifndef EVENTS_EVENTFILTERS_H_
 #define EVENTS_EVENTFILTERS_H_
 
+#include <json/value.h>
+
 #include <ctime>
 #include <optional>
 #include <string>
-
-#include <json/value.h>
 
 #include "events/EventsException.h"
 
@@ -60,8 +60,7 @@ Json::Value getEventsByTime(const ListReader& lists, const std::string& type,
 std::optional<time_t> parseTimestamp(const std::string& text);
 // The same for one of many timestamps of a list, through `hours` when given;
 // sets *hourStart as LocalHours::toSeconds does (-1 without `hours`).
-std::optional<time_t> parseTimestamp(const std::string& text, LocalHours* hours,
-                                     time_t* hourStart);
+std::optional<time_t> parseTimestamp(const std::string& text, LocalHours* hours, time_t* hourStart);
 
 }  // namespace events
 

@@ -1,13 +1,13 @@
 // Reading of event timestamps, the member filters and the time window.
 #include "events/EventFilters.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "events/EventSamples_test.h"
 #include "events/MemoryListReader_test.h"
@@ -100,7 +100,8 @@ TEST(EventsByParametersTest, KeepsTheEventsOfThePageThatPassEveryFilter) {
       {"proto", only(&M::proto, "TCP"), {"10.0.0.1", "10.0.0.3"}},
       {"proto other case", only(&M::proto, "tcp"), {"10.0.0.5"}},
       {"empty matches absent", only(&M::dest_port, ""), {"10.0.0.4"}},
-      {"two filters", {std::nullopt, "51001", std::nullopt, "443", std::nullopt},
+      {"two filters",
+       {std::nullopt, "51001", std::nullopt, "443", std::nullopt},
        {"10.0.0.1", "10.0.0.5"}},
       {"all filters", {"10.0.0.1", "51001", "192.0.2.1", "443", "TCP"}, {"10.0.0.1"}},
       {"all but one byte", {"10.0.0.1", "51001", "192.0.2.1", "443", "UDP"}, {}},
@@ -113,7 +114,7 @@ TEST(EventsByParametersTest, KeepsTheEventsOfThePageThatPassEveryFilter) {
   }
   // The filters narrow the page only: events past its limit are never looked at.
   EXPECT_EQ(sourcesOf(events::getEventsByParameters(reader, "flow", "1", "3",
-                                                   only(&M::dest_port, "443"))),
+                                                    only(&M::dest_port, "443"))),
             (std::vector<std::string>{"10.0.0.3"}));
 }
 

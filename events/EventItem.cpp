@@ -23,8 +23,8 @@ EventItem& EventItem::parse(const std::string& text) {
 
 EventItem& EventItem::fill(const Json::Value& event) {
   const std::pair<const char*, std::string*> members[] = {
-      {"type", &type},           {"proto", &proto},         {"src_ip", &src_ip},
-      {"dest_ip", &dest_ip},     {"src_port", &src_port},   {"dest_port", &dest_port},
+      {"type", &type},           {"proto", &proto},       {"src_ip", &src_ip},
+      {"dest_ip", &dest_ip},     {"src_port", &src_port}, {"dest_port", &dest_port},
       {"timestamp", &timestamp}, {"flow_id", &flow_id},
   };
   for (const auto& [name, field] : members) {

@@ -2,9 +2,9 @@
 #ifndef EVENTS_EVENTITEM_H_
 #define EVENTS_EVENTITEM_H_
 
-#include <string>
-
 #include <json/value.h>
+
+#include <string>
 
 // Each member holds the text form of the eve member of that name: strings
 // unchanged, numbers as decimal digits, booleans as true/false, absent or

@@ -29,8 +29,7 @@ ListReply fetchPage(const ListReader& lists, const std::string& type, const std:
       "Events: Redis command error (nullptr reply)", "Events: Redis command error",
       "Events: Invalid Redis response type. Expected ARRAY, got: {type}",
       "Events: Invalid Redis response"};
-  logging::info("Events: Requesting LRANGE %s %s %s", type.c_str(), offset.c_str(),
-                limit.c_str());
+  logging::info("Events: Requesting LRANGE %s %s %s", type.c_str(), offset.c_str(), limit.c_str());
   ListReply page = lists.page(type, offset, limit, total);
   expect(page, ListReply::Kind::kList, type, kFailure);
   return page;
@@ -120,8 +119,7 @@ Json::Value getEventById(const std::string& type, const std::string& id) {
   return getEventById(redisLists(), type, id);
 }
 
-Json::Value getEventById(const ListReader& lists, const std::string& type,
-                         const std::string& id) {
+Json::Value getEventById(const ListReader& lists, const std::string& type, const std::string& id) {
   static constexpr ReadFailure kFailure{"Events: Redis command error",
                                         "Events: Redis command error", nullptr,
                                         "Events: Invalid Redis response"};
@@ -187,11 +185,10 @@ Json::Value searchEventByFlowId(const std::string& flow_id) {
 Json::Value searchEventByFlowId(const ListReader& lists, const std::string& flow_id) {
   // A refused listing (KEYS renamed away, as hardened servers do, or denied to
   // this client) must not read as "no event of that flow".
-  static constexpr ReadFailure kFailure{
-      "Events: Redis command error while retrieving keys",
-      "Events: Redis command error while retrieving keys",
-      "Events: Redis command error while retrieving keys",
-      "Events: Redis command error while retrieving keys"};
+  static constexpr ReadFailure kFailure{"Events: Redis command error while retrieving keys",
+                                        "Events: Redis command error while retrieving keys",
+                                        "Events: Redis command error while retrieving keys",
+                                        "Events: Redis command error while retrieving keys"};
   const ListReply keys = lists.keys();
   expect(keys, ListReply::Kind::kList, "*", kFailure);
 
@@ -236,7 +233,7 @@ bool deleteEvents(const std::string& type) {
     }
     if (reply->type != redis_type::kInteger) {
       logging::alert("Events: Unexpected Redis reply type %d for key: %s", reply->type,
-             type.c_str());
+                     type.c_str());
       throw EventsException("Events: Unexpected Redis reply type");
     }
     if (reply->integer <= 0) {
@@ -245,8 +242,7 @@ bool deleteEvents(const std::string& type) {
     }
     return true;
   } catch (const std::exception& e) {
-    logging::alert("Events: Exception during deleteEvents for key %s: %s", type.c_str(),
-           e.what());
+    logging::alert("Events: Exception during deleteEvents for key %s: %s", type.c_str(), e.what());
     throw;
   }
 }

@@ -4,10 +4,10 @@
 #ifndef EVENTS_EVENTLISTS_H_
 #define EVENTS_EVENTLISTS_H_
 
+#include <json/value.h>
+
 #include <cstdint>
 #include <string>
-
-#include <json/value.h>
 
 #include "events/EventsException.h"
 

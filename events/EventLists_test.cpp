@@ -1,12 +1,12 @@
 // Pages, counts, single events and the flow search, on lists held in memory.
 #include "events/EventLists.h"
 
+#include <gtest/gtest.h>
+#include <json/reader.h>
+
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
-#include <json/reader.h>
 
 #include "common/Unavailable.h"
 #include "events/EventSamples_test.h"
@@ -41,9 +41,14 @@ TEST(EventPagesTest, APageHoldsTheElementsFromOffsetToTheInclusiveLimit) {
     const char* limit;
     std::vector<long long> expected;
   } cases[] = {
-      {"0", "100", {5, 4, 3, 2, 1}}, {"0", "0", {5}},   {"1", "2", {4, 3}},
-      {"4", "4", {1}},               {"5", "100", {}},  {"3", "1", {}},
-      {"-2", "-1", {2, 1}},          {"0", "-1", {5, 4, 3, 2, 1}},
+      {"0", "100", {5, 4, 3, 2, 1}},
+      {"0", "0", {5}},
+      {"1", "2", {4, 3}},
+      {"4", "4", {1}},
+      {"5", "100", {}},
+      {"3", "1", {}},
+      {"-2", "-1", {2, 1}},
+      {"0", "-1", {5, 4, 3, 2, 1}},
   };
   const MemoryListReader reader = fiveFlows();
   for (const auto& c : cases) {

@@ -30,8 +30,8 @@ inline std::string alert(const std::string& timestamp, long long sid, const std:
          "\",\"flow_id\":1,\"event_type\":\"alert\",\"src_ip\":\"10.0.0.5\",\"src_port\":51000,"
          "\"dest_ip\":\"192.0.2.7\",\"dest_port\":443,\"proto\":\"TCP\",\"alert\":{\"action\":"
          "\"allowed\",\"gid\":1,\"signature_id\":" +
-         std::to_string(sid) + ",\"rev\":3,\"signature\":\"" + signature +
-         "\",\"category\":\"" + category + "\",\"severity\":2}}";
+         std::to_string(sid) + ",\"rev\":3,\"signature\":\"" + signature + "\",\"category\":\"" +
+         category + "\",\"severity\":2}}";
 }
 
 // Offset of the zone the tests run under at 2026-01-15 and 2026-07-15, from

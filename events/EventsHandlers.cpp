@@ -1,8 +1,6 @@
 // HTTP handlers of the event routes: read the request, call the data
 // operation, return one reply. Any exception becomes 500 with its text, except
 // where a handler says otherwise.
-#include "events/Events.h"
-
 #include <string>
 #include <utility>
 
@@ -11,12 +9,13 @@
 #include "events/AlertMap.h"
 #include "events/EventFilters.h"
 #include "events/EventLists.h"
+#include "events/Events.h"
 #include "events/FastLog.h"
 #include "http/Frame.h"
 #include "http/Request.h"
 
-using http::Status;
 using http::Request;
+using http::Status;
 
 namespace {
 
@@ -71,51 +70,53 @@ int timeshiftOf(const Request& request) {
 }  // namespace
 
 http::Handler Events::HandlegetEventsByType() {
-  return {kPage, [](const Request& r) {
-    int64_t total = 0;
-    std::string page = events::getEventsTextByType(typeOf(r), offsetOf(r), limitOf(r), &total);
-    return http::withTotalCount(http::jsonText(std::move(page)), static_cast<uint64_t>(total));
-  }};
+  return {
+      kPage, [](const Request& r) {
+        int64_t total = 0;
+        std::string page = events::getEventsTextByType(typeOf(r), offsetOf(r), limitOf(r), &total);
+        return http::withTotalCount(http::jsonText(std::move(page)), static_cast<uint64_t>(total));
+      }};
 }
 
 http::Handler Events::HandlegetEventsCountByType() {
   return {kPage, [](const Request& r) {
-    return http::text(std::to_string(events::getEventsCountByType(typeOf(r))));
-  }};
+            return http::text(std::to_string(events::getEventsCountByType(typeOf(r))));
+          }};
 }
 
 http::Handler Events::HandlegetEventById() {
   return {kPage, [](const Request& r) {
-    return http::json(events::getEventById(typeOf(r), http::pathParam(r, ":event_id")));
-  }};
+            return http::json(events::getEventById(typeOf(r), http::pathParam(r, ":event_id")));
+          }};
 }
 
 http::Handler Events::HandlesearchEventByFlowId() {
   return {kPage, [](const Request& r) {
-    return http::json(events::searchEventByFlowId(http::pathParam(r, ":flow_id")));
-  }};
+            return http::json(events::searchEventByFlowId(http::pathParam(r, ":flow_id")));
+          }};
 }
 
 http::Handler Events::HandledeleteEvents() {
-  return {kDelete, [](const Request& r) {
-    events::deleteEvents(typeOf(r));
-    return http::Reply{Status::kOk, "Events deleted successfuly", http::ContentType::kHtml, {}};
-  }};
+  return {
+      kDelete, [](const Request& r) {
+        events::deleteEvents(typeOf(r));
+        return http::Reply{Status::kOk, "Events deleted successfuly", http::ContentType::kHtml, {}};
+      }};
 }
 
 http::Handler Events::HandlegetEventsByParameters() {
   return {kPage, [](const Request& r) {
-    return http::json(
-        events::getEventsByParameters(typeOf(r), offsetOf(r), limitOf(r), matchOf(r)));
-  }};
+            return http::json(
+                events::getEventsByParameters(typeOf(r), offsetOf(r), limitOf(r), matchOf(r)));
+          }};
 }
 
 http::Handler Events::getEventsByTimeshift() {
   return {{kCors, &timeWindowError}, [](const Request& r) {
-                const std::string type = typeOf(r);
-                const int hours = timeshiftOf(r);
-                return http::json(events::getEventsByTime(type, offsetOf(r), limitOf(r), hours));
-              }};
+            const std::string type = typeOf(r);
+            const int hours = timeshiftOf(r);
+            return http::json(events::getEventsByTime(type, offsetOf(r), limitOf(r), hours));
+          }};
 }
 
 http::Handler Events::handleFastLogRequest() {
@@ -124,12 +125,13 @@ http::Handler Events::handleFastLogRequest() {
 
 http::Handler Events::HandlegetAlertsShortEvents() {
   return {kPage, [](const Request& r) {
-    return http::jsonText(events::getAlertsShortEvents(limitOf(r)));
-  }};
+            return http::jsonText(events::getAlertsShortEvents(limitOf(r)));
+          }};
 }
 
 http::Handler Events::HandlegetAlertsSignatures() {
-  return {kPage, [](const Request& r) { return http::json(events::getAlertsSignatures(limitOf(r))); }};
+  return {kPage,
+          [](const Request& r) { return http::json(events::getAlertsSignatures(limitOf(r))); }};
 }
 
 http::Handler Events::HandlegetAlertsByHours() {

@@ -1,7 +1,7 @@
 // The event routes' refusals, called in process on owned requests.
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <string>
 
 #include "events/Events.h"
 

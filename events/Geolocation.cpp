@@ -2,13 +2,12 @@
 // the requests, swapped under a mutex when the configured file changes.
 #include "events/Geolocation.h"
 
+#include <maxminddb.h>
 #include <sys/stat.h>
 
 #include <mutex>
 #include <stdexcept>
 #include <utility>
-
-#include <maxminddb.h>
 
 #include "common/Log.h"
 

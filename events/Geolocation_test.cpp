@@ -2,15 +2,14 @@
 // one handle per file, reopened when the file changes, kept alive while held.
 #include "events/Geolocation.h"
 
+#include <gtest/gtest.h>
+#include <maxminddb.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
-
-#include <gtest/gtest.h>
-#include <maxminddb.h>
 
 #include "events/AlertMap.h"
 
@@ -23,11 +22,29 @@ TEST(CheckPrivateIpTest, OnlyTheThreePrivateIpv4RangesArePrivate) {
                          "10.-1.0.0", "10.1.1.1abc", "10.0x1.0.0"}) {
     EXPECT_TRUE(events::check_private_ip(ip)) << ip;
   }
-  for (const char* ip :
-       {"172.15.255.255", "172.32.0.1", "192.169.0.1", "192.167.0.1", "11.0.0.1", "127.0.0.1",
-        "169.254.1.1", "100.64.0.1", "10.0.0.256", "10.a.b.c", "10.0.0", "10.0.0.1.5", "10.0.0.1.",
-        "", "N/A", "fd00::1", "::ffff:10.0.0.1", "99999999999.0.0.1", "192.168", "10..1.1",
-        "10. .1.1", "-99999999999.0.0.1", "10.2147483648.0.0"}) {
+  for (const char* ip : {"172.15.255.255",
+                         "172.32.0.1",
+                         "192.169.0.1",
+                         "192.167.0.1",
+                         "11.0.0.1",
+                         "127.0.0.1",
+                         "169.254.1.1",
+                         "100.64.0.1",
+                         "10.0.0.256",
+                         "10.a.b.c",
+                         "10.0.0",
+                         "10.0.0.1.5",
+                         "10.0.0.1.",
+                         "",
+                         "N/A",
+                         "fd00::1",
+                         "::ffff:10.0.0.1",
+                         "99999999999.0.0.1",
+                         "192.168",
+                         "10..1.1",
+                         "10. .1.1",
+                         "-99999999999.0.0.1",
+                         "10.2147483648.0.0"}) {
     EXPECT_FALSE(events::check_private_ip(ip)) << ip;
   }
 }
@@ -57,8 +74,7 @@ class GeoDatabaseTest : public ::testing::Test {
 
   // Writes the test database `variant` to `name` in the scratch folder (in one rename).
   std::string write(const std::string& name, const std::string& variant) {
-    const std::string script =
-        std::string(PAVORA_SOURCE_DIR) + "/tests/support/make_test_mmdb.pl";
+    const std::string script = std::string(PAVORA_SOURCE_DIR) + "/tests/support/make_test_mmdb.pl";
     const std::string path = folder_ + "/" + name;
     EXPECT_EQ(std::system(("perl '" + script + "' '" + path + "' " + variant).c_str()), 0);
     return path;

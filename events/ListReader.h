@@ -78,8 +78,8 @@ class ListReader {
   // a text that is no integer gets an error reply). With `length`, also
   // "LLEN key" in the same round trip, so that it counts the list the page was
   // cut from: its integer, or 0 when it gave none (a key of another type).
-  virtual ListReply page(const std::string& key, const std::string& start,
-                         const std::string& stop, int64_t* length = nullptr) const = 0;
+  virtual ListReply page(const std::string& key, const std::string& start, const std::string& stop,
+                         int64_t* length = nullptr) const = 0;
 
   // Elements `first` to `last` (-1: to the end) of the list `key`, in slices,
   // each after its own lock wait, as list_slices::walk describes: the walk

@@ -2,14 +2,14 @@
 // as Redis does (its index rules, its error replies).
 #include "events/MemoryListReader_test.h"
 
+#include <gtest/gtest.h>
+#include <hiredis/hiredis.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <string>
 #include <utility>
-
-#include <gtest/gtest.h>
-#include <hiredis/hiredis.h>
 
 #include "common/BuildSettings.h"
 #include "common/ListSlices.h"
@@ -168,11 +168,16 @@ TEST(MemoryListReaderTest, PagesFollowRedisIndexRules) {
     const char* stop;
     std::vector<std::string> expected;
   } cases[] = {
-      {"0", "-1", {"a", "b", "c", "d", "e"}}, {"0", "0", {"a"}},
-      {"1", "3", {"b", "c", "d"}},            {"3", "100", {"d", "e"}},
-      {"-2", "-1", {"d", "e"}},               {"-100", "1", {"a", "b"}},
-      {"3", "2", {}},                         {"5", "9", {}},
-      {"0", "-6", {}},                        {"-1", "-2", {}},
+      {"0", "-1", {"a", "b", "c", "d", "e"}},
+      {"0", "0", {"a"}},
+      {"1", "3", {"b", "c", "d"}},
+      {"3", "100", {"d", "e"}},
+      {"-2", "-1", {"d", "e"}},
+      {"-100", "1", {"a", "b"}},
+      {"3", "2", {}},
+      {"5", "9", {}},
+      {"0", "-6", {}},
+      {"-1", "-2", {}},
   };
   for (const auto& c : cases) {
     const ListReply reply = reader.page("l", c.start, c.stop);

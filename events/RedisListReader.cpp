@@ -12,17 +12,21 @@ ListReply RedisListReader::page(const std::string& key, const std::string& start
                                 const std::string& stop, int64_t* length) const {
   RedisReplyPtr count;
   const RedisWrapper redis;
-  redisReply* reply = redis.executeWithLock([&](redisContext* context) -> redisReply* {
-    redisAppendCommand(context, "LRANGE %s %s %s", key.c_str(), start.c_str(), stop.c_str());
-    if (length != nullptr) redisAppendCommand(context, "LLEN %s", key.c_str());
-    void* page = nullptr;
-    if (redisGetReply(context, &page) != REDIS_OK) return nullptr;
-    void* total = nullptr;
-    if (length != nullptr && redisGetReply(context, &total) == REDIS_OK) {
-      count.reset(static_cast<redisReply*>(total));
-    }
-    return static_cast<redisReply*>(page);
-  }).release();
+  redisReply* reply = redis
+                          .executeWithLock([&](redisContext* context) -> redisReply* {
+                            redisAppendCommand(context, "LRANGE %s %s %s", key.c_str(),
+                                               start.c_str(), stop.c_str());
+                            if (length != nullptr)
+                              redisAppendCommand(context, "LLEN %s", key.c_str());
+                            void* page = nullptr;
+                            if (redisGetReply(context, &page) != REDIS_OK) return nullptr;
+                            void* total = nullptr;
+                            if (length != nullptr && redisGetReply(context, &total) == REDIS_OK) {
+                              count.reset(static_cast<redisReply*>(total));
+                            }
+                            return static_cast<redisReply*>(page);
+                          })
+                          .release();
   if (length != nullptr) {
     *length = count && count->type == redis_type::kInteger ? count->integer : 0;
   }

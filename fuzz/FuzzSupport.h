@@ -12,12 +12,12 @@
 
 // Stops the run when a property fails, so the fuzzer keeps the input as a
 // crash and the replay test fails, whatever the build's NDEBUG.
-#define FUZZ_CHECK(condition)                                                          \
-  do {                                                                                 \
-    if (!(condition)) {                                                                \
+#define FUZZ_CHECK(condition)                                                            \
+  do {                                                                                   \
+    if (!(condition)) {                                                                  \
       std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
-      __builtin_trap();                                                                \
-    }                                                                                  \
+      __builtin_trap();                                                                  \
+    }                                                                                    \
   } while (0)
 
 namespace fuzz {

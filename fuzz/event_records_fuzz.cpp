@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "common/EventJson.h"
-#include "events/AlertRecords.h"
-#include "events/EventItem.h"
 #include "events/AlertAggregates.h"
+#include "events/AlertRecords.h"
 #include "events/EventFilters.h"
+#include "events/EventItem.h"
 #include "events/EventsException.h"
 #include "fuzz/FuzzSupport.h"
 
@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   Json::Value event;
   std::string error;
-  const bool strict = event_json::parse(*event_json::makeReader(), begin, begin + size, event, error);
+  const bool strict =
+      event_json::parse(*event_json::makeReader(), begin, begin + size, event, error);
   Json::Value lenient;
   const bool relaxed =
       event_json::parse(*event_json::makeLenientReader(), begin, begin + size, lenient, error);

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "fuzz/FuzzSupport.h"
-#include "threats/ThreatItem.h"
 #include "threats/IndicatorStore.h"
+#include "threats/ThreatItem.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string line(reinterpret_cast<const char*>(data), size);

@@ -91,9 +91,9 @@ void checkUrlRule(const ThreatItem& item) {
   checkLine(rule.text);
   const Options options = optionsOf(rule.text);
   const std::vector<std::string> expected = {
-      "msg",     "flow",      "http.method", "content",   "http.uri", "content",
-      "depth",   "nocase",    "http.host",   "content",   "depth",    "isdataat",
-      "reference", "target",  "metadata",    "classtype", "sid",      "rev"};
+      "msg",       "flow",   "http.method", "content",   "http.uri", "content",
+      "depth",     "nocase", "http.host",   "content",   "depth",    "isdataat",
+      "reference", "target", "metadata",    "classtype", "sid",      "rev"};
   FUZZ_CHECK(options.keywords == expected);
   FUZZ_CHECK(options.quoted.size() == 4);
   // Content matches carry no escapes: special bytes are hex blocks, closed.

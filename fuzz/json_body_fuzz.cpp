@@ -3,13 +3,13 @@
 // subset: one whole document, no byte-order mark); an object is what
 // readObject keeps; and a body written back reads as the same document (the
 // writer replaces invalid UTF-8 once, so the written texts are compared).
+#include <json/reader.h>
+#include <json/writer.h>
+
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
-
-#include <json/reader.h>
-#include <json/writer.h>
 
 #include "common/JsonBody.h"
 #include "fuzz/FuzzSupport.h"

@@ -4,13 +4,13 @@
 // library writes from its own tree, alone and as an element of an array. The
 // same input cut at its first NUL also feeds the private-address check,
 // whose pieces must read as std::stoi reads them.
+#include <json/value.h>
+
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <json/value.h>
 
 #include "common/EventJson.h"
 #include "common/FastEvent.h"

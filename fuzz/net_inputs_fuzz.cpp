@@ -2,14 +2,14 @@
 // lookups, the map text written from them, and the source addresses read
 // from stored events. Input: ARP text, host name and event text, separated by
 // NUL bytes. The map must stay JSON that lists every neighbour.
+#include <arpa/inet.h>
+#include <json/reader.h>
+
 #include <cstdint>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
-
-#include <arpa/inet.h>
-#include <json/reader.h>
 
 #include "common/EventJson.h"
 #include "fuzz/FuzzSupport.h"
@@ -20,8 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<std::string> parts = fuzz::fields(data, size, 3);
   const std::string& hostName = parts[1];
 
-  const ArpTable table =
-      net::parseARPTable(parts[0], [&](const std::string&) { return hostName; });
+  const ArpTable table = net::parseARPTable(parts[0], [&](const std::string&) { return hostName; });
   std::vector<InterfaceInfo> interfaces;
   size_t neighbours = 0;
   for (const auto& [device, entries] : table) {

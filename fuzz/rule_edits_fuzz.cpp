@@ -54,9 +54,8 @@ std::vector<bool> firstLines(const std::string& text) {
 // The logical lines' texts.
 std::vector<std::string> logicalLines(const std::string& text) {
   std::vector<std::string> out;
-  rule_lines::forEach(text, [&](const rule_lines::LogicalLine& line) {
-    out.emplace_back(line.text);
-  });
+  rule_lines::forEach(text,
+                      [&](const rule_lines::LogicalLine& line) { out.emplace_back(line.text); });
   return out;
 }
 
@@ -67,8 +66,9 @@ std::string contentOf(const std::string& line) {
 
 void checkToggle(const std::string& text, const std::string& rule) {
   // Enabling takes the blanks after the "#" too, and one "#" off "##".
-  const bool roundTrips = rule.empty() || (rule[0] != ' ' && rule[0] != '\t' &&
-                          (rule[0] != '#' || (rule.size() > 1 && rule.find_first_of("# \t", 1) != 1)));
+  const bool roundTrips =
+      rule.empty() || (rule[0] != ' ' && rule[0] != '\t' &&
+                       (rule[0] != '#' || (rule.size() > 1 && rule.find_first_of("# \t", 1) != 1)));
   if (roundTrips) FUZZ_CHECK(rules::toggleComment(rules::toggleComment(rule)) == rule);
   if (!namesRule(rule) || hasLineBreak(rule)) return;
 
@@ -165,7 +165,8 @@ void checkUpdate(const std::string& text, const std::string& oldRule, const std:
   size_t same = 0;
   while (same < after.size() && before[same] == after[same]) ++same;
   size_t tail = 0;
-  while (tail + same < after.size() && before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
+  while (tail + same < after.size() &&
+         before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
     ++tail;
   FUZZ_CHECK(same + tail + 1 >= after.size());
 }

@@ -11,8 +11,8 @@
 #include "fuzz/FuzzSupport.h"
 #include "stats/DataPoint.h"
 #include "stats/ProcStat.h"
-#include "stats/StatsSeries.h"
 #include "stats/StatsItem.h"
+#include "stats/StatsSeries.h"
 
 namespace {
 
@@ -55,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(item.toJson().size() == 29);
     FUZZ_CHECK(item.tls_sessions == item.flow_tls);
     try {
-      points.push_back({stats::parseIso8601(item.timestamp), static_cast<int32_t>(item.decoder_pkts)});
+      points.push_back(
+          {stats::parseIso8601(item.timestamp), static_cast<int32_t>(item.decoder_pkts)});
     } catch (const std::runtime_error&) {
     }
   } catch (const StatsException&) {

@@ -2,12 +2,14 @@
 #include "http/Access.h"
 
 #include <fcntl.h>
+#include <openssl/crypto.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <libconfig.h++>
 #include <map>
 #include <mutex>
 #include <set>
@@ -15,9 +17,6 @@
 #include <stdexcept>
 #include <string_view>
 #include <utility>
-
-#include <libconfig.h++>
-#include <openssl/crypto.h>
 
 #include "common/Configuration.h"
 #include "common/FileCache.h"
@@ -27,7 +26,6 @@
 namespace http::access {
 
 namespace {
-
 
 constexpr char kWhiteSpace[] = " \t\r\n\v\f";
 // A token file is tiny; a larger one is no token file.
@@ -94,14 +92,14 @@ std::optional<std::string> tokenOrLog(const std::string& path) {
   }
 }
 
-Reply refusal(const Request& request, Status code, const char* text,
-              const char* logReason) {
+Reply refusal(const Request& request, Status code, const char* text, const char* logReason) {
   audit::refused(request, static_cast<int>(code), logReason);
   return Reply{code, text, ContentType::kPlain, {}};
 }
 
 Reply unauthorized(const Request& request, const char* logReason) {
-  Reply reply = refusal(request, Status::kUnauthorized, "A valid bearer token is required", logReason);
+  Reply reply =
+      refusal(request, Status::kUnauthorized, "A valid bearer token is required", logReason);
   reply.headers.emplace_back("WWW-Authenticate", "Bearer");
   return reply;
 }
@@ -112,8 +110,7 @@ Reply unavailable(const char* text) {
 
 // Why the request's credentials are refused, or nothing when the token
 // `expected` is offered.
-std::optional<Reply> tokenRefusal(const Request& request,
-                                  const std::string& expected) {
+std::optional<Reply> tokenRefusal(const Request& request, const std::string& expected) {
   const std::optional<std::string> authorization = header(request, "Authorization");
   if (!authorization) return unauthorized(request, "no token");
   const std::optional<std::string> offered = bearerToken(*authorization);
@@ -125,8 +122,7 @@ std::optional<Reply> tokenRefusal(const Request& request,
 // The requests that a server without a usable configuration still serves:
 // preflights and its health report, which tells why.
 bool servedWithoutConfiguration(const Request& request) {
-  return request.method == "OPTIONS" ||
-         (request.method == "GET" && request.path == "/health");
+  return request.method == "OPTIONS" || (request.method == "GET" && request.path == "/health");
 }
 
 std::optional<Reply> refusalOf(const Request& request, const Settings& settings) {
@@ -210,12 +206,15 @@ class LastGoodSettings {
     if (problem != problem_) {
       problem_ = problem;
       if (lastGood_) {
-        logging::alert("Configuration file cannot be used, the last good access settings stay "
-                       "in force: %s", problem.c_str());
+        logging::alert(
+            "Configuration file cannot be used, the last good access settings stay "
+            "in force: %s",
+            problem.c_str());
       } else {
-        logging::alert("Configuration file cannot be used and none was read since start, "
-                       "every request but OPTIONS and /health is refused: %s",
-                       problem.c_str());
+        logging::alert(
+            "Configuration file cannot be used and none was read since start, "
+            "every request but OPTIONS and /health is refused: %s",
+            problem.c_str());
       }
     }
     if (lastGood_) return *lastGood_;

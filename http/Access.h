@@ -43,7 +43,8 @@ struct Verdict {
   // Set when the request must not run: 403 for another origin, 401 for a
   // missing or wrong token, 503 when the token cannot be read or a key is
   // unusable, 503 "Configuration unreadable" while the settings are
-  // `unreadable` (except for OPTIONS and GET /health). Refusals for origin and token are already logged.
+  // `unreadable` (except for OPTIONS and GET /health). Refusals for origin and token are already
+  // logged.
   std::optional<Reply> refusal;
 };
 

@@ -2,10 +2,10 @@
 // comparison.
 #include "http/Access.h"
 
+#include <gtest/gtest.h>
+
 #include <optional>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "http/Audit.h"
 

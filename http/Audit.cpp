@@ -24,9 +24,7 @@ std::string pathOf(const Request& request) {
          (path.size() > kPathLimit ? "..." : "");
 }
 
-std::string peerOf(const Request& request) {
-  return escaped(request.peer);
-}
+std::string peerOf(const Request& request) { return escaped(request.peer); }
 
 }  // namespace
 
@@ -37,8 +35,7 @@ Entry entryOf(const Request& request, Subject subject) {
   } catch (const std::exception&) {
     what = "subject=?";
   }
-  return {peerOf(request), request.method, pathOf(request),
-          std::move(what)};
+  return {peerOf(request), request.method, pathOf(request), std::move(what)};
 }
 
 void record(const Entry& entry, int status) {
@@ -49,8 +46,7 @@ void record(const Entry& entry, int status) {
 
 void refused(const Request& request, int status, const char* reason) {
   logging::warning("Refused request from %s: %s %s %d (%s)", peerOf(request).c_str(),
-                   request.method.c_str(), pathOf(request).c_str(), status,
-                   reason);
+                   request.method.c_str(), pathOf(request).c_str(), status, reason);
 }
 
 std::string quoted(std::string_view text, size_t limit) {

@@ -28,8 +28,7 @@ void addCorsHeaders(Cors set, Pistache::Http::ResponseWriter& response) {
 void addCorsHeaders(Cors set, const std::string& origin, Pistache::Http::ResponseWriter& response) {
   addOrigin(origin, response);
   switch (set) {
-    case Cors::kOriginOnly:
-      return;
+    case Cors::kOriginOnly: return;
     case Cors::kRules:
       return addMethodsAndHeaders(response, "GET, POST, PUT, DELETE, OPTIONS",
                                   "Origin, X-Requested-With, Content-Type, Accept, Authorization");

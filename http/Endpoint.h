@@ -4,10 +4,10 @@
 #ifndef HTTP_ENDPOINT_H_
 #define HTTP_ENDPOINT_H_
 
-#include <string>
-
 #include <pistache/http.h>
 #include <pistache/router.h>
+
+#include <string>
 
 #include "http/Cors.h"
 #include "http/Frame.h"

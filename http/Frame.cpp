@@ -55,8 +55,7 @@ struct Arrival {
 // Sends `reply`, writes the audit line of an audited request, and counts the
 // request as done. A client that has gone makes the send fail; that ends
 // the request too.
-void finish(Pistache::Http::ResponseWriter& response, const Reply& reply,
-            const Arrival& arrival) {
+void finish(Pistache::Http::ResponseWriter& response, const Reply& reply, const Arrival& arrival) {
   try {
     send(response, reply);
   } catch (const std::exception& e) {
@@ -133,8 +132,7 @@ void serve(RouteKind kind, const Handler& handler, Request request,
   if (verdict.refusal) return finish(response, *verdict.refusal, arrival);
   if (handler.frame.audit) arrival.audit = audit::entryOf(request, handler.frame.audit);
   if (g_refusing) {
-    return finish(response, unavailable("The server is stopping", kRetryAfterBusySeconds),
-                  arrival);
+    return finish(response, unavailable("The server is stopping", kRetryAfterBusySeconds), arrival);
   }
   const auto jobOf = [&] {
     return std::make_shared<Job>(

@@ -19,9 +19,7 @@ Reply text(std::string body, Status code) { return {code, std::move(body), std::
 
 Reply error(std::string body) { return text(std::move(body), Status::kInternalServerError); }
 
-Reply jsonText(std::string text) {
-  return {Status::kOk, std::move(text), ContentType::kJson, {}};
-}
+Reply jsonText(std::string text) { return {Status::kOk, std::move(text), ContentType::kJson, {}}; }
 
 Reply withTotalCount(Reply page, uint64_t total) {
   page.headers.emplace_back("X-Total-Count", std::to_string(total));

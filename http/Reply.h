@@ -3,13 +3,13 @@
 #ifndef HTTP_REPLY_H_
 #define HTTP_REPLY_H_
 
+#include <json/value.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <json/value.h>
 
 #include "http/Status.h"
 

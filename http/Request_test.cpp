@@ -3,10 +3,10 @@
 // headers found in any case.
 #include "http/Request.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -22,9 +22,9 @@ TEST(RequestTest, SegmentAsUint32ReadsLeadingNumberOrFailsWithTheLexicalCastText
     bool reads;
     uint32_t value;
   } cases[] = {
-      {"12", true, 12},          {"12abc", true, 12},      {"-1", true, 4294967295u},
-      {"+5", true, 5},           {"0x7", true, 0},         {"4294967295", true, 4294967295u},
-      {"4294967296", false, 0},  {"%31", false, 0},        {"", false, 0},
+      {"12", true, 12},         {"12abc", true, 12}, {"-1", true, 4294967295u},
+      {"+5", true, 5},          {"0x7", true, 0},    {"4294967295", true, 4294967295u},
+      {"4294967296", false, 0}, {"%31", false, 0},   {"", false, 0},
       {"abc", false, 0},
   };
   for (const auto& c : cases) {
@@ -48,8 +48,10 @@ TEST(RequestTest, SegmentAsInt32ReadsSignedNumbersAndRefusesOverflow) {
     bool reads;
     int32_t value;
   } cases[] = {
-      {"30", true, 30},   {"-1", true, -1},        {"1e3", true, 1},     {"2147483647", true, 2147483647},
-      {"2147483648", false, 0}, {"x1", false, 0},  {"%33", false, 0},
+      {"30", true, 30},         {"-1", true, -1},
+      {"1e3", true, 1},         {"2147483647", true, 2147483647},
+      {"2147483648", false, 0}, {"x1", false, 0},
+      {"%33", false, 0},
   };
   for (const auto& c : cases) {
     const http::Request request = withSegment(c.segment);

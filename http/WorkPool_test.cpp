@@ -1,14 +1,14 @@
 // The bounded job pool: how many jobs it takes before refusing.
 #include "http/WorkPool.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <thread>
-
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -3,15 +3,14 @@
 #include "net/AddressHistory.h"
 
 #include <arpa/inet.h>
-
-#include <memory>
-#include <optional>
-#include <string_view>
-
 #include <json/reader.h>
 #include <json/value.h>
 #include <json/writer.h>
+
 #include <libconfig.h++>
+#include <memory>
+#include <optional>
+#include <string_view>
 
 #include "common/Configuration.h"
 #include "common/FastEvent.h"
@@ -56,8 +55,9 @@ std::vector<std::string> readStatisticalEvents(const std::string& path) {
   } catch (const libconfig::FileIOException&) {
     logging::errorLine("I/O error while reading file.");
   } catch (const libconfig::ParseException& e) {
-    logging::errorLine("Parse error at " + std::string(e.getFile() != nullptr ? e.getFile() : path) +
-                       ":" + std::to_string(e.getLine()) + " - " + e.getError());
+    logging::errorLine("Parse error at " +
+                       std::string(e.getFile() != nullptr ? e.getFile() : path) + ":" +
+                       std::to_string(e.getLine()) + " - " + e.getError());
   } catch (const libconfig::SettingNotFoundException& e) {
     logging::errorLine(std::string("Setting not found: ") + e.getPath());
   } catch (const std::exception& e) {

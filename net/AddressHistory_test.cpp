@@ -2,15 +2,14 @@
 // source address from one stored event.
 #include "net/AddressHistory.h"
 
+#include <gtest/gtest.h>
+#include <json/reader.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
 #include <memory>
-
-#include <gtest/gtest.h>
-#include <json/reader.h>
 
 namespace {
 
@@ -42,20 +41,31 @@ TEST_F(StatisticalEventsTest, KeysOrTheOneLineOfTheFailure) {
   const std::string head = "application:\n{\n  settings:\n  {\n";
   const std::string tail = "  };\n};\n";
   const Case cases[] = {
-      {"list", head + "    statistical_events = ( \"alert\", \"dns\", \"flow\" );\n" + tail,
-       {"alert", "dns", "flow"}, ""},
+      {"list",
+       head + "    statistical_events = ( \"alert\", \"dns\", \"flow\" );\n" + tail,
+       {"alert", "dns", "flow"},
+       ""},
       {"empty list", head + "    statistical_events = ( );\n" + tail, {}, ""},
-      {"bracketed array", head + "    statistical_events = [ \"alert\", \"dns\" ];\n" + tail, {},
+      {"bracketed array",
+       head + "    statistical_events = [ \"alert\", \"dns\" ];\n" + tail,
+       {},
        "Error: Expected 'statistical_events' to be an array in configuration file\n"},
-      {"single string", head + "    statistical_events = \"alert\";\n" + tail, {},
+      {"single string",
+       head + "    statistical_events = \"alert\";\n" + tail,
+       {},
        "Error: Expected 'statistical_events' to be an array in configuration file\n"},
-      {"missing key", head + "    rules_file = \"/x\";\n" + tail, {},
+      {"missing key",
+       head + "    rules_file = \"/x\";\n" + tail,
+       {},
        "Setting not found: application.settings.statistical_events\n"},
       {"missing group", "application:\n{\n};\n", {}, "Setting not found: application.settings\n"},
       {"element that is no string",
-       head + "    statistical_events = ( \"alert\", 5, \"dns\" );\n" + tail, {"alert"},
+       head + "    statistical_events = ( \"alert\", 5, \"dns\" );\n" + tail,
+       {"alert"},
        "Error: SettingTypeException\n"},
-      {"syntax error", head + "    statistical_events = ( \"alert\" \n" + tail, {},
+      {"syntax error",
+       head + "    statistical_events = ( \"alert\" \n" + tail,
+       {},
        "Parse error at " + path_ + ":6 - "},
       {"no file", "", {}, "I/O error while reading file.\n"},
   };

@@ -39,9 +39,8 @@ struct IfaddrsDeleter {
 
 // Numeric form of an IPv4 socket address; false when getnameinfo fails.
 bool numericHost(const sockaddr* address, char (&host)[NI_MAXHOST]) {
-  return address != nullptr &&
-         getnameinfo(address, sizeof(sockaddr_in), host, NI_MAXHOST, nullptr, 0,
-                     NI_NUMERICHOST) == 0;
+  return address != nullptr && getnameinfo(address, sizeof(sockaddr_in), host, NI_MAXHOST, nullptr,
+                                           0, NI_NUMERICHOST) == 0;
 }
 
 // Official name of `address` from the system resolver, or "".
@@ -50,8 +49,8 @@ std::string officialName(in_addr address) {
   hostent entry{};
   hostent* found = nullptr;
   int error = 0;
-  while (gethostbyaddr_r(&address, sizeof(address), AF_INET, &entry, buffer.data(),
-                         buffer.size(), &found, &error) == ERANGE &&
+  while (gethostbyaddr_r(&address, sizeof(address), AF_INET, &entry, buffer.data(), buffer.size(),
+                         &found, &error) == ERANGE &&
          buffer.size() < 65536) {
     buffer.resize(buffer.size() * 2);
   }
@@ -174,8 +173,7 @@ std::optional<std::string> resultWithin(std::function<std::string()> task,
   return result.get();
 }
 
-std::string lookupHostName(const std::string& ip,
-                           std::chrono::steady_clock::time_point deadline) {
+std::string lookupHostName(const std::string& ip, std::chrono::steady_clock::time_point deadline) {
   in_addr address{};
   if (inet_aton(ip.c_str(), &address) == 0) return "";
   return resultWithin([address] { return officialName(address); }, deadline).value_or("");

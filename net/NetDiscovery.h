@@ -51,8 +51,7 @@ ArpTable parseARPTable(const std::string& text, const HostNameLookup& lookup);
 // Official host name of a dotted IPv4 address by reverse lookup; "" when the
 // address is not valid, nothing is found, or no answer came before `deadline`
 // (the lookup then finishes on its own thread and its result is dropped).
-std::string lookupHostName(const std::string& ip,
-                           std::chrono::steady_clock::time_point deadline);
+std::string lookupHostName(const std::string& ip, std::chrono::steady_clock::time_point deadline);
 
 // Runs `task` on a thread of its own and returns its result, or nothing when
 // it has not finished by `deadline` (or no thread could be started).

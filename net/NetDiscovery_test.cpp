@@ -4,16 +4,15 @@
 #include "net/NetDiscovery.h"
 
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <ifaddrs.h>
+#include <json/json.h>
 #include <netinet/in.h>
 
 #include <cstring>
 #include <future>
 #include <map>
 #include <memory>
-
-#include <gtest/gtest.h>
-#include <json/json.h>
 
 namespace {
 
@@ -100,7 +99,8 @@ TEST(NetMapTest, LayoutOnGivenInterfacesAndNeighbours) {
 ]
 )"},
       {"two addresses on one interface get the same neighbours",
-       {{"eth0", "192.168.1.10", "255.255.255.0", {}}, {"eth0", "192.168.2.10", "255.255.255.0", {}}},
+       {{"eth0", "192.168.1.10", "255.255.255.0", {}},
+        {"eth0", "192.168.2.10", "255.255.255.0", {}}},
        {{"eth0", {kPhone}}},
        R"([
   {
@@ -149,9 +149,14 @@ TEST(NetMapTest, HostNamesAreEscapedSoTheMapStaysJson) {
       {"back\\slash", R"(back\\slash)"},
       {"\"},{\"ip\":\"6.6.6.6", R"(\"},{\"ip\":\"6.6.6.6)"},
       {"tab\tnl\ncr\r", R"(tab\tnl\ncr\r)"},
-      {std::string("nul\0bel\x07" "esc\x1b", 12), R"(nul\u0000bel\u0007esc\u001b)"},
+      {std::string("nul\0bel\x07"
+                   "esc\x1b",
+                   12),
+       R"(nul\u0000bel\u0007esc\u001b)"},
       {"caf\xc3\xa9-\xe2\x82\xac", "caf\xc3\xa9-\xe2\x82\xac"},  // valid UTF-8 kept as is
-      {"bad\xff" "cut\xc3", R"(bad\ufffdcut\ufffd)"},
+      {"bad\xff"
+       "cut\xc3",
+       R"(bad\ufffdcut\ufffd)"},
       {"over\xc0\xaflong", R"(over\ufffd\ufffdlong)"},
       {"surrogate\xed\xa0\x80", R"(surrogate\ufffd\ufffd\ufffd)"},
       {"slash/del\x7f", "slash/del\x7f"},

@@ -1,10 +1,9 @@
 // HTTP handlers of the network routes: read nothing, call the data
 // operation, answer its text unchanged with no content type, or 500 with the
 // error's text.
-#include "net/Net.h"
-
 #include "http/Frame.h"
 #include "net/AddressHistory.h"
+#include "net/Net.h"
 #include "net/NetDiscovery.h"
 
 using http::Request;

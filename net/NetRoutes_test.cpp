@@ -1,11 +1,10 @@
 // The network routes called in process: the address history's refusal when
 // Redis cannot be reached, and the headers both routes carry.
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "common/BuildSettings.h"
 #include "net/Net.h"

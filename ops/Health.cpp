@@ -1,9 +1,8 @@
 // Checking the configuration file and Redis.
 #include "ops/Health.h"
 
-#include <string>
-
 #include <libconfig.h++>
+#include <string>
 
 #include "common/BuildSettings.h"
 #include "common/Configuration.h"

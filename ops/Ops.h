@@ -1,6 +1,6 @@
 // The server's own operational routes: its health for load balancers and
-// monitors, its metrics for Prometheus, and the description of its API. Both carry the Stats cross-origin
-// headers and run on the HTTP threads (no list scan, bounded waits).
+// monitors, its metrics for Prometheus, and the description of its API. Both carry the Stats
+// cross-origin headers and run on the HTTP threads (no list scan, bounded waits).
 #ifndef OPS_OPS_H_
 #define OPS_OPS_H_
 

@@ -1,13 +1,13 @@
 // The operational routes called in process: the API description as built
 // in, the documentation page's type and policy, the metrics' type, and the
 // health report of a configuration that cannot be used.
+#include <gtest/gtest.h>
+#include <json/reader.h>
+#include <json/value.h>
+
 #include <fstream>
 #include <sstream>
 #include <string>
-
-#include <json/reader.h>
-#include <json/value.h>
-#include <gtest/gtest.h>
 
 #include "common/ConfigFile_test.h"
 #include "ops/Ops.h"

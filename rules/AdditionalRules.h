@@ -4,9 +4,9 @@
 #ifndef RULES_ADDITIONALRULES_H_
 #define RULES_ADDITIONALRULES_H_
 
-#include <string>
-
 #include <json/value.h>
+
+#include <string>
 
 #include "rules/RuleUpdateData.h"
 

@@ -3,7 +3,6 @@
 #include "rules/AdditionalRules.h"
 
 #include <gtest/gtest.h>
-
 #include <json/writer.h>
 
 namespace {
@@ -23,8 +22,8 @@ const std::string kNoCategory = "drop dns any any (msg:\"other\"; sid:6; rev:1;)
 const std::string kNotDns = "alert tcp any any (msg:\"social media\"; sid:7; rev:1;)";
 
 TEST(AdditionalRulesTest, StatusListsDropDnsLinesInFileOrder) {
-  const std::string text = lines({kSocialOn, kPornOff, kNotDns, kFakeOn, kGamblingOff,
-                                  kUniversalOn}) + kNoCategory;
+  const std::string text =
+      lines({kSocialOn, kPornOff, kNotDns, kFakeOn, kGamblingOff, kUniversalOn}) + kNoCategory;
   Json::StreamWriterBuilder writer;
   writer["indentation"] = "";
   EXPECT_EQ(Json::writeString(writer, rules::additionalRuleStatusOf(text)),
@@ -36,8 +35,8 @@ TEST(AdditionalRulesTest, StatusListsDropDnsLinesInFileOrder) {
 }
 
 TEST(AdditionalRulesTest, UpdateSwitchesOnlyLinesNotInTheWantedState) {
-  const std::string text = lines({kSocialOn, kPornOff, kFakeOn, kGamblingOff, kUniversalOn,
-                                  kNoCategory}) + kNotDns;
+  const std::string text =
+      lines({kSocialOn, kPornOff, kFakeOn, kGamblingOff, kUniversalOn, kNoCategory}) + kNotDns;
   RuleUpdateData allOn;
   allOn.social = allOn.porno = allOn.fakenews = allOn.gambling = allOn.universal = true;
   // The double "#" loses one and stays disabled; the non-DNS social line is

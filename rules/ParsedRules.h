@@ -12,8 +12,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <utility>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/FileCache.h"
@@ -33,8 +33,8 @@ class ParsedRules {
   // Every rule, in file order.
   const std::vector<RuleView>& rules() const { return rules_; }
 
-  // The indexes, in file order, of the rules that `match` accepts. Worked out once per `query` (a text naming the filter
-  // and its value) and kept with this parse, which never changes: paging
+  // The indexes, in file order, of the rules that `match` accepts. Worked out once per `query` (a
+  // text naming the filter and its value) and kept with this parse, which never changes: paging
   // through one filter asks the same again. The last kKeptQueries queries
   // are kept. Exceptions from `match` pass through, and nothing is kept.
   using Indexes = std::vector<uint32_t>;
@@ -44,7 +44,7 @@ class ParsedRules {
 
  private:
   const file_cache::FileText text_;  // the views point into it
-  std::deque<std::string> joined_;  // continued rules' texts; elements never move
+  std::deque<std::string> joined_;   // continued rules' texts; elements never move
   std::vector<RuleView> rules_;
 
   mutable std::mutex queriesMutex_;

@@ -33,7 +33,9 @@ TEST(ParsedRulesTest, ListsEveryRuleAndPassesOverTheOtherLines) {
   } cases[] = {
       {"empty", "", {}},
       {"last line without newline", a + "\n" + b, {a, bContent}},
-      {"carriage return stays in the content", a + "\r\n" + b + "\r\n", {a + "\r", bContent + "\r"}},
+      {"carriage return stays in the content",
+       a + "\r\n" + b + "\r\n",
+       {a + "\r", bContent + "\r"}},
       {"blank lines, notes and a licence header",
        "# This file is licensed (see LICENSE)\n\n" + a + "\n   \n# note: keep\n" + b + "\n",
        {a, bContent}},
@@ -44,7 +46,8 @@ TEST(ParsedRulesTest, ListsEveryRuleAndPassesOverTheOtherLines) {
       {"a continued rule in a CRLF file",
        "alert tcp any any -> any any (msg:\"c\"; \\\r\n sid:3;)\r\n" + a + "\r\n",
        {"alert tcp any any -> any any (msg:\"c\";  sid:3;)\r", a + "\r"}},
-      {"a disabled continued rule", "#alert tcp any any -> any any (msg:\"c\"; \\\n sid:3;)\n",
+      {"a disabled continued rule",
+       "#alert tcp any any -> any any (msg:\"c\"; \\\n sid:3;)\n",
        {"alert tcp any any -> any any (msg:\"c\";  sid:3;)"}},
   };
   for (const auto& c : cases) {
@@ -104,8 +107,9 @@ TEST(ParsedRulesTest, KeepsTheMatchesOfTheLastQueries) {
   EXPECT_EQ(parsed.matching("enabled", enabled), first);
   EXPECT_EQ(asked, 4);
 
-  EXPECT_THROW(parsed.matching("throws", [](const RuleView&) -> bool { throw std::out_of_range("x"); }),
-               std::out_of_range);
+  EXPECT_THROW(
+      parsed.matching("throws", [](const RuleView&) -> bool { throw std::out_of_range("x"); }),
+      std::out_of_range);
   int thrown = 0;
   EXPECT_TRUE(parsed.matching("throws", [&](const RuleView&) { return ++thrown, false; })->empty());
   EXPECT_EQ(thrown, 4);

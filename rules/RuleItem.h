@@ -3,12 +3,12 @@
 #ifndef RULES_RULEITEM_H_
 #define RULES_RULEITEM_H_
 
+#include <json/value.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include <json/value.h>
 
 #include "rules/RuleReader.h"
 
@@ -18,9 +18,9 @@ struct RuleItem {
   std::string protocol;   // second header token, or "unknown"
   std::string classtype;  // the classtype option, or "unlnown"
   uint32_t sid = 0;
-  uint32_t rev = 0;       // 0 for a rule without a numeric rev
-  std::string msg;        // the msg option, quotes kept, or "undefined"
-  bool enabled = false;   // false exactly when the line's first character is "#"
+  uint32_t rev = 0;      // 0 for a rule without a numeric rev
+  std::string msg;       // the msg option, quotes kept, or "undefined"
+  bool enabled = false;  // false exactly when the line's first character is "#"
 
   static RuleItem from(const RuleView& rule);
   // The rule of one logical line (without its newline); nothing when the

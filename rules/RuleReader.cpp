@@ -426,9 +426,12 @@ class Fields {
     // By length first: most keywords are neither 3 nor 9 bytes long.
     unsigned field = kNone;
     if (keyword.size() == 3) {
-      if (keyword == "sid") field = kSid;
-      else if (keyword == "rev") field = kRev;
-      else if (keyword == "msg") field = kMsg;
+      if (keyword == "sid")
+        field = kSid;
+      else if (keyword == "rev")
+        field = kRev;
+      else if (keyword == "msg")
+        field = kMsg;
     } else if (keyword.size() == 9 && keyword == "classtype") {
       field = kClasstype;
     }
@@ -530,7 +533,7 @@ bool markFields(std::string_view line, Fields& fields) {
 // The reader compiled for AVX2 as a whole, the bytes of each block found in
 // line with the rest.
 __attribute__((target("avx2"), flatten)) bool markFieldsAvx2(std::string_view line,
-                                                              Fields& fields) {
+                                                             Fields& fields) {
   return markFields<option_bytes::avx2>(line, fields);
 }
 #endif

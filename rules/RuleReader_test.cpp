@@ -4,13 +4,12 @@
 #include "rules/RuleReader.h"
 
 #include <gtest/gtest.h>
+#include <json/writer.h>
 
 #include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <json/writer.h>
 
 #include "rules/RuleItem.h"
 
@@ -53,8 +52,8 @@ TEST(RuleReaderTest, ReadsTheFieldsFromTheOptions) {
       {"alert tcp any any -> any any (msg:\"say \\\"hi\\\"; now\\\\\"; content:\"a\\;b\"; "
        "sid:3; rev:1;)",
        "alert", "tcp", "unlnown", 3, 1, "\"say \\\"hi\\\"; now\\\\\""},
-      {"alert tcp any any -> any any (content:a\\;b; msg:x; sid:3;)", "alert", "tcp", "unlnown",
-       3, 0, "x"},
+      {"alert tcp any any -> any any (content:a\\;b; msg:x; sid:3;)", "alert", "tcp", "unlnown", 3,
+       0, "x"},
       // A bundled decoder rule has no rev: revision 0.
       {"alert pkthdr any any -> any any (msg:\"SURICATA IPv4 unknown protocol\"; "
        "decode-event:ipv4.unknown_protocol; classtype:protocol-command-decode; sid:2200125;)",
@@ -64,8 +63,8 @@ TEST(RuleReaderTest, ReadsTheFieldsFromTheOptions) {
       {"alert ip any any -> any any (msg:\"x\"; msg:\"y\"; classtype:a; classtype:b; sid:abc; "
        "sid:007; sid:8; rev:x; rev:4;)",
        "alert", "ip", "a", 7, 4, "\"x\""},
-      {"drop udp any any -> any any (sid:000004294967295; rev:4294967295;)", "drop", "udp", "unlnown",
-       4294967295u, 4294967295u, "undefined"},
+      {"drop udp any any -> any any (sid:000004294967295; rev:4294967295;)", "drop", "udp",
+       "unlnown", 4294967295u, 4294967295u, "undefined"},
       // A last option without ";", white space after the ")".
       {"alert tcp any any -> any any (msg:\"x\"; sid:6)  \t", "alert", "tcp", "unlnown", 6, 0,
        "\"x\""},
@@ -161,11 +160,11 @@ TEST(RuleReaderTest, FieldsDoNotDependOnWhereTheyFallInTheLine) {
        6, 1, "undefined", "unlnown"},
       {"content:a\\;sid:9; sid:7;", 7, 0, "undefined", "unlnown"},
       // Words in quoted values are no options.
-      {"msg:\"see sid:5; rev:9\"; content:\"sid:6\"; sid:10; rev:2;", 10, 2,
-       "\"see sid:5; rev:9\"", "unlnown"},
+      {"msg:\"see sid:5; rev:9\"; content:\"sid:6\"; sid:10; rev:2;", 10, 2, "\"see sid:5; rev:9\"",
+       "unlnown"},
       // Blanks and tabs around keywords and values.
-      {" \t msg : \"x y\" \t;\t classtype :\tbad-unknown ;   sid\t: 11 ; rev :3", 11, 3,
-       "\"x y\"", "bad-unknown"},
+      {" \t msg : \"x y\" \t;\t classtype :\tbad-unknown ;   sid\t: 11 ; rev :3", 11, 3, "\"x y\"",
+       "bad-unknown"},
       {";; ; :\"a;b\"; sid:12;", 12, 0, "undefined", "unlnown"},
       // A quote or a backslash in a keyword means nothing.
       {"fo\"o:1; sid:13; msg:\"q\";", 13, 0, "\"q\"", "unlnown"},
@@ -222,8 +221,7 @@ TEST(RuleReaderTest, ReadsRulesOfAnyLength) {
 
 // Each processor's way of finding a block's bytes gives the same bits.
 TEST(RuleReaderTest, BlockBytesAreFoundAlikeEverywhere) {
-  std::string block =
-      "msg:\"a;b\"; content:\"x\\\"\"; \tsid:1;rev:2; pcre:\"/\\d+/\";        :\\;";
+  std::string block = "msg:\"a;b\"; content:\"x\\\"\"; \tsid:1;rev:2; pcre:\"/\\d+/\";        :\\;";
   ASSERT_EQ(block.size(), 64u);
   const option_bytes::BlockBytes found = option_bytes::byteByByte(block.data());
   // Written by hand from the text above: bit i is its byte i.
@@ -277,8 +275,8 @@ TEST(RuleReaderTest, OptionsAreKeywordValuePairs) {
         {"rev", "2"}}},
       {"alert tcp (  msg : \"x\" ;;  flow:established ,to_server ; sid:1 )",
        {{"msg", "\"x\""}, {"flow", "established ,to_server"}, {"sid", "1"}}},
-      {"alert tcp (a:\"x\\\\\"; b:y\\;z; c:\"\\;\")", {{"a", "\"x\\\\\""}, {"b", "y\\;z"},
-                                                       {"c", "\"\\;\""}}},
+      {"alert tcp (a:\"x\\\\\"; b:y\\;z; c:\"\\;\")",
+       {{"a", "\"x\\\\\""}, {"b", "y\\;z"}, {"c", "\"\\;\""}}},
       // Only the ")" that ends the line ends the options.
       {"alert tcp (a:b) c:d;)", {{"a", "b) c:d"}}},
       {"alert tcp (a:b; c:\"open; d:e;)", {{"a", "b"}}},

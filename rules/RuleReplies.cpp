@@ -2,6 +2,7 @@
 #include "rules/RuleReplies.h"
 
 #include <json/value.h>
+
 #include <libconfig.h++>
 
 namespace rule_replies {

@@ -33,8 +33,8 @@ void forEachPhysical(std::string_view span, Visit visit) {
   size_t begin = 0;
   while (true) {
     const size_t newline = span.find('\n', begin);
-    visit(span.substr(begin, newline == std::string_view::npos ? std::string_view::npos
-                                                                : newline - begin));
+    visit(span.substr(
+        begin, newline == std::string_view::npos ? std::string_view::npos : newline - begin));
     if (newline == std::string_view::npos) return;
     begin = newline + 1;
   }
@@ -194,8 +194,7 @@ bool hasRuleWithSid(std::string_view text, uint32_t sid, size_t skip) {
   return found;
 }
 
-UpdateResult updateText(std::string& text, const std::string& oldRule,
-                        const std::string& newRule) {
+UpdateResult updateText(std::string& text, const std::string& oldRule, const std::string& newRule) {
   // No line holds a line break, so a text with one names no rule; replacing
   // it would join the lines around it into one.
   if (oldRule.find_first_of("\r\n") != std::string::npos) return UpdateResult::kNotFound;

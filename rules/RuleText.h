@@ -44,8 +44,7 @@ EditedText deletedText(std::string_view text, const std::string& rule);
 
 // True when a rule of `text`, other than the one whose first line starts at
 // byte `skip`, has `sid`.
-bool hasRuleWithSid(std::string_view text, uint32_t sid,
-                    size_t skip = std::string_view::npos);
+bool hasRuleWithSid(std::string_view text, uint32_t sid, size_t skip = std::string_view::npos);
 
 // A rule text as the listing shows it for a file with CRLF line ends: one
 // carriage return at its end is its line's end, not part of the text.
@@ -63,8 +62,7 @@ enum class UpdateResult { kUpdated, kNotFound, kUnreadable, kSidInUse, kFragment
 // kUnreadable when the line that would result is not one that
 // RuleItem::readable accepts, kSidInUse when it takes a sid that another
 // rule carries (keeping the rule's own sid is no conflict).
-UpdateResult updateText(std::string& text, const std::string& oldRule,
-                        const std::string& newRule);
+UpdateResult updateText(std::string& text, const std::string& oldRule, const std::string& newRule);
 
 }  // namespace rules
 

@@ -26,23 +26,19 @@ TEST(RuleTextTest, ToggleSwitchesEveryMatchingLine) {
   const Case cases[] = {
       {"enabled line is commented out", lines({a, b}), a, lines({"#" + a, b})},
       {"disabled line is enabled", lines({"#" + a, b}), a, lines({a, b})},
-      {"indented line keeps its indent behind the #", lines({"  \t" + a}), a,
-       lines({"#  \t" + a})},
+      {"indented line keeps its indent behind the #", lines({"  \t" + a}), a, lines({"#  \t" + a})},
       {"indented disabled line loses its indent", lines({"  #" + a}), a, lines({a})},
-      {"indented disabled line loses the blanks after its #", lines({"  # \t" + a}),
-       " \t" + a, lines({a})},
-      {"disabled line that goes on after the text is enabled whole",
-       lines({"#" + a + " # note"}), a, lines({a + " # note"})},
+      {"indented disabled line loses the blanks after its #", lines({"  # \t" + a}), " \t" + a,
+       lines({a})},
+      {"disabled line that goes on after the text is enabled whole", lines({"#" + a + " # note"}),
+       a, lines({a + " # note"})},
       {"a blank after # needs the blank in the text", lines({"# " + a}), a, std::nullopt},
       // The listing shows "# rule" with the blank; enabled, the line starts
       // with its action, and the listing's new content disables it again.
-      {"text with the blank enables it without the blank", lines({"# " + a}), " " + a,
-       lines({a})},
+      {"text with the blank enables it without the blank", lines({"# " + a}), " " + a, lines({a})},
       {"the whole line as text enables it too", lines({"#  " + a}), "#  " + a, lines({a})},
-      {"an indented enabled line keeps its indent", lines({" " + a}), " " + a,
-       lines({"# " + a})},
-      {"two identical lines are both switched", lines({a, b, a}), a,
-       lines({"#" + a, b, "#" + a})},
+      {"an indented enabled line keeps its indent", lines({" " + a}), " " + a, lines({"# " + a})},
+      {"two identical lines are both switched", lines({a, b, a}), a, lines({"#" + a, b, "#" + a})},
       {"a last line without newline gets one", a + "\n" + b, b, lines({a, "#" + b})},
       {"no match leaves nothing to write", lines({a}), "alert", std::nullopt},
       {"blank lines around it stay", lines({"", a, ""}), a, lines({"", "#" + a, ""})},
@@ -112,8 +108,7 @@ TEST(RuleTextTest, ContinuedRulesAreEditedWhole) {
   } updates[] = {
       {"the joined text becomes one line", joined, kA, rules::UpdateResult::kUpdated,
        lines({note, kA, kB})},
-      {"a part of the joined text", "sid:3; rev:1;", "sid:3; rev:2;",
-       rules::UpdateResult::kUpdated,
+      {"a part of the joined text", "sid:3; rev:1;", "sid:3; rev:2;", rules::UpdateResult::kUpdated,
        lines({note, "alert tcp any any -> any any (msg:\"c\";     sid:3; rev:2;)", kB})},
       {"a text only a line of it holds", "\"c\"; \\", "\"d\";", rules::UpdateResult::kFragment,
        file},
@@ -136,8 +131,8 @@ TEST(RuleTextTest, LinesThatAreNoRulesStayAsTheyWere) {
             lines({"# licence (c)\r", "\r", "#" + a + "\r", "alert (sid:99999999999;)"}));
   std::string updated = crlf;
   EXPECT_EQ(rules::updateText(updated, a, kB + 1), rules::UpdateResult::kUpdated);
-  EXPECT_EQ(updated,
-            lines({"# licence (c)\r", "\r", std::string(kB + 1) + "\r", "alert (sid:99999999999;)"}));
+  EXPECT_EQ(updated, lines({"# licence (c)\r", "\r", std::string(kB + 1) + "\r",
+                            "alert (sid:99999999999;)"}));
   EXPECT_FALSE(rules::hasRuleWithSid(crlf, 4294967295u));
   EXPECT_TRUE(rules::hasRuleWithSid(crlf, 1));
   EXPECT_FALSE(rules::hasRuleWithSid(crlf, 1, crlf.find(a)));

@@ -1,12 +1,11 @@
 // Checking a rule with Suricata's test mode before it is accepted.
-#include "rules/RuleEdits.h"
-
 #include <mutex>
 
 #include "common/BuildSettings.h"
 #include "common/Configuration.h"
 #include "common/NoFollow.h"
 #include "common/Process.h"
+#include "rules/RuleEdits.h"
 
 namespace {
 

@@ -69,8 +69,8 @@ class Rules {
   // have a numeric sid and rev" when the updated line would be no rule that
   // RuleItem::readable accepts; 409 "SID already in use" when the updated
   // line takes a sid that another rule carries. A trailing carriage return
-  // on either text (a listed rule of a CRLF file) is its line's end. No test run. 500 with the error's
-  // text.
+  // on either text (a listed rule of a CRLF file) is its line's end. No test run. 500 with the
+  // error's text.
   static http::Handler handleUpdateRuleRequest();
 
   // ---- Suppressions and thresholds (Suricata's threshold file) -------------------

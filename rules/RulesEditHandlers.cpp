@@ -1,12 +1,10 @@
 // HTTP handlers of the rule edits, the validation and the additional rule
 // categories: read the JSON body, call the operation, return one reply.
-#include "rules/Rules.h"
+#include <json/value.h>
 
 #include <optional>
 #include <string>
 #include <utility>
-
-#include <json/value.h>
 
 #include "common/Configuration.h"
 #include "common/EventJson.h"
@@ -16,11 +14,12 @@
 #include "rules/RuleEdits.h"
 #include "rules/RuleItem.h"
 #include "rules/RuleReader.h"
-#include "rules/RuleText.h"
 #include "rules/RuleReplies.h"
+#include "rules/RuleText.h"
+#include "rules/Rules.h"
 
-using http::Status;
 using http::Request;
+using http::Status;
 
 namespace {
 
@@ -49,9 +48,7 @@ std::string memberText(const Json::Value& object, const char* key) {
 
 // A rule text that is empty, or only white space behind an optional "#",
 // names no rule: the edits would match every blank or commented line.
-bool namesNoRule(const std::string& rule) {
-  return rules::withoutComment(rule).empty();
-}
+bool namesNoRule(const std::string& rule) { return rules::withoutComment(rule).empty(); }
 
 // Why a rule text cannot name or become a line of the rules file, or
 // nullptr. A text holding a line break would add lines of its own (a blank
@@ -120,99 +117,93 @@ constexpr http::Cors kCors = http::Cors::kRules;
 // Edits and the additional rules run on the HTTP thread, the toggle mapping
 // errors as the queries do; the add and the validation wait on the test run,
 // so they go to the slow pool. Every route here but the status changes state.
-constexpr http::Frame kToggle{kCors, &rule_replies::queryError,
-                              &contentSubject};
+constexpr http::Frame kToggle{kCors, &rule_replies::queryError, &contentSubject};
 constexpr http::Frame kDelete{kCors, &http::errorText, &contentSubject};
 constexpr http::Frame kUpdate{kCors, &http::errorText, &updateSubject};
 constexpr http::Frame kCategories{kCors, &http::errorText, &categoriesSubject};
 constexpr http::Frame kStatus{kCors};
 constexpr http::Frame kAdd{kCors, &http::errorText, &contentSubject};
-constexpr http::Frame kValidate{kCors, &rule_replies::outcomeError,
-                                &contentSubject};
+constexpr http::Frame kValidate{kCors, &rule_replies::outcomeError, &contentSubject};
 
 }  // namespace
 
 http::Handler Rules::toggle_rule() {
   return {kToggle, [](const Request& r) {
-    const std::string rule = ruleTextOf(r);
-    if (rules::toggleRule(rulesFile(), rule) == rules::EditResult::kFragment) {
-      throw http::Refusal(Status::kConflict, kFragment);
-    }
-    return http::text("Rule status toggled successfully");
-  }};
+            const std::string rule = ruleTextOf(r);
+            if (rules::toggleRule(rulesFile(), rule) == rules::EditResult::kFragment) {
+              throw http::Refusal(Status::kConflict, kFragment);
+            }
+            return http::text("Rule status toggled successfully");
+          }};
 }
 
 http::Handler Rules::add_rule() {
   return {kAdd, [](const Request& r) {
-    const std::string rule = memberText(bodyOf(r), "content");
-    const char* refusal = refusalOfRuleText(rule);
-    if (!refusal && !RuleItem::readable(rule)) refusal = kUnreadableRule;
-    if (refusal) return rule_replies::outcome(Status::kBadRequest, false, refusal);
-    const auto [valid, message] = rules::validate_rule(rule);
-    if (!valid) return rule_replies::outcome(Status::kBadRequest, false, message);
-    switch (rules::addRule(rulesFile(), rule)) {
-      case rules::AddResult::kSidInUse:
-        throw http::Refusal(Status::kConflict, kSidInUse);
-      case rules::AddResult::kAlreadyExists:
-        throw http::Refusal(Status::kConflict, "Rule already exists");
-      case rules::AddResult::kAdded:
-        break;
-    }
-    return http::text("Rule added successfully");
-  }};
+            const std::string rule = memberText(bodyOf(r), "content");
+            const char* refusal = refusalOfRuleText(rule);
+            if (!refusal && !RuleItem::readable(rule)) refusal = kUnreadableRule;
+            if (refusal) return rule_replies::outcome(Status::kBadRequest, false, refusal);
+            const auto [valid, message] = rules::validate_rule(rule);
+            if (!valid) return rule_replies::outcome(Status::kBadRequest, false, message);
+            switch (rules::addRule(rulesFile(), rule)) {
+              case rules::AddResult::kSidInUse: throw http::Refusal(Status::kConflict, kSidInUse);
+              case rules::AddResult::kAlreadyExists:
+                throw http::Refusal(Status::kConflict, "Rule already exists");
+              case rules::AddResult::kAdded: break;
+            }
+            return http::text("Rule added successfully");
+          }};
 }
 
 http::Handler Rules::handleValidateRuleRequest() {
   return {kValidate, [](const Request& r) {
-    const std::optional<Json::Value> body = json_body::read(r.body);
-    if (!body) return rule_replies::outcome(Status::kBadRequest, false, kInvalidJson);
-    const std::string rule = memberText(*body, "content");
-    if (namesNoRule(rule)) return rule_replies::outcome(Status::kBadRequest, false, kMissingRule);
-    const auto [valid, message] = rules::validate_rule(rule);
-    return rule_replies::outcome(valid ? Status::kOk : Status::kBadRequest, valid, message);
-  }};
+            const std::optional<Json::Value> body = json_body::read(r.body);
+            if (!body) return rule_replies::outcome(Status::kBadRequest, false, kInvalidJson);
+            const std::string rule = memberText(*body, "content");
+            if (namesNoRule(rule))
+              return rule_replies::outcome(Status::kBadRequest, false, kMissingRule);
+            const auto [valid, message] = rules::validate_rule(rule);
+            return rule_replies::outcome(valid ? Status::kOk : Status::kBadRequest, valid, message);
+          }};
 }
 
 http::Handler Rules::handleDeleteRuleRequest() {
   return {kDelete, [](const Request& r) {
-    const std::string rule = ruleTextOf(r);
-    switch (rules::deleteRule(rulesFile(), rule)) {
-      case rules::EditResult::kNoMatch:
-        throw http::Refusal(Status::kNotFound, "Rule not found");
-      case rules::EditResult::kFragment:
-        throw http::Refusal(Status::kConflict, kFragment);
-      case rules::EditResult::kChanged:
-        break;
-    }
-    return http::text("Rule deleted successfully");
-  }};
+            const std::string rule = ruleTextOf(r);
+            switch (rules::deleteRule(rulesFile(), rule)) {
+              case rules::EditResult::kNoMatch:
+                throw http::Refusal(Status::kNotFound, "Rule not found");
+              case rules::EditResult::kFragment: throw http::Refusal(Status::kConflict, kFragment);
+              case rules::EditResult::kChanged: break;
+            }
+            return http::text("Rule deleted successfully");
+          }};
 }
 
 http::Handler Rules::handleUpdateRuleRequest() {
   return {kUpdate, [](const Request& r) {
-    const Json::Value body = bodyOf(r);
-    // Contents listed from a file with CRLF line ends end with their CR.
-    const std::string oldRule(
-        rules::withoutLineEnd(memberText(event_json::member(body, "rule"), "content")));
-    const std::string newRule(
-        rules::withoutLineEnd(memberText(event_json::member(body, "new_rule"), "content")));
-    const char* refusal = refusalOfRuleText(oldRule);
-    if (!refusal) refusal = refusalOfRuleText(newRule);
-    if (refusal) throw http::Refusal(Status::kBadRequest, refusal);
-    switch (rules::updateRule(rulesFile(), oldRule, newRule)) {
-      case rules::UpdateResult::kNotFound:
-        throw http::Refusal(Status::kNotFound, "Old rule not found");
-      case rules::UpdateResult::kUnreadable:
-        throw http::Refusal(Status::kBadRequest, kUnreadableRule);
-      case rules::UpdateResult::kSidInUse:
-        throw http::Refusal(Status::kConflict, kSidInUse);
-      case rules::UpdateResult::kFragment:
-        throw http::Refusal(Status::kConflict, kFragment);
-      case rules::UpdateResult::kUpdated:
-        break;
-    }
-    return http::text("Rule updated successfully");
-  }};
+            const Json::Value body = bodyOf(r);
+            // Contents listed from a file with CRLF line ends end with their CR.
+            const std::string oldRule(
+                rules::withoutLineEnd(memberText(event_json::member(body, "rule"), "content")));
+            const std::string newRule(
+                rules::withoutLineEnd(memberText(event_json::member(body, "new_rule"), "content")));
+            const char* refusal = refusalOfRuleText(oldRule);
+            if (!refusal) refusal = refusalOfRuleText(newRule);
+            if (refusal) throw http::Refusal(Status::kBadRequest, refusal);
+            switch (rules::updateRule(rulesFile(), oldRule, newRule)) {
+              case rules::UpdateResult::kNotFound:
+                throw http::Refusal(Status::kNotFound, "Old rule not found");
+              case rules::UpdateResult::kUnreadable:
+                throw http::Refusal(Status::kBadRequest, kUnreadableRule);
+              case rules::UpdateResult::kSidInUse:
+                throw http::Refusal(Status::kConflict, kSidInUse);
+              case rules::UpdateResult::kFragment:
+                throw http::Refusal(Status::kConflict, kFragment);
+              case rules::UpdateResult::kUpdated: break;
+            }
+            return http::text("Rule updated successfully");
+          }};
 }
 
 http::Handler Rules::handleGetAdditionalRulesStatus() {
@@ -221,9 +212,9 @@ http::Handler Rules::handleGetAdditionalRulesStatus() {
 
 http::Handler Rules::handleUpdateAdditionalRulesFile() {
   return {kCategories, [](const Request& r) {
-    if (!rules::updateAdditionalRulesFile(categoryFlagsOf(r))) {
-      return http::error("Error updating rules");
-    }
-    return http::text("Rules successfully updated");
-  }};
+            if (!rules::updateAdditionalRulesFile(categoryFlagsOf(r))) {
+              return http::error("Error updating rules");
+            }
+            return http::text("Rules successfully updated");
+          }};
 }

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
-#include <string>
-#include <string_view>
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <string>
+#include <string_view>
 
 #include "common/FileCache.h"
 #include "rules/ParsedRules.h"
@@ -85,7 +85,8 @@ std::vector<RuleItem> filteredPage(const std::string& rulesFile, int page, int p
   const std::shared_ptr<const ParsedRules::Indexes> matches = parsed->matching(query, match);
   // page and page_size are at least 1: 64 bits hold any product of two ints.
   const uint64_t first = (static_cast<uint64_t>(page) - 1) * static_cast<uint64_t>(page_size);
-  const uint64_t last = std::min<uint64_t>(first + static_cast<uint64_t>(page_size), matches->size());
+  const uint64_t last =
+      std::min<uint64_t>(first + static_cast<uint64_t>(page_size), matches->size());
   const std::vector<RuleView>& rules = parsed->rules();
   std::vector<RuleItem> result;
   for (uint64_t i = first; i < last; ++i) result.push_back(RuleItem::from(rules[(*matches)[i]]));
@@ -114,7 +115,8 @@ std::string optionalPart(const std::optional<std::string>& value) {
 
 namespace rules {
 
-std::vector<RuleItem> getRules(const std::string& rulesFile, int page, int page_size, uint64_t* total) {
+std::vector<RuleItem> getRules(const std::string& rulesFile, int page, int page_size,
+                               uint64_t* total) {
   checkPage(page, page_size);
   const std::shared_ptr<const ParsedRules> parsed = load(rulesFile);
   const std::vector<RuleView>& rules = parsed->rules();
@@ -145,52 +147,48 @@ std::map<uint32_t, std::string> messagesOfSids(const std::string& rulesFile,
   return messages;
 }
 
-std::vector<RuleItem> getRulesByAction(const std::string& rulesFile,
-                                              const std::string& action, int page,
-                                              int page_size, uint64_t* total) {
+std::vector<RuleItem> getRulesByAction(const std::string& rulesFile, const std::string& action,
+                                       int page, int page_size, uint64_t* total) {
   return filteredPage(rulesFile, page, page_size, total, queryName({"action", action}),
                       [&](const RuleView& item) { return item.action == action; });
 }
 
-std::vector<RuleItem> getRulesByProtocol(const std::string& rulesFile,
-                                                const std::string& protocol, int page,
-                                                int page_size, uint64_t* total) {
+std::vector<RuleItem> getRulesByProtocol(const std::string& rulesFile, const std::string& protocol,
+                                         int page, int page_size, uint64_t* total) {
   return filteredPage(rulesFile, page, page_size, total, queryName({"protocol", protocol}),
                       [&](const RuleView& item) { return item.protocol == protocol; });
 }
 
-std::vector<RuleItem> getRulesByStatus(const std::string& rulesFile, bool enabled,
-                                              int page, int page_size, uint64_t* total) {
+std::vector<RuleItem> getRulesByStatus(const std::string& rulesFile, bool enabled, int page,
+                                       int page_size, uint64_t* total) {
   return filteredPage(rulesFile, page, page_size, total,
                       queryName({"status", enabled ? "enabled" : "disabled"}),
                       [&](const RuleView& item) { return item.enabled == enabled; });
 }
 
-std::vector<RuleItem> getDuplicatedRulesBySid(const std::string& rulesFile,
-                                                     const std::string& sid, int page,
-                                                     int page_size, uint64_t* total) {
+std::vector<RuleItem> getDuplicatedRulesBySid(const std::string& rulesFile, const std::string& sid,
+                                              int page, int page_size, uint64_t* total) {
   // Converted at the first rule, so a text that is not a number only fails
   // when the file holds a rule.
   std::optional<unsigned long> wanted;
   return filteredPage(rulesFile, page, page_size, total, queryName({"sid", sid}),
                       [&](const RuleView& item) {
-    if (!wanted) wanted = std::stoul(sid, nullptr, 0);
-    return static_cast<unsigned long>(item.sid) == *wanted;
-  });
+                        if (!wanted) wanted = std::stoul(sid, nullptr, 0);
+                        return static_cast<unsigned long>(item.sid) == *wanted;
+                      });
 }
 
 std::vector<RuleItem> getRulesBySignature(const std::string& rulesFile,
-                                                 const std::string& signature, int page,
-                                                 int page_size, uint64_t* total) {
+                                          const std::string& signature, int page, int page_size,
+                                          uint64_t* total) {
   return filteredPage(rulesFile, page, page_size, total, queryName({"signature", signature}),
                       [&](const RuleView& item) { return contains(item.content, signature); });
 }
 
-std::vector<RuleItem> searchRules(const std::string& rulesFile, const RuleSearch& filter,
-                                         int page, int page_size, uint64_t* total) {
-  const std::string query =
-      queryName({"search", optionalPart(filter.action), optionalPart(filter.protocol),
-                 optionalPart(filter.status)});
+std::vector<RuleItem> searchRules(const std::string& rulesFile, const RuleSearch& filter, int page,
+                                  int page_size, uint64_t* total) {
+  const std::string query = queryName({"search", optionalPart(filter.action),
+                                       optionalPart(filter.protocol), optionalPart(filter.status)});
   return filteredPage(rulesFile, page, page_size, total, query, [&](const RuleView& item) {
     return (!filter.action || item.action == *filter.action) &&
            (!filter.protocol || item.protocol == *filter.protocol) &&

@@ -1,9 +1,8 @@
 // Rule queries over small rules files: paging, filters and bad lines.
 #include "rules/RulesFile.h"
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <climits>
 #include <fstream>
@@ -28,8 +27,8 @@ class RulesFileTest : public ::testing::Test {
     std::string text;
     for (int sid = 1; sid <= count; ++sid) {
       text += std::string(sid % 2 ? "#" : "") + (sid % 3 ? "alert " : "drop ") +
-              (sid % 2 ? "tcp" : "udp") + " any any -> any any (msg:\"n" +
-              std::to_string(sid) + "\"; sid:" + std::to_string(sid) + "; rev:1;)\n";
+              (sid % 2 ? "tcp" : "udp") + " any any -> any any (msg:\"n" + std::to_string(sid) +
+              "\"; sid:" + std::to_string(sid) + "; rev:1;)\n";
     }
     write(text);
   }
@@ -112,12 +111,13 @@ TEST_F(RulesFileTest, PagesBelowOneAreRejectedBeforeTheFileIsRead) {
 // A blank line, a note, a sid beyond 32 bits are no rules: every query
 // passes over them, and counts only the rules.
 TEST_F(RulesFileTest, LinesThatAreNoRulesArePassedOverByEveryQuery) {
-  write("# licence: see (LICENSE)\n"
-        "alert tcp any any -> any any (sid:1; rev:1;)\n"
-        "alert tcp any any -> any any (sid:2; rev:1;)\n"
-        "\n"
-        "alert tcp any any -> any any (sid:4294967296; rev:1;)\n"
-        "alert udp any any -> any any (sid:3; rev:1;)");
+  write(
+      "# licence: see (LICENSE)\n"
+      "alert tcp any any -> any any (sid:1; rev:1;)\n"
+      "alert tcp any any -> any any (sid:2; rev:1;)\n"
+      "\n"
+      "alert tcp any any -> any any (sid:4294967296; rev:1;)\n"
+      "alert udp any any -> any any (sid:3; rev:1;)");
   uint64_t total = 0;
   EXPECT_EQ(sids(rules::getRules(path_, 1, 10, &total)), (Sids{1, 2, 3}));
   EXPECT_EQ(total, 3u);
@@ -130,9 +130,10 @@ TEST_F(RulesFileTest, LinesThatAreNoRulesArePassedOverByEveryQuery) {
 }
 
 TEST_F(RulesFileTest, DuplicatesReadTheSidWithAutomaticBase) {
-  write("alert tcp any any -> any any (sid:16; rev:1;)\n"
-        "alert tcp any any -> any any (sid:8; rev:1;)\n"
-        "#alert udp any any -> any any (sid:16; rev:2;)\n");
+  write(
+      "alert tcp any any -> any any (sid:16; rev:1;)\n"
+      "alert tcp any any -> any any (sid:8; rev:1;)\n"
+      "#alert udp any any -> any any (sid:16; rev:2;)\n");
   EXPECT_EQ(sids(rules::getDuplicatedRulesBySid(path_, "0x10", 1, 10)), (Sids{16, 16}));
   EXPECT_EQ(sids(rules::getDuplicatedRulesBySid(path_, "010", 1, 10)), (Sids{8}));
   EXPECT_EQ(sids(rules::getDuplicatedRulesBySid(path_, " 16abc", 2, 1)), (Sids{16}));

@@ -13,8 +13,8 @@
 #include "rules/Rules.h"
 #include "rules/RulesFile.h"
 
-using http::Status;
 using http::Request;
+using http::Status;
 
 namespace {
 
@@ -68,84 +68,89 @@ int searchQuery(const Request& request, const char* key, int fallback, int below
 
 http::Handler Rules::HandlegetRules() {
   return {kQuery, [](const Request& r) {
-    const std::string file = rulesFile();
-    const Page page = pageOf(r);
-    return rulesPage(
-        [&](uint64_t* total) { return rules::getRules(file, page.number, page.size, total); });
-  }};
+            const std::string file = rulesFile();
+            const Page page = pageOf(r);
+            return rulesPage([&](uint64_t* total) {
+              return rules::getRules(file, page.number, page.size, total);
+            });
+          }};
 }
 
 http::Handler Rules::HandlegetRuleBySid() {
   return {kQuery, [](const Request& r) {
-    const uint32_t sid = http::segmentAs<uint32_t>(r, ":sid");
-    const Json::Value rule = rules::getRuleBySid(rulesFile(), sid);
-    if (rule.isNull()) {
-      throw http::Refusal(Status::kNotFound, "Rule with SID " + std::to_string(sid) + " not found");
-    }
-    return http::json(rule);
-  }};
+            const uint32_t sid = http::segmentAs<uint32_t>(r, ":sid");
+            const Json::Value rule = rules::getRuleBySid(rulesFile(), sid);
+            if (rule.isNull()) {
+              throw http::Refusal(Status::kNotFound,
+                                  "Rule with SID " + std::to_string(sid) + " not found");
+            }
+            return http::json(rule);
+          }};
 }
 
 http::Handler Rules::HandlegetRulesByAction() {
   return {kQuery, [](const Request& r) {
-    const std::string action = http::pathParam(r, ":action");
-    const Page page = pageOf(r);
-    return rulesPage([&](uint64_t* total) {
-      return rules::getRulesByAction(rulesFile(), action, page.number, page.size, total);
-    });
-  }};
+            const std::string action = http::pathParam(r, ":action");
+            const Page page = pageOf(r);
+            return rulesPage([&](uint64_t* total) {
+              return rules::getRulesByAction(rulesFile(), action, page.number, page.size, total);
+            });
+          }};
 }
 
 http::Handler Rules::HandlegetRulesByStatus() {
   return {kQuery, [](const Request& r) {
-    const bool enabled = http::pathParam(r, ":status") == "enabled";
-    const Page page = pageOf(r);
-    return rulesPage([&](uint64_t* total) {
-      return rules::getRulesByStatus(rulesFile(), enabled, page.number, page.size, total);
-    });
-  }};
+            const bool enabled = http::pathParam(r, ":status") == "enabled";
+            const Page page = pageOf(r);
+            return rulesPage([&](uint64_t* total) {
+              return rules::getRulesByStatus(rulesFile(), enabled, page.number, page.size, total);
+            });
+          }};
 }
 
 http::Handler Rules::HandlegetRulesByProtocol() {
   return {kQuery, [](const Request& r) {
-    const std::string protocol = http::pathParam(r, ":proto");
-    const Page page = pageOf(r);
-    return rulesPage([&](uint64_t* total) {
-      return rules::getRulesByProtocol(rulesFile(), protocol, page.number, page.size, total);
-    });
-  }};
+            const std::string protocol = http::pathParam(r, ":proto");
+            const Page page = pageOf(r);
+            return rulesPage([&](uint64_t* total) {
+              return rules::getRulesByProtocol(rulesFile(), protocol, page.number, page.size,
+                                               total);
+            });
+          }};
 }
 
 http::Handler Rules::HandlegetDuplicatedRulesBySid() {
   return {kQuery, [](const Request& r) {
-    const std::string sid = http::pathParam(r, ":sid");
-    const Page page = pageOf(r);
-    return rulesPage([&](uint64_t* total) {
-      return rules::getDuplicatedRulesBySid(rulesFile(), sid, page.number, page.size, total);
-    });
-  }};
+            const std::string sid = http::pathParam(r, ":sid");
+            const Page page = pageOf(r);
+            return rulesPage([&](uint64_t* total) {
+              return rules::getDuplicatedRulesBySid(rulesFile(), sid, page.number, page.size,
+                                                    total);
+            });
+          }};
 }
 
 http::Handler Rules::HandlegetRulesBySignature() {
   return {kQuery, [](const Request& r) {
-    const std::string signature = urlDecode(http::pathParam(r, ":signature"));
-    const Page page = pageOf(r);
-    return rulesPage([&](uint64_t* total) {
-      return rules::getRulesBySignature(rulesFile(), signature, page.number, page.size, total);
-    });
-  }};
+            const std::string signature = urlDecode(http::pathParam(r, ":signature"));
+            const Page page = pageOf(r);
+            return rulesPage([&](uint64_t* total) {
+              return rules::getRulesBySignature(rulesFile(), signature, page.number, page.size,
+                                                total);
+            });
+          }};
 }
 
 http::Handler Rules::search_rules() {
   return {kQuery, [](const Request& r) {
-    RuleSearch filter;
-    filter.action = http::query(r, "action");
-    filter.protocol = http::query(r, "protocol");
-    filter.status = http::query(r, "status");
-    const int page = searchQuery(r, "page", 1, 1, "Invalid page parameters: ");
-    const int pageSize = searchQuery(r, "page_size", 10, 10, "Invalid page size: ");
-    return rulesPage([&](uint64_t* total) {
-      return rules::searchRules(rulesFile(), filter, page, pageSize, total);
-    });
-  }};
+            RuleSearch filter;
+            filter.action = http::query(r, "action");
+            filter.protocol = http::query(r, "protocol");
+            filter.status = http::query(r, "status");
+            const int page = searchQuery(r, "page", 1, 1, "Invalid page parameters: ");
+            const int pageSize = searchQuery(r, "page_size", 10, 10, "Invalid page size: ");
+            return rulesPage([&](uint64_t* total) {
+              return rules::searchRules(rulesFile(), filter, page, pageSize, total);
+            });
+          }};
 }

@@ -2,10 +2,10 @@
 // bodies, page parameters and sids, the not-found texts, the suppression
 // routes' reasons, and the errors of a missing configuration, as the front
 // end reads them.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "common/ConfigFile_test.h"
 #include "rules/Rules.h"
@@ -53,8 +53,7 @@ class RulesRoutesTest : public ConfigFileTest {
     ConfigFileTest::SetUp();
     rulesFile_ = writeFile("suricata.rules", kRules);
     thresholdFile_ = writeFile("threshold.config", "suppress gen_id 1, sig_id 1001\n");
-    writeSettings({{"rules_file", quoted(rulesFile_)},
-                   {"threshold_file", quoted(thresholdFile_)}});
+    writeSettings({{"rules_file", quoted(rulesFile_)}, {"threshold_file", quoted(thresholdFile_)}});
   }
 
   std::string rulesFile_;
@@ -144,12 +143,14 @@ TEST_F(RulesRoutesTest, EditsOfRulesTheFileDoesNotHoldAreNotFoundOrInConflict) {
        http::Status::kNotFound, "Old rule not found"},
       // The listed rule given the sid of the bundled one.
       {"/rules/update/", Rules::handleUpdateRuleRequest(),
-       "{\"rule\":{\"content\":\"" + listed + "\"},\"new_rule\":{\"content\":\"alert tcp any any "
-       "-> any 80 (msg:\\\"moved\\\"; sid:1003; rev:3;)\"}}",
+       "{\"rule\":{\"content\":\"" + listed +
+           "\"},\"new_rule\":{\"content\":\"alert tcp any any "
+           "-> any 80 (msg:\\\"moved\\\"; sid:1003; rev:3;)\"}}",
        http::Status::kConflict, "SID already in use"},
       {"/rules/update/", Rules::handleUpdateRuleRequest(),
-       "{\"rule\":{\"content\":\"" + listed + "\"},\"new_rule\":{\"content\":\"alert tcp any any "
-       "-> any 80 (msg:\\\"no sid\\\";)\"}}",
+       "{\"rule\":{\"content\":\"" + listed +
+           "\"},\"new_rule\":{\"content\":\"alert tcp any any "
+           "-> any 80 (msg:\\\"no sid\\\";)\"}}",
        http::Status::kBadRequest, "Rule must have a numeric sid and rev"},
   };
   expectRefusals(cases, rulesFile_);
@@ -168,16 +169,31 @@ struct PagedRoute {
 std::vector<PagedRoute> pagedRoutes() {
   return {
       {"/rules", Rules::HandlegetRules(), {}, "3", "1001"},
-      {"/rules/action/:action", Rules::HandlegetRulesByAction(), {{":action", "drop"}}, "1",
+      {"/rules/action/:action",
+       Rules::HandlegetRulesByAction(),
+       {{":action", "drop"}},
+       "1",
        "1003"},
-      {"/rules/status/:status", Rules::HandlegetRulesByStatus(), {{":status", "disabled"}}, "1",
+      {"/rules/status/:status",
+       Rules::HandlegetRulesByStatus(),
+       {{":status", "disabled"}},
+       "1",
        "1002"},
-      {"/rules/protocol/:proto", Rules::HandlegetRulesByProtocol(), {{":proto", "udp"}}, "1",
+      {"/rules/protocol/:proto",
+       Rules::HandlegetRulesByProtocol(),
+       {{":proto", "udp"}},
+       "1",
        "1002"},
-      {"/rules/duplicated/:sid", Rules::HandlegetDuplicatedRulesBySid(), {{":sid", "1003"}}, "1",
+      {"/rules/duplicated/:sid",
+       Rules::HandlegetDuplicatedRulesBySid(),
+       {{":sid", "1003"}},
+       "1",
        "1003"},
-      {"/rules/signature/:signature", Rules::HandlegetRulesBySignature(),
-       {{":signature", "WEB%20%28probe%29"}}, "1", "1001"},
+      {"/rules/signature/:signature",
+       Rules::HandlegetRulesBySignature(),
+       {{":signature", "WEB%20%28probe%29"}},
+       "1",
+       "1001"},
   };
 }
 
@@ -311,19 +327,17 @@ TEST_F(RulesRoutesTest, QueriesWithoutAUsableConfigurationSayWhy) {
 
 TEST_F(RulesRoutesTest, SuppressionRoutesWithoutAThresholdFileSaySo) {
   writeSettings({{"rules_file", quoted(rulesFile_)}});
-  const http::Reply listing =
-      http::replyOf(Rules::handleGetSuppressions(), get("/suppressions/"));
+  const http::Reply listing = http::replyOf(Rules::handleGetSuppressions(), get("/suppressions/"));
   EXPECT_EQ(listing.code, http::Status::kInternalServerError);
   EXPECT_EQ(listing.body, "Threshold file not configured");
   const std::vector<BodyCase> edits = {
       {"/suppressions/add/", Rules::handleAddSuppression(), "{\"sig_id\":1}",
        http::Status::kInternalServerError, outcome(false, "Threshold file not configured")},
       // The configuration is read before the body.
-      {"/suppressions/add/", Rules::handleAddSuppression(), "{",
-       http::Status::kInternalServerError, outcome(false, "Threshold file not configured")},
-      {"/suppressions/delete/", Rules::handleDeleteSuppression(),
-       "{\"line\":1,\"content\":\"x\"}", http::Status::kInternalServerError,
+      {"/suppressions/add/", Rules::handleAddSuppression(), "{", http::Status::kInternalServerError,
        outcome(false, "Threshold file not configured")},
+      {"/suppressions/delete/", Rules::handleDeleteSuppression(), "{\"line\":1,\"content\":\"x\"}",
+       http::Status::kInternalServerError, outcome(false, "Threshold file not configured")},
   };
   expectRefusals(edits, rulesFile_);
 }

@@ -1,14 +1,13 @@
 // HTTP handlers of the service control and of Suricata's rule reloads: each
 // runs its fixed command on the slow pool (nothing from the request goes
 // into it) and answers in plain text.
-#include "rules/Rules.h"
-
 #include <exception>
 #include <string>
 
 #include "common/BuildSettings.h"
 #include "common/Process.h"
 #include "http/Frame.h"
+#include "rules/Rules.h"
 #include "rules/Services.h"
 
 using http::Request;
@@ -63,55 +62,55 @@ http::Reply reloadReply(const char* subcommand, const char* success) {
 
 http::Handler Rules::handlereloadSuricata() {
   return {kRestartFrame, [](const Request&) {
-    rules::reloadSuricata();
-    return http::text("Suricata restartedd successfully");
-  }};
+            rules::reloadSuricata();
+            return http::text("Suricata restartedd successfully");
+          }};
 }
 
 http::Handler Rules::handlestartSuricata() {
   return {kStartFrame, [](const Request&) {
-    rules::startSuricata();
-    return http::text("Suricata started successfully");
-  }};
+            rules::startSuricata();
+            return http::text("Suricata started successfully");
+          }};
 }
 
 http::Handler Rules::handlestopSuricata() {
   return {kStopFrame, [](const Request&) {
-    rules::stopSuricata();
-    return http::text("Suricata stopped successfully");
-  }};
+            rules::stopSuricata();
+            return http::text("Suricata stopped successfully");
+          }};
 }
 
 http::Handler Rules::handleupdateSuricataRules() {
   return {kUpdateFrame, [](const Request&) {
-    rules::updateSuricataRules();
-    return http::text("Suricata rules updated successfully");
-  }};
+            rules::updateSuricataRules();
+            return http::text("Suricata rules updated successfully");
+          }};
 }
 
 http::Handler Rules::handlestartDaemon() {
   return {kStartDaemonFrame, [](const Request&) {
-    rules::startDaemon();
-    return http::text("Ferryd started successfully");
-  }};
+            rules::startDaemon();
+            return http::text("Ferryd started successfully");
+          }};
 }
 
 http::Handler Rules::handlestopDaemon() {
   return {kStopDaemonFrame, [](const Request&) {
-    rules::stopDaemon();
-    return http::text("Ferryd stopped successfully");
-  }};
+            rules::stopDaemon();
+            return http::text("Ferryd stopped successfully");
+          }};
 }
 
 http::Handler Rules::reloadRulesBlocking() {
   return {kReloadFrame, [](const Request&) {
-    return reloadReply("reload-rules", "Rules reloaded successfully (blocking)");
-  }};
+            return reloadReply("reload-rules", "Rules reloaded successfully (blocking)");
+          }};
 }
 
 http::Handler Rules::reloadRulesNonBlocking() {
   return {kReloadFrame, [](const Request&) {
-    return reloadReply("ruleset-reload-nonblocking",
-                       "Rules reloaded successfully (nonblocking)");
-  }};
+            return reloadReply("ruleset-reload-nonblocking",
+                               "Rules reloaded successfully (nonblocking)");
+          }};
 }

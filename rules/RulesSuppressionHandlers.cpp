@@ -1,14 +1,14 @@
 // HTTP handlers of the suppressions and thresholds kept in Suricata's
 // threshold file: read the request, call the threshold operation, return one
 // reply. Nothing here reloads Suricata; the reload routes apply the file.
+#include <json/value.h>
+
 #include <cstdint>
+#include <libconfig.h++>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
-
-#include <json/value.h>
-#include <libconfig.h++>
 
 #include "common/Configuration.h"
 #include "common/JsonBody.h"
@@ -19,8 +19,8 @@
 #include "rules/ThresholdFile.h"
 #include "rules/ThresholdJson.h"
 
-using http::Status;
 using http::Request;
+using http::Status;
 
 namespace {
 
@@ -77,8 +77,8 @@ std::string deleteSubject(const Request& request) {
   std::string problem;
   const std::optional<LineRef> ref = body ? lineRefOf(*body, problem) : std::nullopt;
   if (!ref) return "line=?";
-  return "line=" + std::to_string(ref->line) + " content=" +
-         http::audit::quoted(ref->content, kAuditedBytes);
+  return "line=" + std::to_string(ref->line) +
+         " content=" + http::audit::quoted(ref->content, kAuditedBytes);
 }
 
 constexpr http::Cors kCors = http::Cors::kRules;
@@ -87,8 +87,7 @@ constexpr http::Cors kCors = http::Cors::kRules;
 // test run, so both go to the slow pool.
 constexpr http::Frame kList{kCors, &rule_replies::queryError};
 constexpr http::Frame kAdd{kCors, &rule_replies::outcomeError, &addSubject};
-constexpr http::Frame kDelete{kCors, &rule_replies::outcomeError,
-                              &deleteSubject};
+constexpr http::Frame kDelete{kCors, &rule_replies::outcomeError, &deleteSubject};
 
 http::Reply refused(Status code, const std::string& reason) {
   return rule_replies::outcome(code, false, reason);
@@ -98,57 +97,57 @@ http::Reply refused(Status code, const std::string& reason) {
 
 http::Handler Rules::handleGetSuppressions() {
   return {kList, [](const Request&) {
-    const std::vector<threshold::ListedEntry> entries = threshold::readEntries(thresholdFile());
-    std::set<uint32_t> sids;
-    for (const threshold::ListedEntry& listed : entries) {
-      if (listed.read.entry.sigId != 0) sids.insert(listed.read.entry.sigId);
-    }
-    std::map<uint32_t, std::string> messages;
-    if (!sids.empty()) {
-      messages = rules::messagesOfSids(config::readString(config::kRulesFile), sids);
-    }
-    return http::withTotalCount(http::json(threshold::listingJson(entries, messages)),
-                                entries.size());
-  }};
+            const std::vector<threshold::ListedEntry> entries =
+                threshold::readEntries(thresholdFile());
+            std::set<uint32_t> sids;
+            for (const threshold::ListedEntry& listed : entries) {
+              if (listed.read.entry.sigId != 0) sids.insert(listed.read.entry.sigId);
+            }
+            std::map<uint32_t, std::string> messages;
+            if (!sids.empty()) {
+              messages = rules::messagesOfSids(config::readString(config::kRulesFile), sids);
+            }
+            return http::withTotalCount(http::json(threshold::listingJson(entries, messages)),
+                                        entries.size());
+          }};
 }
 
 http::Handler Rules::handleAddSuppression() {
   return {kAdd, [](const Request& r) {
-    const std::string file = thresholdFile();
-    const std::optional<Json::Value> body = json_body::read(r.body);
-    if (!body) return refused(Status::kBadRequest, kInvalidJson);
-    threshold::Entry entry;
-    try {
-      entry = threshold::entryFromJson(*body);
-    } catch (const threshold::InvalidEntry& e) {
-      return refused(Status::kBadRequest, e.what());
-    }
-    const threshold::AddOutcome added =
-        threshold::addEntry(file, entry, &threshold::testWithSuricata);
-    switch (added.result) {
-      case threshold::AddResult::kExists:
-        return refused(Status::kConflict, added.message);
-      case threshold::AddResult::kRejected:
-        return refused(Status::kBadRequest, added.message);
-      case threshold::AddResult::kAdded:
-        break;
-    }
-    return rule_replies::outcome(Status::kOk, true, "");
-  }};
+            const std::string file = thresholdFile();
+            const std::optional<Json::Value> body = json_body::read(r.body);
+            if (!body) return refused(Status::kBadRequest, kInvalidJson);
+            threshold::Entry entry;
+            try {
+              entry = threshold::entryFromJson(*body);
+            } catch (const threshold::InvalidEntry& e) {
+              return refused(Status::kBadRequest, e.what());
+            }
+            const threshold::AddOutcome added =
+                threshold::addEntry(file, entry, &threshold::testWithSuricata);
+            switch (added.result) {
+              case threshold::AddResult::kExists: return refused(Status::kConflict, added.message);
+              case threshold::AddResult::kRejected:
+                return refused(Status::kBadRequest, added.message);
+              case threshold::AddResult::kAdded: break;
+            }
+            return rule_replies::outcome(Status::kOk, true, "");
+          }};
 }
 
 http::Handler Rules::handleDeleteSuppression() {
   return {kDelete, [](const Request& r) {
-    const std::string file = thresholdFile();
-    const std::optional<Json::Value> body = json_body::readObject(r.body);
-    if (!body) return refused(Status::kBadRequest, kInvalidJson);
-    std::string problem;
-    const std::optional<LineRef> ref = lineRefOf(*body, problem);
-    if (!ref) return refused(Status::kBadRequest, problem);
-    if (!threshold::deleteEntry(file, ref->line, ref->content)) {
-      return refused(Status::kConflict, "Line " + std::to_string(ref->line) +
-                                         " no longer holds that entry: the file has changed");
-    }
-    return rule_replies::outcome(Status::kOk, true, "");
-  }};
+            const std::string file = thresholdFile();
+            const std::optional<Json::Value> body = json_body::readObject(r.body);
+            if (!body) return refused(Status::kBadRequest, kInvalidJson);
+            std::string problem;
+            const std::optional<LineRef> ref = lineRefOf(*body, problem);
+            if (!ref) return refused(Status::kBadRequest, problem);
+            if (!threshold::deleteEntry(file, ref->line, ref->content)) {
+              return refused(Status::kConflict,
+                             "Line " + std::to_string(ref->line) +
+                                 " no longer holds that entry: the file has changed");
+            }
+            return rule_replies::outcome(Status::kOk, true, "");
+          }};
 }

@@ -58,10 +58,9 @@ void updateSuricataRules() {
 }
 
 void startDaemon() {
-  startUnlessActive({"systemctl", "is-active", "--quiet", "ferryd"},
-                    "Daemon is already running.", "Ferryd is not running, starting now...",
-                    {"systemctl", "start", "ferryd"}, "Ferryd started successfully.",
-                    "Failed to start Ferryd.");
+  startUnlessActive({"systemctl", "is-active", "--quiet", "ferryd"}, "Daemon is already running.",
+                    "Ferryd is not running, starting now...", {"systemctl", "start", "ferryd"},
+                    "Ferryd started successfully.", "Failed to start Ferryd.");
 }
 
 void stopDaemon() {

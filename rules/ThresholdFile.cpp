@@ -86,9 +86,7 @@ std::vector<ListedEntry> entriesOf(std::string_view text) {
   return entries;
 }
 
-std::vector<ListedEntry> readEntries(const std::string& path) {
-  return entriesOf(contentOf(path));
-}
+std::vector<ListedEntry> readEntries(const std::string& path) { return entriesOf(contentOf(path)); }
 
 std::pair<bool, std::string> testWithSuricata(const std::string& candidate) {
   const std::string suricataConf = config::readString(config::kSuricataConf);

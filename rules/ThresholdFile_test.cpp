@@ -3,9 +3,8 @@
 #include "rules/ThresholdFile.h"
 
 #include <dirent.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -134,8 +133,9 @@ TEST_F(ThresholdEditTest, AddTestsTheWholeNewFileThenReplacesIt) {
 TEST_F(ThresholdEditTest, AddPutsTheEntryOnALineOfItsOwn) {
   writeAll(file_, "suppress gen_id 1, sig_id 5");
   threshold::addEntry(file_, suppression(6, "10.0.0.1"), recordingTest(true));
-  EXPECT_EQ(readAll(file_),
-            "suppress gen_id 1, sig_id 5\nsuppress gen_id 1, sig_id 6, track by_src, ip 10.0.0.1\n");
+  EXPECT_EQ(
+      readAll(file_),
+      "suppress gen_id 1, sig_id 5\nsuppress gen_id 1, sig_id 6, track by_src, ip 10.0.0.1\n");
 }
 
 TEST_F(ThresholdEditTest, AFailedTestLeavesTheFileUntouched) {
@@ -148,8 +148,9 @@ TEST_F(ThresholdEditTest, AFailedTestLeavesTheFileUntouched) {
 }
 
 TEST_F(ThresholdEditTest, AnEnabledEntryActingTheSameIsADuplicate) {
-  writeAll(file_, "suppress gen_id 1 , sig_id 9,track by_src, ip [10.0.0.1, 10.0.0.2]\n"
-                  "#suppress gen_id 1, sig_id 8, track by_src, ip 10.0.0.1\n");
+  writeAll(file_,
+           "suppress gen_id 1 , sig_id 9,track by_src, ip [10.0.0.1, 10.0.0.2]\n"
+           "#suppress gen_id 1, sig_id 8, track by_src, ip 10.0.0.1\n");
   const auto same =
       threshold::addEntry(file_, suppression(9, "[10.0.0.1,10.0.0.2]"), recordingTest(true));
   EXPECT_EQ(same.result, AddResult::kExists);
@@ -169,8 +170,9 @@ TEST_F(ThresholdEditTest, AMissingFileIsNotCreated) {
 }
 
 TEST_F(ThresholdEditTest, DeleteRemovesTheLineOnlyWhileItHoldsTheContent) {
-  const std::string text = "# header\nsuppress gen_id 1, sig_id 5\r\n#suppress gen_id 1, sig_id 6\n"
-                           "suppress gen_id 1, sig_id 7";
+  const std::string text =
+      "# header\nsuppress gen_id 1, sig_id 5\r\n#suppress gen_id 1, sig_id 6\n"
+      "suppress gen_id 1, sig_id 7";
   struct Case {
     const char* name;
     uint64_t line;

@@ -3,13 +3,13 @@
 #ifndef RULES_THRESHOLDJSON_H_
 #define RULES_THRESHOLDJSON_H_
 
+#include <json/value.h>
+
 #include <cstdint>
 #include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <json/value.h>
 
 #include "rules/ThresholdFile.h"
 #include "rules/ThresholdLine.h"

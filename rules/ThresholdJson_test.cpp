@@ -92,9 +92,8 @@ TEST(ThresholdJsonTest, ListingHoldsTheOptionsOfEachKindAndKnownMessages) {
       threshold::listingJson(entries, {{7, "\"ET POLICY (test): \\\"x\\\"\""}});
   ASSERT_EQ(listing.size(), 2u);
   const Json::Value& first = listing[0];
-  EXPECT_EQ(first.getMemberNames(),
-            (std::vector<std::string>{"content", "enabled", "gen_id", "kind", "line", "msg",
-                                      "sig_id"}));
+  EXPECT_EQ(first.getMemberNames(), (std::vector<std::string>{"content", "enabled", "gen_id",
+                                                              "kind", "line", "msg", "sig_id"}));
   EXPECT_EQ(first["kind"], "suppress");
   EXPECT_EQ(first["enabled"], false);
   EXPECT_EQ(first["line"].asUInt64(), 1u);

@@ -28,9 +28,9 @@ struct Entry {
   Kind kind = Kind::kSuppress;
   uint32_t genId = 1;
   uint32_t sigId = 0;
-  std::optional<std::string> track;      // "by_src", "by_dst"...
-  std::optional<std::string> ip;         // suppress: an address, CIDR or "[...]" list
-  std::optional<std::string> type;       // "limit", "threshold", "both"
+  std::optional<std::string> track;  // "by_src", "by_dst"...
+  std::optional<std::string> ip;     // suppress: an address, CIDR or "[...]" list
+  std::optional<std::string> type;   // "limit", "threshold", "both"
   std::optional<uint32_t> count;
   std::optional<uint32_t> seconds;
   std::optional<std::string> newAction;  // "alert", "drop", "pass", "reject"...

@@ -192,8 +192,7 @@ TEST(ThresholdLineTest, ProblemsNameWhatCannotBeWritten) {
       {"rate_filter without timeout", noTimeout, "timeout is required for rate_filter"},
       {"suppress tracked by rule", suppress(1, 2, "by_rule", "10.0.0.1"),
        "track must be one of by_src, by_dst, by_either for suppress"},
-      {"threshold tracked by either",
-       counting(Kind::kThreshold, 1, 2, "limit", "by_either", 1, 60),
+      {"threshold tracked by either", counting(Kind::kThreshold, 1, 2, "limit", "by_either", 1, 60),
        "track must be one of by_src, by_dst, by_rule, by_both for threshold"},
       {"unknown type", counting(Kind::kEventFilter, 1, 2, "Limit", "by_src", 1, 60),
        "type must be one of limit, threshold, both for event_filter"},
@@ -207,8 +206,14 @@ TEST(ThresholdLineTest, ProblemsNameWhatCannotBeWritten) {
 
 TEST(ThresholdLineTest, IpMustBeAnAddressBlockOrList) {
   const char* const good[] = {
-      "10.0.0.5",    "10.0.0.0/8",     "0.0.0.0/0",           "192.0.2.1/32",
-      "2001:db8::1", "2001:db8::/128", "::ffff:192.0.2.1/96", "[10.0.0.1]",
+      "10.0.0.5",
+      "10.0.0.0/8",
+      "0.0.0.0/0",
+      "192.0.2.1/32",
+      "2001:db8::1",
+      "2001:db8::/128",
+      "::ffff:192.0.2.1/96",
+      "[10.0.0.1]",
       "[10.0.0.0/8,fe80::/10]",
   };
   for (const char* ip : good) {

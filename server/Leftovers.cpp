@@ -2,10 +2,9 @@
 #include "server/Leftovers.h"
 
 #include <exception>
+#include <libconfig.h++>
 #include <set>
 #include <string>
-
-#include <libconfig.h++>
 
 #include "common/AtomicFile.h"
 #include "common/Configuration.h"
@@ -18,9 +17,9 @@ namespace {
 
 // The keys of the files the server replaces through a temporary file.
 constexpr const char* kWrittenFiles[] = {
-    config::kRulesFile,       config::kAdditionalRules, config::kSuricataConf,
+    config::kRulesFile,        config::kAdditionalRules, config::kSuricataConf,
     config::kIocLocalFileName, config::kIocFullFileName, config::kIocDomainRules,
-    config::kIocUrlRules,     config::kIocIpRules,      config::kIocDomainsLst,
+    config::kIocUrlRules,      config::kIocIpRules,      config::kIocDomainsLst,
 };
 
 std::set<std::string> writtenPaths(const libconfig::Config& cfg) {

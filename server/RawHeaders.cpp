@@ -1,12 +1,12 @@
 // Counting header lines in the library's raw parse buffer.
 #include "server/RawHeaders.h"
 
+#include <pistache/peer.h>
+#include <pistache/stream.h>
+
 #include <cctype>
 #include <memory>
 #include <vector>
-
-#include <pistache/peer.h>
-#include <pistache/stream.h>
 
 namespace raw_headers {
 
@@ -71,7 +71,8 @@ size_t count(const Pistache::Http::ResponseWriter& response, std::string_view na
   const std::shared_ptr<Pistache::Http::RequestParser> parser =
       Pistache::Http::Handler::getParser(peer);
   if (!parser) return 0;
-  const std::vector<char>& bytes = (parser.get()->*memberOf(ParserBuffer{})).*memberOf(BufferBytes{});
+  const std::vector<char>& bytes =
+      (parser.get()->*memberOf(ParserBuffer{})).*memberOf(BufferBytes{});
   return countIn(std::string_view(bytes.data(), bytes.size()), name);
 }
 

@@ -4,10 +4,10 @@
 #ifndef SERVER_RAWHEADERS_H_
 #define SERVER_RAWHEADERS_H_
 
+#include <pistache/http.h>
+
 #include <cstddef>
 #include <string_view>
-
-#include <pistache/http.h>
 
 namespace raw_headers {
 

@@ -2,10 +2,10 @@
 #ifndef SERVER_ROUTES_H_
 #define SERVER_ROUTES_H_
 
+#include <pistache/http_defs.h>
+
 #include <string>
 #include <vector>
-
-#include <pistache/http_defs.h>
 
 #include "http/Frame.h"
 

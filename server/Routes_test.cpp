@@ -2,12 +2,12 @@
 // same routes in the same order, and the preflight on exactly the OPTIONS rows.
 #include "server/Routes.h"
 
+#include <gtest/gtest.h>
+#include <simdjson.h>
+
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
-#include <simdjson.h>
 
 #include "http/Preflight.h"
 

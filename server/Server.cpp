@@ -12,8 +12,8 @@
 #include "rules/RulesFile.h"
 #include "server/Routes.h"
 #include "server/Systemd.h"
-#include "threats/StoreSnapshot.h"
 #include "server/TargetGuard.h"
+#include "threats/StoreSnapshot.h"
 
 Server::Server(Pistache::Address address) : endpoint_(address) {}
 
@@ -47,13 +47,12 @@ void Server::setupRoutes() {
   for (const RouteEntry& route : routeTable()) {
     // The pattern travels with the request, for the segments and the
     // metrics' route label. The table lives as long as the process.
-    router_.addRoute(route.method, route.path,
-                     [&route](const Pistache::Rest::Request request,
-                              Pistache::Http::ResponseWriter response) {
-                       http::serve(route.kind, route.handler, http::requestOf(request, route.path),
-                                   response);
-                       return Pistache::Rest::Route::Result::Ok;
-                     });
+    router_.addRoute(
+        route.method, route.path,
+        [&route](const Pistache::Rest::Request request, Pistache::Http::ResponseWriter response) {
+          http::serve(route.kind, route.handler, http::requestOf(request, route.path), response);
+          return Pistache::Rest::Route::Result::Ok;
+        });
   }
   // ReuseAddr lets a restarted service bind again at once instead of failing
   // while the previous process's connections linger in TIME_WAIT. The

@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <systemd/sd-daemon.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,8 +13,6 @@
 #include <cstring>
 #include <string>
 #include <thread>
-
-#include <systemd/sd-daemon.h>
 
 #include "common/Log.h"
 
@@ -38,14 +37,16 @@ bool endpointAnswers(uint16_t port, Clock::time_point deadline) {
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   bool answered = false;
   const auto wait = [&](short events) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) return false;
     pollfd ready{fd, events, 0};
     return poll(&ready, 1, static_cast<int>(left.count())) > 0;
   };
   if ((connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 ||
        (errno == EINPROGRESS && wait(POLLOUT))) &&
-      send(fd, kProbe, sizeof kProbe - 1, MSG_NOSIGNAL) == static_cast<ssize_t>(sizeof kProbe - 1)) {
+      send(fd, kProbe, sizeof kProbe - 1, MSG_NOSIGNAL) ==
+          static_cast<ssize_t>(sizeof kProbe - 1)) {
     std::string reply;
     char buffer[256];
     while (reply.size() < 9 && wait(POLLIN)) {

@@ -4,11 +4,11 @@
 #ifndef SERVER_TARGETGUARD_H_
 #define SERVER_TARGETGUARD_H_
 
+#include <pistache/http.h>
+
 #include <cstddef>
 #include <memory>
 #include <string_view>
-
-#include <pistache/http.h>
 
 class TargetGuard : public Pistache::Http::Handler {
  public:

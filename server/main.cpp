@@ -1,10 +1,9 @@
 // Process entry: carries out a command-line option, or opens the system log
 // and serves the HTTP API until told to stop by SIGTERM or SIGINT.
+#include <pistache/net.h>
 #include <unistd.h>
 
 #include <optional>
-
-#include <pistache/net.h>
 
 #include "common/BuildSettings.h"
 #include "common/Log.h"

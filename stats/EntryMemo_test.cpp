@@ -3,10 +3,10 @@
 // the last request are kept.
 #include "stats/EntryMemo.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -7,7 +7,8 @@ namespace {
 
 // A stat line whose vsize (field 23) is 1536 and rss (field 24) is 1000.
 std::string statLine(const std::string& name) {
-  return "4242 (" + name + ") S 1 4242 4242 0 -1 4194560 1 0 0 0 3 4 0 0 20 0 3 0 "
+  return "4242 (" + name +
+         ") S 1 4242 4242 0 -1 4194560 1 0 0 0 3 4 0 0 20 0 3 0 "
          "123456 1536 1000 18446744073709551615 1 1 0 0 0 0 0 0 0 0 0 0 17 1 0 0 0 0 0\n";
 }
 
@@ -25,7 +26,7 @@ TEST(ProcStatTest, ReadsVsizeAndRssAfterTheCommandName) {
 TEST(ProcStatTest, RejectsShortOrMalformedLines) {
   const std::string bad[] = {
       "",
-      "4242 pavora_server S 1 2 3",                                   // no parentheses
+      "4242 pavora_server S 1 2 3",                                                // no parentheses
       "4242 (x) S 1 4242 4242 0 -1 4194560 1 0 0 0 3 4 0 0 20 0 3 0 123456 1536",  // no rss
       "4242 (x) S 1 4242 4242 0 -1 4194560 1 0 0 0 3 4 0 0 20 0 3 0 123456 big 1000",
       "4242 (x) S 1 4242 4242 0 -1 4194560 1 0 0 0 3 4 0 0 20 0 3 0 123456 -1536 1000",

@@ -1,10 +1,9 @@
 // HTTP handlers of the statistics routes: the Stats headers first, one data
 // operation, one reply. The JSON routes answer styled text (ending in a line
 // feed) with content type application/json.
-#include "stats/Stats.h"
-
 #include "common/Log.h"
 #include "http/Frame.h"
+#include "stats/Stats.h"
 #include "stats/StatsProbes.h"
 #include "stats/StatsSeries.h"
 #include "stats/StatsSnapshot.h"
@@ -27,8 +26,7 @@ http::Reply statsError(const std::exception& error) {
 // Answers the JSON value that `compute` returns; the charts and the snapshot
 // scan whole lists, the histogram only counts them.
 http::Handler serveStyledJson(Json::Value (*compute)()) {
-  return {{kCors, &statsError},
-          [compute](const Request&) { return http::styledJson(compute()); }};
+  return {{kCors, &statsError}, [compute](const Request&) { return http::styledJson(compute()); }};
 }
 
 }  // namespace
@@ -64,13 +62,11 @@ http::Handler Stats::handlegetHistogramm() {
 // The probe runs pgrep.
 http::Handler Stats::handleCheckSuricataStatus() {
   return {{kCors}, [](const Request&) {
-    return http::text(stats::isSuricataRunning() ? "Suricata is running\n"
-                                                 : "Suricata is not running\n");
-  }};
+            return http::text(stats::isSuricataRunning() ? "Suricata is running\n"
+                                                         : "Suricata is not running\n");
+          }};
 }
 
 http::Handler Stats::handleGetFileDate() {
-  return {{kCors}, [](const Request&) {
-    return http::text(stats::getRulesFileDate());
-  }};
+  return {{kCors}, [](const Request&) { return http::text(stats::getRulesFileDate()); }};
 }

@@ -2,13 +2,13 @@
 // its JSON form.
 #include "stats/StatsItem.h"
 
+#include <json/reader.h>
+
 #include <array>
 #include <ctime>
 #include <memory>
 #include <optional>
 #include <string_view>
-
-#include <json/reader.h>
 
 #include "common/EventJson.h"
 #include "common/FastEvent.h"

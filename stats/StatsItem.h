@@ -4,11 +4,11 @@
 #ifndef STATS_STATSITEM_H_
 #define STATS_STATSITEM_H_
 
+#include <json/value.h>
+
 #include <cstdint>
 #include <string>
 #include <utility>
-
-#include <json/value.h>
 
 #include "stats/StatsException.h"
 

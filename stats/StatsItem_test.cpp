@@ -48,7 +48,8 @@ TEST(StatsItemTest, ParseReadsEveryCounterByItsPath) {
 // per group): ICMP counters spelt "icmpv4"/"icmpv6", the flow engine's memory
 // under "flow", and counters of the same names in other groups that must not
 // be taken for them ("flow.icmpv4", "decoder.event.icmpv4", "tcp.memuse").
-const char kSuricataEvent[] = R"({"timestamp":"2024-05-01T13:45:10.123456+0200",)"
+const char kSuricataEvent[] =
+    R"({"timestamp":"2024-05-01T13:45:10.123456+0200",)"
     R"("event_type":"stats","stats":{"uptime":86412,)"
     R"("capture":{"kernel_packets":5123456,"kernel_drops":312,"errors":0,)"
     R"("afpacket":{"polls":123,"poll_data":113}},)"
@@ -104,8 +105,7 @@ TEST(StatsItemTest, RealPathWinsOverTheOlderSpelling) {
     int64_t icmp4, icmp6, memuse;
   } cases[] = {
       {R"({"stats":{"decoder":{"icmpv4":4,"icmpv6":6},"flow":{"memuse":8}}})", 4, 6, 8},
-      {R"({"stats":{"decoder":{"icmp4":1,"icmp6":2},"app_layer":{"flow":{"memuse":3}}}})",
-       1, 2, 3},
+      {R"({"stats":{"decoder":{"icmp4":1,"icmp6":2},"app_layer":{"flow":{"memuse":3}}}})", 1, 2, 3},
       {R"({"stats":{"decoder":{"icmp4":1,"icmpv4":4,"icmp6":2,"icmpv6":6},)"
        R"("app_layer":{"flow":{"memuse":3}},"flow":{"memuse":8}}})",
        4, 6, 8},
@@ -119,8 +119,8 @@ TEST(StatsItemTest, RealPathWinsOverTheOlderSpelling) {
       {R"({"stats":{"decoder":{"icmp4":1,"icmpv4":null},"app_layer":{"flow":{"memuse":3}},)"
        R"("flow":{"memuse":null}}})",
        1, 0, 3},
-      {R"({"stats":{"decoder":{"icmp4":1},"app_layer":{"flow":{"memuse":3}},"flow":null}})",
-       1, 0, 3},
+      {R"({"stats":{"decoder":{"icmp4":1},"app_layer":{"flow":{"memuse":3}},"flow":null}})", 1, 0,
+       3},
       // a real number takes the slower reader, which must choose alike
       {R"({"stats":{"decoder":{"icmp4":1.5,"icmpv4":4},"app_layer":{"flow":{"memuse":3}},)"
        R"("flow":{"memuse":8.0}}})",
@@ -145,8 +145,8 @@ TEST(StatsItemTest, AbsentOrNullMembersReadAsZeroOrUnknown) {
   };
   const Case cases[] = {
       {R"({"stats": {"decoder": {"pkts": 5}}})", 0, 0, 0, 5},
-      {R"({"stats": {"capture": null, "detect": {"alert": null}, "decoder": {"pkts": 5}}})",
-       0, 0, 0, 5},
+      {R"({"stats": {"capture": null, "detect": {"alert": null}, "decoder": {"pkts": 5}}})", 0, 0,
+       0, 5},
       // memuse only outside app_layer.flow is not read
       {R"({"stats": {"memuse": 9, "app_layer": {"memuse": 9, "flow": {}},)"
        R"( "detect": {"alert": 2}}})",
@@ -212,8 +212,7 @@ TEST(StatsItemTest, BadEventsThrowInsteadOfEndingTheProcess) {
 
 TEST(StatsItemTest, DefaultRecordIsZeroWithTheLocalTimeNow) {
   const StatsItem item;
-  EXPECT_TRUE(std::regex_match(item.timestamp,
-                               std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)")))
+  EXPECT_TRUE(std::regex_match(item.timestamp, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)")))
       << item.timestamp;
   const Json::Value json = item.toJson();
   for (const std::string& name : json.getMemberNames()) {

@@ -26,14 +26,14 @@ struct HistogramEntry {
   const char* lists[2];
 };
 constexpr HistogramEntry kHistogram[] = {
-    {"alert", {"alert"}},       {"anomaly", {"anomaly"}},
-    {"quic", {"quic"}},         {"ftp", {"ftp"}},
-    {"drop", {"drop"}},         {"dhcp", {"dhcp"}},
-    {"http2", {"http2"}},       {"bittorent-dht", {"bittorrent_dht", "bittorent-dht"}},
-    {"smb", {"smb"}},           {"dns", {"dns"}},
-    {"flow", {"flow"}},         {"http", {"http"}},
-    {"tls", {"tls"}},           {"fileinfo", {"fileinfo"}},
-    {"ssh", {"ssh"}},           {"stats", {"stats"}}};
+    {"alert", {"alert"}}, {"anomaly", {"anomaly"}},
+    {"quic", {"quic"}},   {"ftp", {"ftp"}},
+    {"drop", {"drop"}},   {"dhcp", {"dhcp"}},
+    {"http2", {"http2"}}, {"bittorent-dht", {"bittorrent_dht", "bittorent-dht"}},
+    {"smb", {"smb"}},     {"dns", {"dns"}},
+    {"flow", {"flow"}},   {"http", {"http"}},
+    {"tls", {"tls"}},     {"fileinfo", {"fileinfo"}},
+    {"ssh", {"ssh"}},     {"stats", {"stats"}}};
 
 // LLEN of `key` through RedisWrapper (0 for a missing list).
 int64_t listLength(const char* key) {
@@ -43,8 +43,8 @@ int64_t listLength(const char* key) {
     throw StatsException("Stats: Redis command error");
   }
   if (reply->type != redis_type::kInteger) {
-    logging::alert("Stats: Invalid Redis response type for key '%s'. Expected INTEGER, got: %d", key,
-                   reply->type);
+    logging::alert("Stats: Invalid Redis response type for key '%s'. Expected INTEGER, got: %d",
+                   key, reply->type);
     throw StatsException(std::string("Stats: Invalid Redis response type for key '") + key + "'");
   }
   return reply->integer;

@@ -3,9 +3,9 @@
 #ifndef STATS_STATSPROBES_H_
 #define STATS_STATSPROBES_H_
 
-#include <string>
-
 #include <json/value.h>
+
+#include <string>
 
 #include "stats/StatsException.h"
 

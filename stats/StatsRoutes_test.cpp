@@ -2,13 +2,12 @@
 // front end shows it, and the texts of a configuration it cannot use. The
 // routes over the stored statistics need Redis; the integration tests
 // cover them.
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/time.h>
 #include <time.h>
 
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "common/ConfigFile_test.h"
 #include "stats/Stats.h"
@@ -66,12 +65,12 @@ TEST_F(StatsRoutesTest, RulesFileDateOfAMissingFileOrConfigurationSaysWhich) {
       {"application: { settings: { rules_file = \"/nonexistent/suricata.rules\"; }; };",
        http::Status::kOk, "File not found"},
       {nullptr, http::Status::kInternalServerError, "FileIOException"},
-      {"application: { settings: { fast_file = \"/x\"; }; };",
-       http::Status::kInternalServerError, "SettingNotFoundException"},
-      {"application: { settings: { rules_file = 1.5; }; };",
-       http::Status::kInternalServerError, "SettingTypeException"},
-      {"application: { settings: { rules_file = ; }; };",
-       http::Status::kInternalServerError, "ParseException"},
+      {"application: { settings: { fast_file = \"/x\"; }; };", http::Status::kInternalServerError,
+       "SettingNotFoundException"},
+      {"application: { settings: { rules_file = 1.5; }; };", http::Status::kInternalServerError,
+       "SettingTypeException"},
+      {"application: { settings: { rules_file = ; }; };", http::Status::kInternalServerError,
+       "ParseException"},
   };
   for (const auto& c : cases) {
     if (c.settings) {

@@ -2,6 +2,8 @@
 // packet increments, and the folding into 48 half-hour slots.
 #include "stats/StatsSeries.h"
 
+#include <json/reader.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
@@ -13,8 +15,6 @@
 #include <stdexcept>
 #include <tuple>
 #include <unordered_map>
-
-#include <json/reader.h>
 
 #include "common/EventJson.h"
 #include "common/ListSlices.h"
@@ -188,8 +188,7 @@ DataSeries get_resource_stats_as_DataPoints(const std::string& type) {
     }
     const Json::Value& time = entry["timestamp"];
     // A timestamp that is missing or not text cannot be read as a time.
-    const SampleTime when =
-        parseIso8601(time.isString() ? time.asString() : std::string(), &hours);
+    const SampleTime when = parseIso8601(time.isString() ? time.asString() : std::string(), &hours);
     series.push_back({when, resourceValue(entry, type, i)});
   });
   if (!listed) return DataSeries();

@@ -4,13 +4,13 @@
 #ifndef STATS_STATSSERIES_H_
 #define STATS_STATSSERIES_H_
 
+#include <json/value.h>
+
 #include <cstdint>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <json/value.h>
 
 #include "stats/DataPoint.h"
 #include "stats/StatsException.h"

@@ -2,10 +2,10 @@
 // the folding into half-hour slots.
 #include "stats/StatsSeries.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <string>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -38,8 +38,8 @@ TEST(StatsSeriesTest, ModifyValuesGivesIncrementsOldestFirst) {
     }
     DataSeries expected;
     for (size_t i = 0; i < c.expected.size(); ++i) {
-      expected.push_back({at(1000 - static_cast<int64_t>(c.expected.size() - 1 - i)),
-                          c.expected[i]});
+      expected.push_back(
+          {at(1000 - static_cast<int64_t>(c.expected.size() - 1 - i)), c.expected[i]});
     }
     EXPECT_EQ(stats::modifyValues(points), expected);
   }
@@ -69,8 +69,13 @@ TEST(StatsSeriesTest, ParseIso8601ReadsLocalTimeIgnoringFractionAndOffset) {
 }
 
 TEST(StatsSeriesTest, ParseIso8601RejectsOtherForms) {
-  const char* bad[] = {"unknown", "", "2024-05-01 13:45:10", "2024-05-01T13:45",
-                       "2024-13-01T00:00:00", "01.05.2024T13:45:10", "99999-01-01T00:00:00"};
+  const char* bad[] = {"unknown",
+                       "",
+                       "2024-05-01 13:45:10",
+                       "2024-05-01T13:45",
+                       "2024-13-01T00:00:00",
+                       "01.05.2024T13:45:10",
+                       "99999-01-01T00:00:00"};
   for (const char* text : bad) {
     SCOPED_TRACE(text);
     try {
@@ -105,12 +110,12 @@ TEST(StatsSeriesTest, ChartSlotsTakeTheGreatestSampleOfTheirHalfHour) {
       {now - minutes(10), 5},
       {now - minutes(20), 9},
       {now - minutes(25), 7},
-      {now - minutes(30), 3},                       // the start of "-0.5h"
+      {now - minutes(30), 3},                                // the start of "-0.5h"
       {now - minutes(30) - std::chrono::nanoseconds(1), 4},  // just before it
-      {now - minutes(200), -8},                     // below zero: the slot stays 0
-      {windowStart - seconds(30), 11},              // < 1 minute too old: first slot
-      {windowStart - seconds(61), 99},              // dropped
-      {now + minutes(5), 2},                        // future
+      {now - minutes(200), -8},                              // below zero: the slot stays 0
+      {windowStart - seconds(30), 11},                       // < 1 minute too old: first slot
+      {windowStart - seconds(61), 99},                       // dropped
+      {now + minutes(5), 2},                                 // future
       {now + minutes(75), 6},
   };
   const ChartData chart = stats::generateChartData(points, now);

@@ -1,13 +1,11 @@
 // The snapshot's tallies over the event lists and the process's own memory:
 // each tally opens its own direct connection and closes it before returning.
-#include "stats/StatsItem.h"
+#include <json/reader.h>
 
 #include <algorithm>
 #include <memory>
 #include <optional>
 #include <string_view>
-
-#include <json/reader.h>
 
 #include "common/EventJson.h"
 #include "common/FastEvent.h"
@@ -15,6 +13,7 @@
 #include "common/Log.h"
 #include "stats/DirectRedis.h"
 #include "stats/ProcStat.h"
+#include "stats/StatsItem.h"
 
 namespace {
 
@@ -47,31 +46,35 @@ void tallyByType(const char* who, const char* key, const char* group, const char
     restart();
   };
   // An empty list still gets its LRANGE: a key of another type fails there.
-  list_slices::walk(fetch, 0, static_cast<long long>(*length) - 1, [&](const redisReply* range) {
-    if (!range || range->type != redis_type::kArray) {
-      logging::alert("Couldn't get key valuest ");
-      throw StatsException("Couldn't get key valuest ");
-    }
-    for (size_t i = 0; i < range->elements && left > 0; ++i, --left) {
-      const redisReply* element = range->element[i];
-      if (element->str == nullptr) continue;
-      if (fast.parse(element->str, element->len)) {
-        const std::optional<std::string_view> type =
-            fast_event::string(fast_event::find(fast.root(), {group, field}));
-        if (type) count(*type);
-        continue;
-      }
-      if (!event_json::parse(*reader, element->str, element->str + element->len, entry, error) ||
-          !entry.isObject()) {
-        continue;
-      }
-      const Json::Value& members = entry[group];
-      if (!members.isObject()) continue;
-      const Json::Value& type = members[field];
-      if (type.isString()) count(type.asString());
-    }
-    return left > 0;
-  }, list_slices::kSliceLength, lengthNow, startAgain);
+  list_slices::walk(
+      fetch, 0, static_cast<long long>(*length) - 1,
+      [&](const redisReply* range) {
+        if (!range || range->type != redis_type::kArray) {
+          logging::alert("Couldn't get key valuest ");
+          throw StatsException("Couldn't get key valuest ");
+        }
+        for (size_t i = 0; i < range->elements && left > 0; ++i, --left) {
+          const redisReply* element = range->element[i];
+          if (element->str == nullptr) continue;
+          if (fast.parse(element->str, element->len)) {
+            const std::optional<std::string_view> type =
+                fast_event::string(fast_event::find(fast.root(), {group, field}));
+            if (type) count(*type);
+            continue;
+          }
+          if (!event_json::parse(*reader, element->str, element->str + element->len, entry,
+                                 error) ||
+              !entry.isObject()) {
+            continue;
+          }
+          const Json::Value& members = entry[group];
+          if (!members.isObject()) continue;
+          const Json::Value& type = members[field];
+          if (type.isString()) count(type.asString());
+        }
+        return left > 0;
+      },
+      list_slices::kSliceLength, lengthNow, startAgain);
 }
 
 // "LLEN key" on a connection of its own; 0 when no integer comes back.
@@ -85,22 +88,30 @@ int64_t countList(const char* who, const char* key) {
 
 std::pair<int64_t, int64_t> StatsItem::get_dns_statistic() {
   std::pair<int64_t, int64_t> tally{0, 0};
-  tallyByType("getstats", "dns", "dns", "type", [&](std::string_view type) {
-    if (type == "query") ++tally.first;
-    if (type == "answer") ++tally.second;
-  }, [&] { tally = {0, 0}; });
+  tallyByType(
+      "getstats", "dns", "dns", "type",
+      [&](std::string_view type) {
+        if (type == "query") ++tally.first;
+        if (type == "answer") ++tally.second;
+      },
+      [&] {
+        tally = {0, 0};
+      });
   return tally;
 }
 
 DhcpCounts StatsItem::get_dhcp_statistic() {
   DhcpCounts tally;
-  tallyByType("getstats dhcp", "dhcp", "dhcp", "dhcp_type", [&](std::string_view type) {
-    if (type == "discover") ++tally.discovers;
-    if (type == "offer") ++tally.offers;
-    if (type == "request") ++tally.requests;
-    if (type == "ack") ++tally.acks;
-    if (type == "inform") ++tally.informs;
-  }, [&] { tally = DhcpCounts(); });
+  tallyByType(
+      "getstats dhcp", "dhcp", "dhcp", "dhcp_type",
+      [&](std::string_view type) {
+        if (type == "discover") ++tally.discovers;
+        if (type == "offer") ++tally.offers;
+        if (type == "request") ++tally.requests;
+        if (type == "ack") ++tally.acks;
+        if (type == "inform") ++tally.informs;
+      },
+      [&] { tally = DhcpCounts(); });
   return tally;
 }
 

@@ -1,10 +1,10 @@
 // Feed column layouts: the positional one, and those a header line names.
 #include "threats/FeedColumns.h"
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -47,8 +47,7 @@ TEST(FeedColumnsTest, HeaderInAnotherOrderMapsByName) {
   EXPECT_EQ(item.id, "9");
   EXPECT_EQ(item.malware, "mal");
   // Fewer fields than the layout needs give the default record.
-  EXPECT_EQ(layout->record(fields("url,http://u.example/x,me,zzz,2024-05-01 10:00:00,9")).uid,
-            0u);
+  EXPECT_EQ(layout->record(fields("url,http://u.example/x,me,zzz,2024-05-01 10:00:00,9")).uid, 0u);
 }
 
 TEST(FeedColumnsTest, OtherCommentLinesAreNoHeader) {
@@ -57,7 +56,7 @@ TEST(FeedColumnsTest, OtherCommentLinesAreNoHeader) {
       "#",
       "",
       "first_seen_utc,ioc_id,ioc_value,ioc_type",  // not a comment line
-      "# first_seen_utc, ioc_value, ioc_type",      // no ioc_id
+      "# first_seen_utc, ioc_value, ioc_type",     // no ioc_id
       "# 2024-05-01 10:00:00,1,a.example,domain,botnet_cc,win.x,,X,,75,,tag,0,r",
   };
   for (const char* line : lines) EXPECT_FALSE(FeedColumns::fromHeader(line).has_value()) << line;

@@ -1,12 +1,11 @@
 // The feed: download of the archive and its unpacking into the feed file.
 #include "threats/FeedDownload.h"
 
+#include <curl/curl.h>
 #include <zip.h>
 
 #include <memory>
 #include <mutex>
-
-#include <curl/curl.h>
 
 #include "common/AtomicFile.h"
 #include "common/BuildSettings.h"
@@ -154,9 +153,8 @@ std::string unpackedFeed(const std::string& archive, uint64_t maxBytes) {
 
 void unzipFile(const std::string& archive, const std::string& directory, uint64_t maxBytes) {
   try {
-    replaceFileAtomically(directory + "/" + threats::kFeedFileName, [&](const ChunkSink& sink) {
-      streamLastEntry(archive, maxBytes, sink);
-    });
+    replaceFileAtomically(directory + "/" + threats::kFeedFileName,
+                          [&](const ChunkSink& sink) { streamLastEntry(archive, maxBytes, sink); });
   } catch (const std::exception& e) {
     logging::errorLine(std::string("Error in unzipFile: ") + e.what());
     logging::alert("Error in unzipFile:%s", e.what());

@@ -6,12 +6,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <exception>
+#include <libconfig.h++>
 #include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
-
-#include <libconfig.h++>
 
 #include "common/BuildSettings.h"
 #include "common/Configuration.h"
@@ -49,10 +48,10 @@ struct Schedule {
   std::condition_variable wake;
   bool stopping = false;
   bool running = false;
-  bool skipLogged = false;           // the skip of the due run was logged
-  Clock::time_point anchor;          // start of the last run, or the server's start
-  std::string problem;               // the keys' problem last logged
-  bool enabled = false;              // the keys switched the refresh on at the last check
+  bool skipLogged = false;   // the skip of the due run was logged
+  Clock::time_point anchor;  // start of the last run, or the server's start
+  std::string problem;       // the keys' problem last logged
+  bool enabled = false;      // the keys switched the refresh on at the last check
 };
 
 Schedule& schedule() {
@@ -229,7 +228,8 @@ void check(Schedule& s, const config::RefreshSettings& settings) {
     metrics::feedRefreshRunning(false);
     s.anchor = previousAnchor;
     if (!s.skipLogged) {
-      logging::info("Feed refresh skipped: the slow-work pool is full; tried again at the next check");
+      logging::info(
+          "Feed refresh skipped: the slow-work pool is full; tried again at the next check");
       s.skipLogged = true;
     }
   }

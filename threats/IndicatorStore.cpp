@@ -2,6 +2,8 @@
 // and type filters that choose its records.
 #include "threats/IndicatorStore.h"
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <ctime>
 #include <fstream>
@@ -10,8 +12,6 @@
 #include <string>
 #include <unordered_set>
 #include <vector>
-
-#include <sys/stat.h>
 
 #include "common/AtomicFile.h"
 #include "common/Configuration.h"

@@ -26,14 +26,14 @@ TEST(ThreatsFilterTest, DateIsWithinWhenNoMoreWholeHoursAgoThanTheDays) {
     bool within;
   };
   const Case cases[] = {
-      {utcAgo(30 * 60), 0, true},               // under one hour: 0 whole hours
+      {utcAgo(30 * 60), 0, true},  // under one hour: 0 whole hours
       {utcAgo(kHour + 60), 0, false},
-      {utcAgo(-5 * kHour), 0, true},            // in the future
+      {utcAgo(-5 * kHour), 0, true},  // in the future
       {utcAgo(-5 * kHour), -1, false},
       {utcAgo(7 * 24 * kHour - 60), 7, true},
       {utcAgo(7 * 24 * kHour + kHour + 60), 7, false},
-      {"\"" + utcAgo(kHour) + "\"", 1, true},   // quoted like the feed's fields
-      {utcAgo(2 * kHour), 2147483647, true},    // no overflow of 24 × n_days
+      {"\"" + utcAgo(kHour) + "\"", 1, true},  // quoted like the feed's fields
+      {utcAgo(2 * kHour), 2147483647, true},   // no overflow of 24 × n_days
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.date + " within " + std::to_string(c.n_days));
@@ -49,8 +49,8 @@ TEST(ThreatsFilterTest, TextThatIsNoDateIsNeverWithin) {
 
 TEST(ThreatsFilterTest, OnlyAddressUrlAndDomainTypesAreKept) {
   const std::pair<const char*, bool> cases[] = {
-      {"ip:port", true}, {"url", true},     {"domain", true},  {"md5_hash", false},
-      {"sha256_hash", false}, {"", false},  {"Domain", false}, {"ip:port ", false}};
+      {"ip:port", true},      {"url", true}, {"domain", true},  {"md5_hash", false},
+      {"sha256_hash", false}, {"", false},   {"Domain", false}, {"ip:port ", false}};
   for (const auto& [type, kept] : cases) {
     ThreatItem item;
     item.ioc_type = type;

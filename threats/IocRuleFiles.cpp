@@ -1,7 +1,5 @@
 // Rule generation: the domain list and the three rule files made from the
 // enabled indicators of the store.
-#include "threats/IocRules.h"
-
 #include <openssl/bio.h>
 #include <openssl/buffer.h>
 #include <openssl/evp.h>
@@ -15,6 +13,7 @@
 #include "common/Configuration.h"
 #include "common/Log.h"
 #include "common/Process.h"
+#include "threats/IocRules.h"
 #include "threats/StoreSnapshot.h"
 #include "threats/ThreatItem.h"
 #include "threats/ThreatsException.h"
@@ -53,7 +52,9 @@ const std::string& valueOf(const ThreatItem& item) { return item.ioc_value; }
 const ThreatItem& recordOf(const ThreatItem& item) { return item; }
 std::string typeOf(const Json::Value& object) { return ThreatItem::textMember(object, "ioc_type"); }
 bool enabled(const Json::Value& object) { return ThreatItem::statusMember(object); }
-std::string valueOf(const Json::Value& object) { return ThreatItem::textMember(object, "ioc_value"); }
+std::string valueOf(const Json::Value& object) {
+  return ThreatItem::textMember(object, "ioc_value");
+}
 ThreatItem recordOf(const Json::Value& object) { return ThreatItem::parsejson(object); }
 
 template <typename Record>
@@ -75,8 +76,7 @@ std::string domainLines(const Records& records) {
 
 // One line per enabled indicator of `type` that makes a rule; sids from `sid` on.
 template <typename Records, typename MakeRule>
-std::string ruleLines(const Records& records, const char* type, int64_t& sid,
-                      MakeRule makeRule) {
+std::string ruleLines(const Records& records, const char* type, int64_t& sid, MakeRule makeRule) {
   std::string lines;
   for (const auto& record : records) {
     if (!isEnabledOfType(record, type)) continue;
@@ -84,7 +84,7 @@ std::string ruleLines(const Records& records, const char* type, int64_t& sid,
     const ioc_rules::Rule rule = makeRule(item, sid);
     if (rule.text.empty()) {
       logging::warning("Skipping indicator %s (%s): %s", item.uniq_id.c_str(), type,
-             rule.skipped.c_str());
+                       rule.skipped.c_str());
       continue;
     }
     lines += rule.text;
@@ -120,8 +120,8 @@ std::string base64_encode(const std::string& text) {
   }
   BIO_set_flags(chain.get(), BIO_FLAGS_BASE64_NO_NL);
   BIO_push(chain.get(), memory);  // the chain now owns the memory BIO
-  if (!text.empty() &&
-      BIO_write(chain.get(), text.data(), static_cast<int>(text.size())) != static_cast<int>(text.size())) {
+  if (!text.empty() && BIO_write(chain.get(), text.data(), static_cast<int>(text.size())) !=
+                           static_cast<int>(text.size())) {
     throw ThreatsException("Base64 encoding failed");
   }
   if (BIO_flush(chain.get()) != 1) throw ThreatsException("Base64 encoding failed");
@@ -139,9 +139,9 @@ bool extract_ip_and_port(const std::string& value, std::string& ip, std::string&
 }
 
 void fetch_iocs() {
-  const auto paths = threats_support::readSettings(
-      {config::kIocLocalFileName, config::kIocDomainRules, config::kIocUrlRules,
-       config::kIocIpRules, config::kIocDomainsLst});
+  const auto paths = threats_support::readSettings({config::kIocLocalFileName,
+                                                    config::kIocDomainRules, config::kIocUrlRules,
+                                                    config::kIocIpRules, config::kIocDomainsLst});
 
   // The store is read under the lock too: a run that read an older store must
   // not write its files after a run that read a newer one.

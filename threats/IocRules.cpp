@@ -82,9 +82,8 @@ std::string portNumber(const std::string& port) {
 Rule skip(std::string why) { return Rule{"", std::move(why)}; }
 
 // The msg texts of both templates; false names the member in `why`.
-bool messageValues(const std::string& printable,
-                   const std::string& threat, std::string& escapedPrintable,
-                   std::string& escapedThreat, std::string& why) {
+bool messageValues(const std::string& printable, const std::string& threat,
+                   std::string& escapedPrintable, std::string& escapedThreat, std::string& why) {
   if (!escapeMessage(printable, escapedPrintable)) {
     why = "control character in malware_printable";
     return false;
@@ -99,9 +98,12 @@ bool messageValues(const std::string& printable,
 // Checks the values that stand unescaped after "reference:" and "metadata:".
 bool plainValues(const std::string& id, const std::string& confidence, const std::string& seen,
                  std::string& why) {
-  if (!isPlainToken(id)) why = "id is not a plain token";
-  else if (!isPlainToken(confidence)) why = "confidence_level is not a plain token";
-  else if (!isPlainToken(seen)) why = "first_seen_utc is not a plain date";
+  if (!isPlainToken(id))
+    why = "id is not a plain token";
+  else if (!isPlainToken(confidence))
+    why = "confidence_level is not a plain token";
+  else if (!isPlainToken(seen))
+    why = "first_seen_utc is not a plain date";
   return why.empty();
 }
 
@@ -194,11 +196,11 @@ Rule urlRule(const ThreatItem& item, int64_t sid) {
   const std::string id = orDefault(item.id, "unknown");
   const std::string seen = seenTag(orDefault(item.first_seen_utc, "unknown"));
   if (!plainValues(id, confidence, seen, why)) return skip(why);
-  return Rule{fill(kUrlTemplate, {printable, threat, confidence, escapeContent(uri),
-                                  std::to_string(uri.size()), escapeContent(host),
-                                  std::to_string(host.size()), id, confidence, seen,
-                                  std::to_string(sid)}),
-              ""};
+  return Rule{
+      fill(kUrlTemplate, {printable, threat, confidence, escapeContent(uri),
+                          std::to_string(uri.size()), escapeContent(host),
+                          std::to_string(host.size()), id, confidence, seen, std::to_string(sid)}),
+      ""};
 }
 
 }  // namespace ioc_rules

@@ -68,8 +68,8 @@ TEST(IocRulesTest, UrlRuleUsesPathOrHostAsUriContent) {
                           "100)\"; flow:established, from_client; http.method; content:\"GET\"; "
                           "http.uri; content:\"") +
                   c.uri + "\";depth:" + std::to_string(c.uriDepth) +
-                  "; nocase; http.host; content:\"" + c.host + "\";depth:" +
-                  std::to_string(c.hostDepth) +
+                  "; nocase; http.host; content:\"" + c.host +
+                  "\";depth:" + std::to_string(c.hostDepth) +
                   "; isdataat:!1,relative; reference:url, /ioc/1234/;target:src_ip; metadata: "
                   "confidence_level 100, first_seen 2024_03_01_10_20_30; "
                   "classtype:trojan-activity; sid:1500003; rev:1;)");
@@ -129,8 +129,7 @@ TEST(IocRulesTest, IndicatorsThatCannotBePlacedSafelyMakeNoRule) {
       {"line break in threat", "url", "http://x.example/", "threat_type", "a\rb"},
       {"semicolon in id", "ip:port", "192.0.2.1:80", "id", "1; sid:5"},
       {"slash in id", "url", "http://x.example/", "id", "../1"},
-      {"letters and blank in confidence", "ip:port", "192.0.2.1:80", "confidence_level",
-       "high, x"},
+      {"letters and blank in confidence", "ip:port", "192.0.2.1:80", "confidence_level", "high, x"},
       {"comma in first seen", "url", "http://x.example/", "first_seen_utc", "2024,01"},
       {"url without scheme", "url", "x.example/path", "", ""},
       {"url without host", "url", "http:///path", "", ""},
@@ -151,16 +150,20 @@ TEST(IocRulesTest, IndicatorsThatCannotBePlacedSafelyMakeNoRule) {
 }
 
 TEST(IocRulesTest, PortIsWrittenAsItsNumber) {
-  EXPECT_NE(ioc_rules::ipPortRule(indicator("ip:port", "192.0.2.1:065535"), 1).text.find(
-                "[192.0.2.1]  65535 ("),
+  EXPECT_NE(ioc_rules::ipPortRule(indicator("ip:port", "192.0.2.1:065535"), 1)
+                .text.find("[192.0.2.1]  65535 ("),
             std::string::npos);
   EXPECT_EQ(ioc_rules::ipPortRule(indicator("ip:port", "192.0.2.1:1"), 1).skipped, "");
 }
 
 TEST(IocRulesTest, Base64FollowsRfc4648) {
   const std::pair<const char*, const char*> cases[] = {
-      {"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},
-      {"foo", "Zm9v"},  {"foob", "Zm9vYg=="},  {"fooba", "Zm9vYmE="},
+      {"", ""},
+      {"f", "Zg=="},
+      {"fo", "Zm8="},
+      {"foo", "Zm9v"},
+      {"foob", "Zm9vYg=="},
+      {"fooba", "Zm9vYmE="},
       {"foobar", "Zm9vYmFy"},
       {"a-very-long-domain-name-beyond-sixty-four-bytes.subdomain.example.com",
        "YS12ZXJ5LWxvbmctZG9tYWluLW5hbWUtYmV5b25kLXNpeHR5LWZvdXItYnl0ZXMuc3ViZG9tYWluLmV4YW1wbGUu"

@@ -26,9 +26,7 @@ std::mutex& suricataConfMutex() {
   return mutex;
 }
 
-std::string suricataConfPath() {
-  return threats_support::readSettings({config::kSuricataConf})[0];
-}
+std::string suricataConfPath() { return threats_support::readSettings({config::kSuricataConf})[0]; }
 
 // Applies the wanted state to one line; true when the line was replaced.
 bool switchLine(std::string& line, const Json::Value& body) {

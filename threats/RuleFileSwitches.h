@@ -4,9 +4,9 @@
 #ifndef THREATS_RULEFILESWITCHES_H_
 #define THREATS_RULEFILESWITCHES_H_
 
-#include <string>
-
 #include <json/value.h>
+
+#include <string>
 
 #include "threats/ThreatsException.h"
 

@@ -6,13 +6,13 @@
 #ifndef THREATS_STORESNAPSHOT_H_
 #define THREATS_STORESNAPSHOT_H_
 
-#include <memory>
+#include <json/value.h>
+
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <json/value.h>
 
 #include "common/FileCache.h"
 #include "threats/ThreatItem.h"

@@ -1,9 +1,9 @@
 // Writing the store's JSON text record by record.
 #include "threats/StoreText.h"
 
-#include <string_view>
-
 #include <json/value.h>
+
+#include <string_view>
 
 #include "common/JsonText.h"
 

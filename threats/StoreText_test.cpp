@@ -30,14 +30,15 @@ TEST(StoreTextTest, OneRecordHasTabsAndSortedKeys) {
             "\t\t\"malware_printable\" : \"\",\n\t\t\"reference\" : \"\",\n"
             "\t\t\"reporter\" : \"\",\n\t\t\"status\" : true,\n\t\t\"tags\" : \"\",\n"
             "\t\t\"threat_type\" : \"\",\n\t\t\"uid\" : " +
-                std::to_string(item.uid) + ",\n\t\t\"uniq_id\" : \"" + item.uniq_id +
-                "\"\n\t}\n]");
+                std::to_string(item.uid) + ",\n\t\t\"uniq_id\" : \"" + item.uniq_id + "\"\n\t}\n]");
 }
 
 TEST(StoreTextTest, EscapesAsTheJsonLibrary) {
   const char* values[] = {
-      "plain/slash", "quote \" and \\ backslash", "tab\tnewline\n", "del \x7f",
-      "caf\xc3\xa9", "nul", "\xff broken utf-8", "emoji \xf0\x9f\x98\x80",
+      "plain/slash",       "quote \" and \\ backslash",
+      "tab\tnewline\n",    "del \x7f",
+      "caf\xc3\xa9",       "nul",
+      "\xff broken utf-8", "emoji \xf0\x9f\x98\x80",
   };
   std::vector<ThreatItem> records;
   for (const char* value : values) records.push_back(record(value, value, records.size() % 2));

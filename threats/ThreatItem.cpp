@@ -32,7 +32,6 @@ constexpr NamedMember kTextMembers[] = {
     {"threat_type", &ThreatItem::threat_type},
 };
 
-
 }  // namespace
 
 std::vector<std::string> ThreatItem::parseCsvLine(const std::string& line) {

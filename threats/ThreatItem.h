@@ -4,34 +4,34 @@
 #ifndef THREATS_THREATITEM_H_
 #define THREATS_THREATITEM_H_
 
+#include <json/value.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include <json/value.h>
-
 class ThreatItem {
  public:
   ThreatItem() = default;
 
-  std::string id;                 // the feed's own identifier
-  std::string ioc_value;          // "address:port", a domain name or a URL
-  std::string ioc_type;           // "ip:port", "domain" and "url" are acted on
+  std::string id;         // the feed's own identifier
+  std::string ioc_value;  // "address:port", a domain name or a URL
+  std::string ioc_type;   // "ip:port", "domain" and "url" are acted on
   std::string threat_type;
   std::string malware;
   std::string malware_alias;
   std::string malware_printable;
-  std::string first_seen_utc;     // "%Y-%m-%d %H:%M:%S", as the feed gives it
-  std::string last_seen_utc;      // same form, may be empty
-  std::string confidence_level;   // kept as text
+  std::string first_seen_utc;    // "%Y-%m-%d %H:%M:%S", as the feed gives it
+  std::string last_seen_utc;     // same form, may be empty
+  std::string confidence_level;  // kept as text
   std::string reference;
   std::string tags;
   std::string anonymous;
   std::string reporter;
-  bool status = true;             // enabled: rules are generated for it
-  uint64_t uid = 0;               // MurmurHash64A of id + ioc_type + ioc_value
-  std::string uniq_id;            // `uid` in decimal
+  bool status = true;   // enabled: rules are generated for it
+  uint64_t uid = 0;     // MurmurHash64A of id + ioc_type + ioc_value
+  std::string uniq_id;  // `uid` in decimal
 
   // ---- CSV form (feed lines; comment lines are the caller's business) ----
 

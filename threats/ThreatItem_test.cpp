@@ -2,7 +2,6 @@
 #include "threats/ThreatItem.h"
 
 #include <gtest/gtest.h>
-
 #include <json/reader.h>
 
 namespace {
@@ -48,11 +47,11 @@ TEST(ThreatItemTest, CsvLineSplitsAtCommasOutsideQuotes) {
       {"a,b,c", {"a", "b", "c"}},
       {"\"a,b\",c", {"a,b", "c"}},
       {"a,,c", {"a", "", "c"}},
-      {"a,b,", {"a", "b"}},                  // an empty last field is lost
-      {"a,b,\"\"", {"a", "b"}},              // so is an empty quoted one
+      {"a,b,", {"a", "b"}},      // an empty last field is lost
+      {"a,b,\"\"", {"a", "b"}},  // so is an empty quoted one
       {"\"say \"\"hi\"\"\",x", {"say \"hi\"", "x"}},
-      {"ab\"c,d\"e,f", {"abc,de", "f"}},     // quotes open mid-field
-      {"a,\"b,c", {"a", "b,c"}},             // never closed: rest in one field
+      {"ab\"c,d\"e,f", {"abc,de", "f"}},  // quotes open mid-field
+      {"a,\"b,c", {"a", "b,c"}},          // never closed: rest in one field
       {"", {}},
       {",", {""}},
   };
@@ -63,9 +62,11 @@ TEST(ThreatItemTest, CsvLineSplitsAtCommasOutsideQuotes) {
 }
 
 TEST(ThreatItemTest, TrimRemovesWhiteSpaceAtBothEnds) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"  example.com \t", "example.com"}, {"x\r", "x"}, {" \t\n\v\f\r", ""},
-      {"a b", "a b"}, {"", ""}};
+  const std::pair<const char*, const char*> cases[] = {{"  example.com \t", "example.com"},
+                                                       {"x\r", "x"},
+                                                       {" \t\n\v\f\r", ""},
+                                                       {"a b", "a b"},
+                                                       {"", ""}};
   for (const auto& [in, out] : cases) EXPECT_EQ(ThreatItem::trim(in), out) << in;
 }
 
@@ -127,9 +128,10 @@ TEST(ThreatItemTest, StoredObjectReadsWithRecomputedIdentity) {
   EXPECT_NE(item.uid, 1u);
   EXPECT_EQ(item.uniq_id, std::to_string(item.uid));
 
-  const std::pair<const char*, bool> statuses[] = {
-      {R"({"status":true})", true}, {R"({"status":null})", false},
-      {R"({"status":2})", true},    {R"({"status":0})", false}};
+  const std::pair<const char*, bool> statuses[] = {{R"({"status":true})", true},
+                                                   {R"({"status":null})", false},
+                                                   {R"({"status":2})", true},
+                                                   {R"({"status":0})", false}};
   for (const auto& [text, status] : statuses) {
     EXPECT_EQ(ThreatItem::parsejson(parse(text)).status, status) << text;
   }
@@ -147,10 +149,15 @@ TEST(ThreatItemTest, JsonFormHoldsEveryKeyAndReadsBackEqual) {
       "ref,tag,1,rep");
   item.status = false;
   const Json::Value json = item.toJson();
-  const std::vector<std::string> keys = {
-      "anonymous", "confidence_level", "first_seen_utc", "id", "ioc_type", "ioc_value",
-      "last_seen_utc", "malware", "malware_alias", "malware_printable", "reference",
-      "reporter", "status", "tags", "threat_type", "uid", "uniq_id"};
+  const std::vector<std::string> keys = {"anonymous",      "confidence_level",
+                                         "first_seen_utc", "id",
+                                         "ioc_type",       "ioc_value",
+                                         "last_seen_utc",  "malware",
+                                         "malware_alias",  "malware_printable",
+                                         "reference",      "reporter",
+                                         "status",         "tags",
+                                         "threat_type",    "uid",
+                                         "uniq_id"};
   EXPECT_EQ(json.getMemberNames(), keys);
   EXPECT_TRUE(json["uid"].isUInt64());
   EXPECT_TRUE(json["status"].isBool());

@@ -17,8 +17,8 @@ class Threats {
   // (threats/FeedWork.h).
 
   // GET "/ioc/download/": 200 "ZIP downloading and unzipping"; 409 "A download
-  // is already running" while another one runs; 500 with the failure's text ("Error downloading file", "Error in unzipFile", or the
-  // configuration library's text). Plain text.
+  // is already running" while another one runs; 500 with the failure's text ("Error downloading
+  // file", "Error in unzipFile", or the configuration library's text). Plain text.
   static http::Handler handleDownloadRequest();
   // GET "/ioc/filter/:n_days": rebuilds the store. `n_days` must be plain
   // decimal digits of at most threats::kMaxDays (2147483647); the store is not touched

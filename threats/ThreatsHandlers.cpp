@@ -24,8 +24,8 @@
 #include "threats/ThreatItem.h"
 #include "threats/Threats.h"
 
-using http::Status;
 using http::Request;
+using http::Status;
 
 namespace {
 
@@ -66,13 +66,14 @@ using Find = std::vector<ThreatItem> (*)(const Request& request, int32_t page, i
 // three finds.
 http::Handler servePage(Find find) {
   return {kScan, [find](const Request& r) {
-    const int32_t page = pageKey(r, "page", 1, "Invalid 'page' parameter");
-    const int32_t page_size = pageKey(r, "page_size", 10, "Invalid 'page_size' parameter");
-    uint64_t total = 0;
-    Json::Value records;
-    for (const ThreatItem& item : find(r, page, page_size, &total)) records.append(item.toJson());
-    return http::withTotalCount(http::styledJson(records), total);
-  }};
+            const int32_t page = pageKey(r, "page", 1, "Invalid 'page' parameter");
+            const int32_t page_size = pageKey(r, "page_size", 10, "Invalid 'page_size' parameter");
+            uint64_t total = 0;
+            Json::Value records;
+            for (const ThreatItem& item : find(r, page, page_size, &total))
+              records.append(item.toJson());
+            return http::withTotalCount(http::styledJson(records), total);
+          }};
 }
 
 // ---- Store rebuild -------------------------------------------------------------------
@@ -174,71 +175,70 @@ constexpr http::Frame kSwitches{kCors, &http::errorText, &switchesSubject};
 
 http::Handler Threats::handleDownloadRequest() {
   return {kSlowChange, [](const Request&) {
-    const auto work = threats::waitForFeedWork("feed download");
-    try {
-      threats::downloadAndUnzipAsync();
-    } catch (const threats::DownloadRunning& e) {
-      throw http::Refusal(Status::kConflict, e.what());
-    }
-    return http::text("ZIP downloading and unzipping");
-  }};
+            const auto work = threats::waitForFeedWork("feed download");
+            try {
+              threats::downloadAndUnzipAsync();
+            } catch (const threats::DownloadRunning& e) {
+              throw http::Refusal(Status::kConflict, e.what());
+            }
+            return http::text("ZIP downloading and unzipping");
+          }};
 }
 
 http::Handler Threats::getRecentThreats() {
   return {{kCors, &rebuildError, &daysSubject}, [](const Request& r) {
-                const int32_t days = dayCount(r);
-                const auto work = threats::waitForFeedWork("store rebuild");
-                if (!threats::processThreats(days)) {
-                  return http::error("Error processing data");
-                }
-                return http::text("Threats processed successfully");
-              }};
+            const int32_t days = dayCount(r);
+            const auto work = threats::waitForFeedWork("store rebuild");
+            if (!threats::processThreats(days)) {
+              return http::error("Error processing data");
+            }
+            return http::text("Threats processed successfully");
+          }};
 }
 
 http::Handler Threats::handleGetThreats() {
   return servePage([](const Request&, int32_t page, int32_t page_size, uint64_t* total) {
-              return threats::getThreats(page, page_size, total);
-            });
+    return threats::getThreats(page, page_size, total);
+  });
 }
 
 http::Handler Threats::handleFindThreatsById() {
   return servePage([](const Request& r, int32_t page, int32_t page_size, uint64_t* total) {
-              return threats::findThreatsById(http::pathParam(r, ":id"), page, page_size, total);
-            });
+    return threats::findThreatsById(http::pathParam(r, ":id"), page, page_size, total);
+  });
 }
 
 http::Handler Threats::handleFindThreatsByIocType() {
   return servePage([](const Request& r, int32_t page, int32_t page_size, uint64_t* total) {
-              return threats::findThreatsByIocType(http::pathParam(r, ":ioc_type"), page, page_size,
-                                                   total);
-            });
+    return threats::findThreatsByIocType(http::pathParam(r, ":ioc_type"), page, page_size, total);
+  });
 }
 
 http::Handler Threats::handleFindThreatsByStatus() {
   return servePage([](const Request& r, int32_t page, int32_t page_size, uint64_t* total) {
-        return threats::findThreatsByStatus(http::pathParam(r, ":status"), page, page_size, total);
-      });
+    return threats::findThreatsByStatus(http::pathParam(r, ":status"), page, page_size, total);
+  });
 }
 
 http::Handler Threats::handleToggleThreatStatus() {
   return {{kCors, &toggleError, &uidSubject}, [](const Request& r) {
-                const std::optional<Json::Value> body = json_body::read(r.body);
-                if (!body) return toggleReply(Status::kBadRequest, "error", "Invalid JSON format");
-                const std::string content = contentOf(*body);
-                if (content.empty()) {
-                  return toggleReply(Status::kBadRequest, "error", "Content ID is missing");
-                }
-                threats::ToggleThreatStatus(leadingUid(content));
-                return toggleReply(Status::kOk, "success", "Threat status was changed.");
-              }};
+            const std::optional<Json::Value> body = json_body::read(r.body);
+            if (!body) return toggleReply(Status::kBadRequest, "error", "Invalid JSON format");
+            const std::string content = contentOf(*body);
+            if (content.empty()) {
+              return toggleReply(Status::kBadRequest, "error", "Content ID is missing");
+            }
+            threats::ToggleThreatStatus(leadingUid(content));
+            return toggleReply(Status::kOk, "success", "Threat status was changed.");
+          }};
 }
 
 http::Handler Threats::handleFetchIocs() {
   return {kFetch, [](const Request&) {
-    const auto work = threats::waitForFeedWork("rule generation");
-    threats::fetch_iocs();
-    return http::text("Action was success!");
-  }};
+            const auto work = threats::waitForFeedWork("rule generation");
+            threats::fetch_iocs();
+            return http::text("Action was success!");
+          }};
 }
 
 http::Handler Threats::handlegetThreatsRuleFilesStatus() {
@@ -247,10 +247,10 @@ http::Handler Threats::handlegetThreatsRuleFilesStatus() {
 
 http::Handler Threats::handlemodifyRuleFilesStatus() {
   return {kSwitches, [](const Request& r) {
-    // Any other document would read as "every file off".
-    const std::optional<Json::Value> body = json_body::readObject(r.body);
-    if (!body) throw http::Refusal(Status::kBadRequest, "Invalid JSON");
-    threats::modifyRuleFilesStatus(*body);
-    return http::text("Suricata config modyfied.");
-  }};
+            // Any other document would read as "every file off".
+            const std::optional<Json::Value> body = json_body::readObject(r.body);
+            if (!body) throw http::Refusal(Status::kBadRequest, "Invalid JSON");
+            threats::modifyRuleFilesStatus(*body);
+            return http::text("Suricata config modyfied.");
+          }};
 }

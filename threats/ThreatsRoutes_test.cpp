@@ -1,8 +1,8 @@
 // The threat routes' refusals, called in process on owned requests: what the
 // front end reads for a day count the store rebuild must not take.
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <string>
 
 #include "threats/Threats.h"
 

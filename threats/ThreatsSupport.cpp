@@ -1,10 +1,10 @@
 // Configuration reads, reading of stored JSON documents, and the store lock.
 #include "threats/ThreatsSupport.h"
 
-#include <memory>
-
 #include <json/reader.h>
+
 #include <libconfig.h++>
+#include <memory>
 
 #include "common/Configuration.h"
 #include "common/Log.h"
@@ -60,7 +60,8 @@ std::shared_ptr<const threats::StoreSnapshot> readStore(const std::string& path,
   }
   if (store->simple()) return store;
   if (!store->error().empty()) throw ThreatsException(store->error());
-  if (store->notAList()) throw ThreatsException("The IOC file holds no list of indicators: " + path);
+  if (store->notAList())
+    throw ThreatsException("The IOC file holds no list of indicators: " + path);
   return store;
 }
 

@@ -4,14 +4,14 @@
 #ifndef THREATS_THREATSSUPPORT_H_
 #define THREATS_THREATSSUPPORT_H_
 
+#include <json/value.h>
+
 #include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <json/value.h>
 
 namespace threats {
 class StoreSnapshot;

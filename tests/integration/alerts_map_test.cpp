@@ -1,12 +1,12 @@
 // The alert map: short alerts with the geolocation of both ends, from a city
 // database that the tests write, and the one database handle shared by both
 // worker threads while the configured file changes.
-#include <cstdio>
+#include <json/json.h>
+
 #include <atomic>
+#include <cstdio>
 #include <future>
 #include <thread>
-
-#include <json/json.h>
 
 #include "common/Configuration.h"
 #include "common/JsonText.h"
@@ -53,32 +53,37 @@ TEST_F(AlertsMapTest, AlertsCarryTheLocationOfBothEnds) {
        R"("in_iface":"eth0","event_type":"alert","src_ip":"192.168.1.10","src_port":51000,)"
        R"("dest_ip":"8.8.8.8","dest_port":53,"proto":"UDP",)"
        R"("alert":{"signature":"ET DNS query","signature_id":2001,"category":"Misc"}})",
-       "not json",
-       R"({"src_ip":"2001:4860::1","dest_ip":"81.2.69.1","dest_port":"443"})",
-       R"([1,2])",
-       R"({"src_ip":"9.9.9.9","dest_ip":"172.31.255.255","alert":"odd"})",
+       "not json", R"({"src_ip":"2001:4860::1","dest_ip":"81.2.69.1","dest_port":"443"})",
+       R"([1,2])", R"({"src_ip":"9.9.9.9","dest_ip":"172.31.255.255","alert":"odd"})",
        R"({"src_ip":"10.0.0.256","dest_ip":"172.32.0.1","flow_id":null})"});
   const std::string site =
       R"({"City":"Moscow","Country":"Russia","latitude":55.7558,"longitude":37.6173})";
   const std::string unknown =
       R"({"City":"Unknown","Country":"Unknown","latitude":-85.0,"longitude":0.0})";
-  const Json::Value expected = parse(
-      R"([{"dest_geo":{"City":"Mountain View","Country":"United States",)"
-      R"("latitude":37.386,"longitude":-122.0838},"dest_ip":"8.8.8.8","dest_port":53,)"
-      R"("flow_id":1234567890123456789,"in_iface":"eth0","signature":"ET DNS query",)"
-      R"("signature_id":2001,"src_geo":)" + site + R"(,"src_ip":"192.168.1.10",)"
-      R"("src_port":51000,"timestamp":"2026-01-01T10:00:00.000000+0000"},)"
-      R"({"dest_geo":{"City":"Unknown","Country":"United Kingdom","latitude":-85.0,)"
-      R"("longitude":0.0},"dest_ip":"81.2.69.1","dest_port":"443","flow_id":0,)"
-      R"("in_iface":"N/A","signature":"N/A","signature_id":0,"src_geo":{"City":"Berlin",)"
-      R"("Country":"Germany","latitude":52.52,"longitude":13.405},"src_ip":"2001:4860::1",)"
-      R"("src_port":0,"timestamp":"N/A"},)"
-      R"({"dest_geo":)" + site + R"(,"dest_ip":"172.31.255.255","dest_port":0,"flow_id":0,)"
-      R"("in_iface":"N/A","signature":"N/A","signature_id":0,"src_geo":)" + unknown +
-      R"(,"src_ip":"9.9.9.9","src_port":0,"timestamp":"N/A"},)"
-      R"({"dest_geo":)" + unknown + R"(,"dest_ip":"172.32.0.1","dest_port":0,"flow_id":null,)"
-      R"("in_iface":"N/A","signature":"N/A","signature_id":0,"src_geo":)" + unknown +
-      R"(,"src_ip":"10.0.0.256","src_port":0,"timestamp":"N/A"}])");
+  const Json::Value expected =
+      parse(R"([{"dest_geo":{"City":"Mountain View","Country":"United States",)"
+            R"("latitude":37.386,"longitude":-122.0838},"dest_ip":"8.8.8.8","dest_port":53,)"
+            R"("flow_id":1234567890123456789,"in_iface":"eth0","signature":"ET DNS query",)"
+            R"("signature_id":2001,"src_geo":)" +
+            site +
+            R"(,"src_ip":"192.168.1.10",)"
+            R"("src_port":51000,"timestamp":"2026-01-01T10:00:00.000000+0000"},)"
+            R"({"dest_geo":{"City":"Unknown","Country":"United Kingdom","latitude":-85.0,)"
+            R"("longitude":0.0},"dest_ip":"81.2.69.1","dest_port":"443","flow_id":0,)"
+            R"("in_iface":"N/A","signature":"N/A","signature_id":0,"src_geo":{"City":"Berlin",)"
+            R"("Country":"Germany","latitude":52.52,"longitude":13.405},"src_ip":"2001:4860::1",)"
+            R"("src_port":0,"timestamp":"N/A"},)"
+            R"({"dest_geo":)" +
+            site +
+            R"(,"dest_ip":"172.31.255.255","dest_port":0,"flow_id":0,)"
+            R"("in_iface":"N/A","signature":"N/A","signature_id":0,"src_geo":)" +
+            unknown +
+            R"(,"src_ip":"9.9.9.9","src_port":0,"timestamp":"N/A"},)"
+            R"({"dest_geo":)" +
+            unknown +
+            R"(,"dest_ip":"172.32.0.1","dest_port":0,"flow_id":null,)"
+            R"("in_iface":"N/A","signature":"N/A","signature_id":0,"src_geo":)" +
+            unknown + R"(,"src_ip":"10.0.0.256","src_port":0,"timestamp":"N/A"}])");
 
   const HttpReply reply = get("/events/alertsmap");
   harness::expectEventsJson(reply);
@@ -124,9 +129,9 @@ TEST_F(AlertsMapTest, LookupsWriteTheirDiagnosticLinesInOrder) {
   const std::string site = "res: lon 37.6173 lat 55.7558\n";
   const std::string notFound = " - Success (not an error)\n";
   EXPECT_NE(harness::serverLogSince(mark).find(
-                "lat  55.7558\nlong  37.6173\n" + site +                      // the request
-                inside + site + inside +                                        // first alert
-                inside + "Search error IP gai: not an address" + notFound +     // second alert
+                "lat  55.7558\nlong  37.6173\n" + site +                     // the request
+                inside + site + inside +                                     // first alert
+                inside + "Search error IP gai: not an address" + notFound +  // second alert
                 inside + "Search error IP gai: N/A" + notFound),
             std::string::npos)
       << harness::serverLogSince(mark);

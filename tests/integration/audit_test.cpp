@@ -132,7 +132,8 @@ TEST_F(AuditTest, ControlBytesFromARequestAreEscapedInEveryLogLine) {
   const size_t mark = harness::serverLogSize();
   call("GET", "/events/alert?offset=x%1b[31mRED%0d%0aAudit:%0b%7f%01", "");
   EXPECT_TRUE(harness::waitForLog(
-      mark, R"(Events: Requesting LRANGE alert x\x1b[31mRED\x0d\nAudit:\x0b\x7f\x01 100)" "\n"))
+      mark, R"(Events: Requesting LRANGE alert x\x1b[31mRED\x0d\nAudit:\x0b\x7f\x01 100)"
+            "\n"))
       << harness::serverLogSince(mark);
   const std::string log = harness::serverLogSince(mark);
   for (const char raw : {'\x1b', '\r', '\v', '\x7f', '\x01'}) {

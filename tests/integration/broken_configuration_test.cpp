@@ -49,8 +49,8 @@ struct Probe {
   const char* path;
 };
 const Probe kProbes[] = {
-    {"GET", "/suricata/stop/"},        {"GET", "/daemon/stop/"},
-    {"GET", "/suricata/reload/"},      {"GET", "/rules/reload/blocking"},
+    {"GET", "/suricata/stop/"},       {"GET", "/daemon/stop/"},
+    {"GET", "/suricata/reload/"},     {"GET", "/rules/reload/blocking"},
     {"DELETE", "/events/delete/dns"},
 };
 
@@ -96,8 +96,7 @@ TEST_F(BrokenConfigurationTest, LastGoodSettingsStayInForceWhileTheFileIsBroken)
       EXPECT_EQ(evil.body, "Origin not allowed");
     }
     expectNothingRan();
-    EXPECT_EQ(httpWith({kBearer, "Origin: " + kFrontEnd}, "GET", "/events/count/dns").status,
-              200);
+    EXPECT_EQ(httpWith({kBearer, "Origin: " + kFrontEnd}, "GET", "/events/count/dns").status, 200);
     lockDown();
   }
 }

@@ -35,7 +35,8 @@ TEST_F(BrowserTotalsTest, FrontEndOnAnotherOriginReadsTheTotals) {
   front_.addPage("totals.html", notingPage(R"(
     const pages = {rules: '/rules?page=2&page_size=2', events: '/events/alert?offset=0&limit=0'};
     for (const [name, path] of Object.entries(pages)) {
-      const reply = await fetch(')" + server + R"(' + path);
+      const reply = await fetch(')" + server +
+                                           R"(' + path);
       note(name + ' ' + reply.status + ' ' + reply.headers.get('X-Total-Count'));
     }
   )"));

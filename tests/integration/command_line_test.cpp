@@ -1,11 +1,10 @@
 // The server binary's options: --version, --check-config and a usage error.
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdio>
 #include <memory>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "support/Harness.h"
 

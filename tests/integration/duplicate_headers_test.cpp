@@ -39,9 +39,10 @@ TEST_F(DuplicateHeadersTest, TwoOriginsOrTwoAuthorizationsAreRefused400) {
   }
   EXPECT_TRUE(StandIns::calls().empty()) << "a refused request ran";
   // One of each is served.
-  EXPECT_EQ(httpWith({"Origin: " + kFrontEnd, "Authorization: Bearer a"}, "GET",
-                     "/events/count/dns").status,
-            200);
+  EXPECT_EQ(
+      httpWith({"Origin: " + kFrontEnd, "Authorization: Bearer a"}, "GET", "/events/count/dns")
+          .status,
+      200);
 }
 
 }  // namespace

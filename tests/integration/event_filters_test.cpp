@@ -53,12 +53,13 @@ TEST_F(EventFiltersTest, FindMatchesTheTextOfEachGivenFilterExactly) {
 // of an IPv6 address; the value is matched as decoded. "+" stays as sent,
 // and a "%" that starts no escape is matched as it is.
 TEST_F(EventFiltersTest, FindDecodesPercentEscapesInQueryValues) {
-  TestRedis::rpush("alert", {R"({"flow_id":1,"src_ip":"fe80:0000:0000:0000:0202:b3ff:fe1e:8329",)"
-                             R"("src_port":5353,"dest_ip":"ff02:0000:0000:0000:0000:0000:0000:00fb",)"
-                             R"("dest_port":5353,"proto":"UDP"})",
-                             R"({"flow_id":2,"src_ip":"10.0.0.1","proto":"a+b"})",
-                             R"({"flow_id":3,"src_ip":"10.0.0.2","proto":"a b"})",
-                             R"({"flow_id":4,"src_ip":"10.0.0.3","proto":"50%"})"});
+  TestRedis::rpush("alert",
+                   {R"({"flow_id":1,"src_ip":"fe80:0000:0000:0000:0202:b3ff:fe1e:8329",)"
+                    R"("src_port":5353,"dest_ip":"ff02:0000:0000:0000:0000:0000:0000:00fb",)"
+                    R"("dest_port":5353,"proto":"UDP"})",
+                    R"({"flow_id":2,"src_ip":"10.0.0.1","proto":"a+b"})",
+                    R"({"flow_id":3,"src_ip":"10.0.0.2","proto":"a b"})",
+                    R"({"flow_id":4,"src_ip":"10.0.0.3","proto":"50%"})"});
   const std::pair<std::string, std::vector<int>> cases[] = {
       {"?src_ip=fe80%3A0000%3A0000%3A0000%3A0202%3Ab3ff%3Afe1e%3A8329", {1}},
       {"?src_ip=fe80%3a0000%3a0000%3a0000%3a0202%3ab3ff%3afe1e%3a8329", {1}},

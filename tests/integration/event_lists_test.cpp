@@ -49,8 +49,8 @@ TEST_F(EventListsTest, PageCarriesTheListsLengthForTheFrontEnd) {
   std::vector<std::string> events;
   for (int i = 0; i < 120; ++i) events.push_back(event(i, std::to_string(1000 + i)));
   TestRedis::rpush("alert", events);
-  for (const char* path : {"/events/alert", "/events/alert?offset=3&limit=4",
-                           "/events/alert?offset=500&limit=600"}) {
+  for (const char* path :
+       {"/events/alert", "/events/alert?offset=3&limit=4", "/events/alert?offset=500&limit=600"}) {
     SCOPED_TRACE(path);
     const HttpReply reply = get(path);
     EXPECT_EQ(reply.header("X-Total-Count").value_or(""), "120");

@@ -121,7 +121,8 @@ TEST_F(FeedBoundsTest, ArchiveBombsAreRefusedAndTheOldFeedKept) {
 // Several downloads at once each held an archive and its unpacked feed.
 TEST_F(FeedBoundsTest, SecondDownloadWhileOneRunsGets409) {
   config_.setString("ioc_full_link", FeedServer::url("/hang")).write();
-  std::future<HttpReply> first = std::async(std::launch::async, [] { return get("/ioc/download/"); });
+  std::future<HttpReply> first =
+      std::async(std::launch::async, [] { return get("/ioc/download/"); });
   ASSERT_TRUE(harness::waitFor([this] { return feed_.requests() == 1; }));
   const HttpReply second = get("/ioc/download/");
   EXPECT_EQ(second.status, 409);

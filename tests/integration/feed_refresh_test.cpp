@@ -1,6 +1,7 @@
 // The scheduled feed refresh, run by the test build every second against the
 // loopback feed server: what it writes, what it keeps, how it fails, how it
 // stays apart from the manual feed routes, and that it ends with the server.
+#include <json/json.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -10,8 +11,6 @@
 #include <utility>
 #include <vector>
 
-#include <json/json.h>
-
 #include "common/BuildSettings.h"
 #include "support/EventReplies.h"
 #include "support/FeedServer.h"
@@ -19,8 +18,8 @@
 
 namespace {
 
-using harness::FeedServer;
 using harness::feedLine;
+using harness::FeedServer;
 using harness::get;
 using harness::HttpReply;
 using harness::makeZip;
@@ -149,8 +148,8 @@ TEST_F(FeedRefreshTest, FeedServerDownCountsFailuresAndKeepsEveryFile) {
 
   const size_t mark = harness::serverLogSize();
   switchOn(link);
-  ASSERT_TRUE(harness::waitFor([&] { return metric(kFailures) >= failures + 3; },
-                               milliseconds(20000)));
+  ASSERT_TRUE(
+      harness::waitFor([&] { return metric(kFailures) >= failures + 3; }, milliseconds(20000)));
   EXPECT_EQ(contents(), previous);
   EXPECT_EQ(metric(kLastSuccess), lastSuccess);
   const std::string log = harness::serverLogSince(mark);
@@ -171,8 +170,8 @@ TEST_F(FeedRefreshTest, FeedServerDownCountsFailuresAndKeepsEveryFile) {
   // One run that succeeds makes the reply what it was before.
   feed_.emplace();
   feed_->setArchive(makeZip({{"full.csv", feedLine(utcHoursAgo(1), "9", "a.example", "domain")}}));
-  ASSERT_TRUE(harness::waitFor([&] { return metric(kLastSuccess) > lastSuccess; },
-                               milliseconds(20000)));
+  ASSERT_TRUE(
+      harness::waitFor([&] { return metric(kLastSuccess) > lastSuccess; }, milliseconds(20000)));
   reply = get("/health");
   EXPECT_EQ(reply.status, 200);
   EXPECT_EQ(reply.body, healthy.body);

@@ -3,15 +3,13 @@
 // file (as rule updaters write it), an in-place rewrite of the same size in
 // the same timestamp tick, and a configuration naming another file.
 #include <fcntl.h>
+#include <json/reader.h>
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <ctime>
 
-#include <json/reader.h>
-
 #include "common/JsonText.h"
-
 #include "support/RulesFixture.h"
 
 namespace {
@@ -56,7 +54,9 @@ void renameOver(const std::string& path, const std::string& text) {
 
 class RulesFileChangesTest : public harness::RulesTest {
  protected:
-  std::string messageOfFirstRule() { return parse(get("/rules?page_size=1").body)[0]["msg"].asString(); }
+  std::string messageOfFirstRule() {
+    return parse(get("/rules?page_size=1").body)[0]["msg"].asString();
+  }
 };
 
 TEST_F(RulesFileChangesTest, InPlaceRewriteOfTheSameSizeInTheSameTickIsSeen) {
@@ -114,7 +114,8 @@ class IocStoreChangesTest : public harness::IntegrationTest {
   }
   // A store of one record, enabled or not, with this feed id.
   static std::string store(const std::string& id, bool enabled) {
-    return "[{\"id\":\"" + id + "\",\"ioc_type\":\"domain\",\"ioc_value\":\"example.org\",\"status\":" +
+    return "[{\"id\":\"" + id +
+           "\",\"ioc_type\":\"domain\",\"ioc_value\":\"example.org\",\"status\":" +
            (enabled ? "true " : "false") + "}]";
   }
   Json::Value first() { return parse(get("/ioc/").body)[0]; }

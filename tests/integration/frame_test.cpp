@@ -1,8 +1,8 @@
 // The service frame: preflight routes, unmatched routes, the companion
 // daemon's lock, and replies with Redis stopped.
-#include <future>
-
 #include <json/value.h>
+
+#include <future>
 
 #include "common/JsonText.h"
 #include "support/Harness.h"
@@ -17,8 +17,8 @@ using harness::TestRedis;
 class FrameTest : public harness::IntegrationTest {};
 
 TEST_F(FrameTest, EveryPreflightRouteAnswersWithTheRulesHeaders) {
-  const char* paths[] = {"/events/delete/alert", "/rules/toggle",           "/rules/add/",
-                         "/rules/validate/",     "/rules/delete/",          "/rules/update/",
+  const char* paths[] = {"/events/delete/alert",      "/rules/toggle",           "/rules/add/",
+                         "/rules/validate/",          "/rules/delete/",          "/rules/update/",
                          "/rules/additional/update/", "/validate_rule_endpoint", "/ioc/toggle/",
                          "/ioc/rules/modify/"};
   for (const char* path : paths) {
@@ -83,8 +83,9 @@ TEST_F(FrameTest, UnmatchedMethodOrPathGetsTheRoutersReplyWithoutHeaders) {
     const char* path;
     long status;
   };
-  for (const Case& c : {Case{"PUT", "/events/alert", 405}, Case{"OPTIONS", "/events/count/alert", 405},
-                        Case{"GET", "/nowhere", 404}, Case{"GET", "/Events/alert", 404}}) {
+  for (const Case& c :
+       {Case{"PUT", "/events/alert", 405}, Case{"OPTIONS", "/events/count/alert", 405},
+        Case{"GET", "/nowhere", 404}, Case{"GET", "/Events/alert", 404}}) {
     SCOPED_TRACE(std::string(c.method) + " " + c.path);
     const HttpReply reply = http(c.method, c.path);
     EXPECT_EQ(reply.status, c.status);

@@ -3,15 +3,14 @@
 // with the reason, and every old file stays as it was, with no temporary
 // file left beside it.
 #include <dirent.h>
+#include <json/reader.h>
+#include <json/value.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
 #include <ctime>
 #include <map>
 #include <memory>
-
-#include <json/reader.h>
-#include <json/value.h>
 
 #include "common/JsonText.h"
 #include "support/Harness.h"

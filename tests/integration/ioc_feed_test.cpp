@@ -1,12 +1,11 @@
 // The threat feed: download and unpacking of the archive from a feed server on
 // loopback, and the rebuild of the indicator store from the feed file.
+#include <json/reader.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <ctime>
 #include <optional>
-
-#include <unistd.h>
-
-#include <json/reader.h>
 
 #include "common/BuildSettings.h"
 #include "support/FeedServer.h"
@@ -15,8 +14,8 @@
 
 namespace {
 
-using harness::FeedServer;
 using harness::feedLine;
+using harness::FeedServer;
 using harness::get;
 using harness::HttpReply;
 using harness::makeZip;
@@ -73,10 +72,10 @@ TEST_F(IocFeedTest, DownloadWritesTheArchivesEntryAsTheFeedFile) {
 TEST_F(IocFeedTest, FailedDownloadOrUnpackLeavesTheFeedFileAsItWas) {
   struct Case {
     const char* what;
-    const char* link;             // "" keeps the feed's archive route
+    const char* link;                    // "" keeps the feed's archive route
     std::optional<std::string> archive;  // bytes at "/full.zip"; none: a valid archive
-    const char* removedKey;       // "" removes nothing
-    const char* extractionDir;    // "" keeps the configured folder
+    const char* removedKey;              // "" removes nothing
+    const char* extractionDir;           // "" keeps the configured folder
     const char* body;
   };
   const std::string emptyArchive = std::string("PK\x05\x06", 4) + std::string(18, '\0');
@@ -89,7 +88,8 @@ TEST_F(IocFeedTest, FailedDownloadOrUnpackLeavesTheFeedFileAsItWas) {
       {"nobody listening", "http://127.0.0.1:1/full.zip", std::nullopt, "", "",
        "Error downloading file"},
       {"location key missing", "", std::nullopt, "ioc_full_link", "", "Error downloading file"},
-      {"folder key missing", "", std::nullopt, "ioc_full_file_path", "", "SettingNotFoundException"},
+      {"folder key missing", "", std::nullopt, "ioc_full_file_path", "",
+       "SettingNotFoundException"},
   };
   const std::string valid = makeZip({{"full.csv", "new content\n"}});
   for (const Case& c : cases) {
@@ -134,16 +134,16 @@ TEST_F(IocFeedTest, DeadFeedTimesOutAtTheStallLimit) {
 }
 
 TEST_F(IocFeedTest, FilterKeepsRecentIndicatorsInFeedOrderWhateverTheLocalTime) {
-  writeFile(feedFile_,
-            "# " + feedLine(utcHoursAgo(1), "0", "c.example", "domain") + "\n" +
-                feedLine(utcHoursAgo(1), "1", "192.0.2.1:80", "ip:port") + "\n" +
-                feedLine("\"" + utcHoursAgo(48) + "\"", "2", "\"b.example\"", "domain") + "\r\n" +
-                feedLine(utcHoursAgo(6 * 24), "3", "http://u.example/x", "url") + "\n" +
-                feedLine(utcHoursAgo(8 * 24), "4", "old.example", "domain") + "\n" +
-                feedLine(utcHoursAgo(1), "5", "0123456789abcdef", "md5_hash") + "\n" +
-                "\n" + feedLine("not a date", "6", "d.example", "domain") + "\n" +
-                utcHoursAgo(1) + ",8,e.example,domain,t,m,a,p,l,50,r,tags,0,\n" +
-                feedLine(utcHoursAgo(-3), "7", "http://future.example/", "url") + "\n");
+  writeFile(feedFile_, "# " + feedLine(utcHoursAgo(1), "0", "c.example", "domain") + "\n" +
+                           feedLine(utcHoursAgo(1), "1", "192.0.2.1:80", "ip:port") + "\n" +
+                           feedLine("\"" + utcHoursAgo(48) + "\"", "2", "\"b.example\"", "domain") +
+                           "\r\n" +
+                           feedLine(utcHoursAgo(6 * 24), "3", "http://u.example/x", "url") + "\n" +
+                           feedLine(utcHoursAgo(8 * 24), "4", "old.example", "domain") + "\n" +
+                           feedLine(utcHoursAgo(1), "5", "0123456789abcdef", "md5_hash") + "\n" +
+                           "\n" + feedLine("not a date", "6", "d.example", "domain") + "\n" +
+                           utcHoursAgo(1) + ",8,e.example,domain,t,m,a,p,l,50,r,tags,0,\n" +
+                           feedLine(utcHoursAgo(-3), "7", "http://future.example/", "url") + "\n");
   HttpReply reply = get("/ioc/filter/7");
   EXPECT_EQ(reply.status, 200);
   EXPECT_EQ(reply.body, "Threats processed successfully");
@@ -183,12 +183,15 @@ TEST_F(IocFeedTest, FilterReadsTheColumnsTheFeedsHeaderNames) {
        "# \"first_seen_utc\",\"ioc_id\",\"ioc_value\",\"ioc_type\",\"threat_type\",\"fk_malware\","
        "\"malware_alias\",\"malware_printable\",\"last_seen_utc\",\"confidence_level\","
        "\"is_compromised\",\"reference\",\"tags\",\"anonymous\",\"reporter\"\n"
-       "\"" + recent + "\",\"5\",\"a.example\",\"domain\",\"botnet_cc\",\"win.x\",\"\",\"X\",\"\","
-       "\"75\",\"false\",\"https://ref.example\",\"tag\",\"0\",\"someone\"\n"},
+       "\"" +
+           recent +
+           "\",\"5\",\"a.example\",\"domain\",\"botnet_cc\",\"win.x\",\"\",\"X\",\"\","
+           "\"75\",\"false\",\"https://ref.example\",\"tag\",\"0\",\"someone\"\n"},
       {"another order",
        "# ioc_value,reporter,is_compromised,ioc_type,reference,first_seen_utc,ioc_id,tags,"
        "anonymous\n"
-       "a.example,someone,false,domain,https://ref.example," + recent + ",5,tag,0\n"},
+       "a.example,someone,false,domain,https://ref.example," +
+           recent + ",5,tag,0\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -2,13 +2,12 @@
 // byte, hostile feed values included) and the switches of the generated rule
 // files in Suricata's configuration.
 #include <fcntl.h>
+#include <json/value.h>
+#include <json/writer.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <json/value.h>
-#include <json/writer.h>
 
 #include "support/Harness.h"
 
@@ -65,23 +64,35 @@ class IocRulesTest : public harness::IntegrationTest {
 };
 
 TEST_F(IocRulesTest, FetchWritesTheFourFilesFromEnabledIndicators) {
-  writeFile(store_, store({
-      record({{"id", "1"}, {"ioc_type", "domain"}, {"ioc_value", "evil.example"}}),
-      record({{"id", "2"}, {"ioc_type", "ip:port"}, {"ioc_value", "192.0.2.7:443"},
-              {"first_seen_utc", kSeen}}),
-      record({{"id", "3"}, {"ioc_type", "url"}, {"ioc_value", "http://Evil.example:8080/gate.php?x=1"},
-              {"malware_printable", "Foo"}, {"threat_type", "payload"},
-              {"confidence_level", "50"}, {"first_seen_utc", kSeen}}),
-      record({{"id", "4"}, {"ioc_type", "domain"}, {"ioc_value", "off.example"}}, false),
-      record({{"id", "5"}, {"ioc_type", "ip:port"}, {"ioc_value", "192.0.2.9:80"}}, false),
-      record({{"id", "6"}, {"ioc_type", "md5_hash"}, {"ioc_value", "0123abcd"}}),
-      record({{"id", "7"}, {"ioc_type", "ip:port"}, {"ioc_value", "198.51.100.3"}}),  // no port
-      record({{"id", "8"}, {"ioc_type", "ip:port"}, {"ioc_value", "203.0.113.5:8080"},
-              {"malware_printable", "Bar"}, {"threat_type", "botnet_cc"},
-              {"confidence_level", "100"}, {"first_seen_utc", kSeen}}),
-      record({{"id", "9"}, {"ioc_type", "url"}, {"ioc_value", "https://b.example"}}),
-      record({{"id", "10"}, {"ioc_type", "domain"}, {"ioc_value", "second.example"}}),
-  }));
+  writeFile(
+      store_,
+      store({
+          record({{"id", "1"}, {"ioc_type", "domain"}, {"ioc_value", "evil.example"}}),
+          record({{"id", "2"},
+                  {"ioc_type", "ip:port"},
+                  {"ioc_value", "192.0.2.7:443"},
+                  {"first_seen_utc", kSeen}}),
+          record({{"id", "3"},
+                  {"ioc_type", "url"},
+                  {"ioc_value", "http://Evil.example:8080/gate.php?x=1"},
+                  {"malware_printable", "Foo"},
+                  {"threat_type", "payload"},
+                  {"confidence_level", "50"},
+                  {"first_seen_utc", kSeen}}),
+          record({{"id", "4"}, {"ioc_type", "domain"}, {"ioc_value", "off.example"}}, false),
+          record({{"id", "5"}, {"ioc_type", "ip:port"}, {"ioc_value", "192.0.2.9:80"}}, false),
+          record({{"id", "6"}, {"ioc_type", "md5_hash"}, {"ioc_value", "0123abcd"}}),
+          record({{"id", "7"}, {"ioc_type", "ip:port"}, {"ioc_value", "198.51.100.3"}}),  // no port
+          record({{"id", "8"},
+                  {"ioc_type", "ip:port"},
+                  {"ioc_value", "203.0.113.5:8080"},
+                  {"malware_printable", "Bar"},
+                  {"threat_type", "botnet_cc"},
+                  {"confidence_level", "100"},
+                  {"first_seen_utc", kSeen}}),
+          record({{"id", "9"}, {"ioc_type", "url"}, {"ioc_value", "https://b.example"}}),
+          record({{"id", "10"}, {"ioc_type", "domain"}, {"ioc_value", "second.example"}}),
+      }));
   const HttpReply reply = get("/ioc/fetch/");
   EXPECT_EQ(reply.status, 200);
   EXPECT_EQ(reply.body, "Action was success!");
@@ -127,22 +138,33 @@ TEST_F(IocRulesTest, FetchWritesTheFourFilesFromEnabledIndicators) {
 // Feed values are outside data: none may end an option, start another or
 // break the line. Escaped where the syntax allows; otherwise no rule and no sid.
 TEST_F(IocRulesTest, HostileIndicatorsNeverChangeARulesMeaning) {
-  writeFile(store_, store({
-      record({{"id", "20"}, {"ioc_type", "domain"}, {"ioc_value", "x\"; sid:1;\n.example"}}),
-      record({{"id", "21"}, {"ioc_type", "ip:port"}, {"ioc_value", "192.0.2.1],[any:80"}}),
-      record({{"id", "22"}, {"ioc_type", "ip:port"}, {"ioc_value", "192.0.2.1:http"}}),
-      record({{"id", "23"}, {"ioc_type", "ip:port"}, {"ioc_value", "192.0.2.1:80"},
-              {"malware_printable", "a\nalert ip any any -> any any (sid:9;)"}}),
-      record({{"id", "24; sid:7"}, {"ioc_type", "ip:port"}, {"ioc_value", "192.0.2.1:80"}}),
-      record({{"id", "25"}, {"ioc_type", "ip:port"}, {"ioc_value", "192.0.2.2:25"},
-              {"malware_printable", "Q\"uote; semi|pipe\\"}, {"threat_type", "t"},
-              {"confidence_level", "90"}}),
-      record({{"id", "26"}, {"ioc_type", "url"},
-              {"ioc_value", "http://h.example/p\";|x;\r\ny"}, {"threat_type", "a;b"},
-              {"confidence_level", "1 2"}}),
-      record({{"id", "27"}, {"ioc_type", "url"}, {"ioc_value", "http://h\"x.example/p|q"},
-              {"first_seen_utc", kSeen}}),
-  }));
+  writeFile(
+      store_,
+      store({
+          record({{"id", "20"}, {"ioc_type", "domain"}, {"ioc_value", "x\"; sid:1;\n.example"}}),
+          record({{"id", "21"}, {"ioc_type", "ip:port"}, {"ioc_value", "192.0.2.1],[any:80"}}),
+          record({{"id", "22"}, {"ioc_type", "ip:port"}, {"ioc_value", "192.0.2.1:http"}}),
+          record({{"id", "23"},
+                  {"ioc_type", "ip:port"},
+                  {"ioc_value", "192.0.2.1:80"},
+                  {"malware_printable", "a\nalert ip any any -> any any (sid:9;)"}}),
+          record({{"id", "24; sid:7"}, {"ioc_type", "ip:port"}, {"ioc_value", "192.0.2.1:80"}}),
+          record({{"id", "25"},
+                  {"ioc_type", "ip:port"},
+                  {"ioc_value", "192.0.2.2:25"},
+                  {"malware_printable", "Q\"uote; semi|pipe\\"},
+                  {"threat_type", "t"},
+                  {"confidence_level", "90"}}),
+          record({{"id", "26"},
+                  {"ioc_type", "url"},
+                  {"ioc_value", "http://h.example/p\";|x;\r\ny"},
+                  {"threat_type", "a;b"},
+                  {"confidence_level", "1 2"}}),
+          record({{"id", "27"},
+                  {"ioc_type", "url"},
+                  {"ioc_value", "http://h\"x.example/p|q"},
+                  {"first_seen_utc", kSeen}}),
+      }));
   const HttpReply reply = get("/ioc/fetch/");
   ASSERT_EQ(reply.status, 200) << reply.body;
   EXPECT_EQ(readFile(domainList_), "eCI7IHNpZDoxOwouZXhhbXBsZQ==\n");

@@ -1,10 +1,9 @@
 // The local indicator store: pages, finds by identifier, type and status, and
 // the switch of one indicator, including switches that arrive together.
-#include <future>
-
+#include <json/reader.h>
 #include <unistd.h>
 
-#include <json/reader.h>
+#include <future>
 
 #include "support/Harness.h"
 
@@ -17,8 +16,8 @@ using harness::readFile;
 using harness::writeFile;
 
 // A stored record written by hand; the server recomputes uid and uniq_id.
-std::string storedRecord(const std::string& id, const std::string& type,
-                         const std::string& value, bool status) {
+std::string storedRecord(const std::string& id, const std::string& type, const std::string& value,
+                         bool status) {
   return "{\"id\":\"" + id + "\",\"ioc_type\":\"" + type + "\",\"ioc_value\":\"" + value +
          "\",\"status\":" + (status ? "true" : "false") + ",\"uid\":1,\"uniq_id\":\"1\"}";
 }
@@ -51,8 +50,8 @@ class IocStoreTest : public harness::IntegrationTest {
     std::string text = "[";
     for (int i = 1; i <= 12; ++i) {
       if (i > 1) text += ",";
-      text += storedRecord(std::to_string(i), types[(i - 1) % 3],
-                           "value" + std::to_string(i), i != 3);
+      text +=
+          storedRecord(std::to_string(i), types[(i - 1) % 3], "value" + std::to_string(i), i != 3);
     }
     writeFile(store_, text + "]");
   }
@@ -130,8 +129,8 @@ TEST_F(IocStoreTest, FindsMatchIdTypeAndStatusExactly) {
       {"/ioc/ioc_type/ip%3Aport", {}},  // segments are not decoded
       {"/ioc/ioc_type/URL", {}},
       {"/ioc/ioc_type/url?page=2&page_size=3", {"12"}},
-      {"/ioc/ioc_status/enabled?page_size=20", {"1", "2", "4", "5", "6", "7", "8", "9", "10",
-                                                "11", "12"}},
+      {"/ioc/ioc_status/enabled?page_size=20",
+       {"1", "2", "4", "5", "6", "7", "8", "9", "10", "11", "12"}},
       {"/ioc/ioc_status/disabled", {"3"}},
       {"/ioc/ioc_status/false", {"3"}},
   };
@@ -266,8 +265,7 @@ TEST_F(IocStoreTest, ToggleWithASignedUidMatchesNoRecord) {
   EXPECT_EQ(readFile(store_), before);
 
   // Blanks before the digits are skipped.
-  EXPECT_EQ(post("/ioc/toggle/", "{\"content\":\" \\t" + std::to_string(uid) + "\"}").status,
-            200);
+  EXPECT_EQ(post("/ioc/toggle/", "{\"content\":\" \\t" + std::to_string(uid) + "\"}").status, 200);
   EXPECT_EQ(idsOf(get("/ioc/ioc_status/disabled")), (std::vector<std::string>{"3", "4"}));
 }
 

@@ -31,7 +31,8 @@ struct Writer {
 const Writer kWriters[] = {
     {"tmp_rule_file", "POST", "/rules/validate/",
      R"j({"content":"alert tcp any any -> any any (msg:\"x\"; sid:7; rev:1;)"})j"},
-    {"rules_file", "POST", "/rules/delete/", R"j({"content":"alert tcp any any (sid:1; rev:1;)"})j"},
+    {"rules_file", "POST", "/rules/delete/",
+     R"j({"content":"alert tcp any any (sid:1; rev:1;)"})j"},
     {"ioc_domains_lst", "GET", "/ioc/fetch/", ""},
     {"ioc_local_file_name", "GET", "/ioc/filter/7", ""},
 };

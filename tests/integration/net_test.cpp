@@ -1,9 +1,9 @@
 // The network routes against the real host and the tests' own Redis: the
 // live map's shape, and the address history from known lists and configurations.
+#include <json/json.h>
+
 #include <future>
 #include <memory>
-
-#include <json/json.h>
 
 #include "common/RedisWrapper.h"
 #include "net/AddressHistory.h"
@@ -50,8 +50,8 @@ TEST_F(NetTest, MapOfTheRealHostIsJsonOfItsIpv4InterfacesWithoutLo) {
   Json::CharReaderBuilder strict;
   Json::CharReaderBuilder::strictMode(&strict.settings_);
   const std::unique_ptr<Json::CharReader> reader(strict.newCharReader());
-  ASSERT_TRUE(reader->parse(reply.body.data(), reply.body.data() + reply.body.size(), &map,
-                            &errors))
+  ASSERT_TRUE(
+      reader->parse(reply.body.data(), reply.body.data() + reply.body.size(), &map, &errors))
       << errors << reply.body;
   ASSERT_TRUE(map.isArray());
 
@@ -97,9 +97,9 @@ TEST_F(NetTest, HistoryIsNullWhenNothingQualifiesOrTheConfigurationFails) {
     const char* name;
     const char* raw;  // statistical_events as libconfig text; nullptr: key missing
   };
-  for (const Case& c : {Case{"bracketed array", R"([ "alert", "flow" ])"},
-                        Case{"missing key", nullptr},
-                        Case{"lists without IPv4 sources", R"(( "dns", "flow" ))"}}) {
+  for (const Case& c :
+       {Case{"bracketed array", R"([ "alert", "flow" ])"}, Case{"missing key", nullptr},
+        Case{"lists without IPv4 sources", R"(( "dns", "flow" ))"}}) {
     SCOPED_TRACE(c.name);
     harness::TestConfig config;
     if (c.raw != nullptr) {

@@ -1,6 +1,8 @@
 // The operational routes and systemd integration: /health with Redis up and
 // down, /metrics counting requests under their route patterns, and the
 // watchdog's keep-alives, which stop while the HTTP threads are wedged.
+#include <gtest/gtest.h>
+#include <json/json.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -9,9 +11,6 @@
 #include <future>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
-#include <json/json.h>
 
 #include "support/EventReplies.h"
 #include "support/Harness.h"
@@ -76,8 +75,9 @@ TEST_F(OpsTest, MetricsCountRequestsUnderTheirRoutePatterns) {
   EXPECT_EQ(reply.header("Content-Type").value_or(""), "text/plain; version=0.0.4");
   expectStatsHeaders(reply);
   EXPECT_EQ(metricSample(reply.body, countSeries), counted + 3) << reply.body;
-  EXPECT_GE(metricSample(reply.body,
-                   R"(pavora_http_request_duration_seconds_count{route="/events/count/:event_type"})"),
+  EXPECT_GE(metricSample(
+                reply.body,
+                R"(pavora_http_request_duration_seconds_count{route="/events/count/:event_type"})"),
             3);
   EXPECT_GT(metricSample(reply.body, "process_resident_memory_bytes"), 1e6);
   EXPECT_NE(reply.body.find("pavora_http_requests_in_flight"), std::string::npos);
@@ -136,8 +136,8 @@ TEST_F(OpsTest, WatchdogKeepAlivesStopWhileTheHttpThreadsAreWedged) {
     }
   } restart;
   TestServer::stop();
-  TestServer::startUnder({"env", "NOTIFY_SOCKET=" + harness::workDir() + "/notify.sock",
-                          "WATCHDOG_USEC=400000"});
+  TestServer::startUnder(
+      {"env", "NOTIFY_SOCKET=" + harness::workDir() + "/notify.sock", "WATCHDOG_USEC=400000"});
   const std::vector<std::string> serving = notify.messages(milliseconds(1500));
   EXPECT_EQ(count(serving, "READY=1"), 1u);
   EXPECT_GE(count(serving, "WATCHDOG=1"), 4u);
@@ -147,7 +147,8 @@ TEST_F(OpsTest, WatchdogKeepAlivesStopWhileTheHttpThreadsAreWedged) {
   TestRedis::pause();
   std::vector<std::future<HttpReply>> stuck;
   for (int i = 0; i < 4; ++i) {
-    stuck.push_back(std::async(std::launch::async, [] { return harness::get("/events/count/alert"); }));
+    stuck.push_back(
+        std::async(std::launch::async, [] { return harness::get("/events/count/alert"); }));
   }
   notify.messages(milliseconds(400));  // keep-alives already on their way
   EXPECT_EQ(count(notify.messages(milliseconds(1500)), "WATCHDOG=1"), 0u)

@@ -72,8 +72,8 @@ const std::string kRulesCors =
     "Access-Control-Allow-Origin: *\r\n";
 
 std::string plain(const std::string& status, const std::string& headers, const std::string& body) {
-  return "HTTP/1.1 " + status + "\r\n" + headers + "Content-Length: " +
-         std::to_string(body.size()) + "\r\n\r\n" + body;
+  return "HTTP/1.1 " + status + "\r\n" + headers +
+         "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
 std::string notFound() { return plain("404 Not Found", "", "Could not find a matching route"); }
@@ -85,7 +85,8 @@ std::string rulesError(const std::string& status, const std::string& text) {
 }
 
 // The one rule of the fixture as the lookup by sid answers it.
-const std::string kRuleLine = R"(alert tcp any any -> any any (msg:"a b"; content:"a+b"; sid:7; rev:1;))";
+const std::string kRuleLine =
+    R"(alert tcp any any -> any any (msg:"a b"; content:"a+b"; sid:7; rev:1;))";
 std::string ruleSeven() {
   const std::string body =
       "{\n\t\"action\" : \"alert\",\n\t\"classtype\" : \"unlnown\",\n\t\"content\" : "
@@ -173,8 +174,8 @@ TEST_F(RouterRepliesTest, TypedSegmentReadsItsLeadingNumber) {
 }
 
 TEST_F(RouterRepliesTest, TextSegmentsAreDecodedOnce) {
-  for (const char* target : {"/rules/signature/a%20b", "/rules/signature/%61", "/rules/signature/a%2Bb",
-                             "/rules/signature/a+b"}) {
+  for (const char* target : {"/rules/signature/a%20b", "/rules/signature/%61",
+                             "/rules/signature/a%2Bb", "/rules/signature/a+b"}) {
     SCOPED_TRACE(target);
     const std::string reply = withoutConnectionHeader(exchange("GET", target));
     EXPECT_EQ(reply.substr(0, reply.find("\r\n")), "HTTP/1.1 200 OK");

@@ -1,14 +1,12 @@
 // The rule edit routes: toggle, add, validate, delete and update, checked
 // against the rules file byte for byte, alone and under concurrent requests.
+#include <json/value.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <future>
 
-#include <json/value.h>
-
 #include "common/JsonText.h"
-
 #include "support/RulesFixture.h"
 
 namespace {
@@ -92,8 +90,8 @@ TEST_F(RulesEditingTest, AddRunsTheTestAndAppendsTheRule) {
   EXPECT_EQ(readFile(rulesFile()), std::string(kA) + "\n" + kB + "\n" + kNew + "\n");
   EXPECT_EQ(readFile(scratchFile()), kNew);
   EXPECT_EQ(StandIns::calls(),
-            std::vector<std::string>{"suricata -T -c " + config_.path("suricata_conf") +
-                                     " -S " + scratchFile()});
+            std::vector<std::string>{"suricata -T -c " + config_.path("suricata_conf") + " -S " +
+                                     scratchFile()});
 }
 
 // The configured paths reach Suricata's test mode as one argument each: a
@@ -234,16 +232,16 @@ TEST_F(RulesEditingTest, DeleteRemovesEveryCopyEnabledOrNot) {
 
 TEST_F(RulesEditingTest, UpdateReplacesTheFirstOccurrenceOnly) {
   writeFile(rulesFile(), base_ + kA + "\n");
-  const std::string body = std::string(R"({"rule":{"content":"msg:\"a\""},)") +
-                           R"("new_rule":{"content":"msg:\"A\""}})";
+  const std::string body =
+      std::string(R"({"rule":{"content":"msg:\"a\""},)") + R"("new_rule":{"content":"msg:\"A\""}})";
   expectText(post("/rules/update/", body), 200, "Rule updated successfully");
   std::string expected = base_ + kA + "\n";
   expected.replace(expected.find("msg:\"a\""), 7, "msg:\"A\"");
   EXPECT_EQ(readFile(rulesFile()), expected);
 
   // A disabled rule stays disabled.
-  const std::string disable = std::string(R"({"rule":{"content":"drop udp"},)") +
-                              R"("new_rule":{"content":"reject udp"}})";
+  const std::string disable =
+      std::string(R"({"rule":{"content":"drop udp"},)") + R"("new_rule":{"content":"reject udp"}})";
   expectText(post("/rules/update/", disable), 200, "Rule updated successfully");
   EXPECT_NE(readFile(rulesFile()).find("\n#reject udp"), std::string::npos);
 
@@ -266,8 +264,8 @@ TEST_F(RulesEditingTest, BadBodiesAndBlankRulesChangeNothing) {
     expectText(post(path, "{"), 400, validation(false, "Invalid JSON"));
   }
 
-  const std::string blanks[] = {"{}", "[]", contentBody(""), contentBody("   "),
-                                contentBody("#"), contentBody("# \t")};
+  const std::string blanks[] = {
+      "{}", "[]", contentBody(""), contentBody("   "), contentBody("#"), contentBody("# \t")};
   for (const std::string& body : blanks) {
     SCOPED_TRACE(body);
     expectText(post("/rules/toggle/", body), 400, "Missing rule content");
@@ -289,8 +287,8 @@ TEST_F(RulesEditingTest, TrailingTextOrAByteOrderMarkMakesABodyInvalid) {
   // byte-order mark before it, still let a rule be changed.
   writeFile(rulesFile(), base_);
   const std::pair<const char*, std::string> routes[] = {
-      {"/rules/toggle/", contentBody(kA)},    {"/rules/delete/", contentBody(kA)},
-      {"/rules/add/", contentBody(kNew)},     {"/rules/update/", updateBody(kA, kNew)},
+      {"/rules/toggle/", contentBody(kA)},     {"/rules/delete/", contentBody(kA)},
+      {"/rules/add/", contentBody(kNew)},      {"/rules/update/", updateBody(kA, kNew)},
       {"/rules/validate/", contentBody(kNew)}, {"/validate_rule_endpoint", contentBody(kNew)}};
   for (const auto& [path, body] : routes) {
     const bool validates = std::string(path).find("validate") != std::string::npos;
@@ -318,8 +316,8 @@ TEST_F(RulesEditingTest, AddAndUpdateRefuseARuleTextSpanningLines) {
                validation(false, "Rule content must be a single line"));
     // A new text ending in one CR is a listed rule of a CRLF file: accepted.
     if (rule == std::string(kNew) + "\r") continue;
-    expectText(post("/rules/update/", R"({"rule":{"content":"drop udp"},"new_rule":)" +
-                                          contentBody(rule) + "}"),
+    expectText(post("/rules/update/",
+                    R"({"rule":{"content":"drop udp"},"new_rule":)" + contentBody(rule) + "}"),
                400, "Rule content must be a single line");
   }
   EXPECT_EQ(readFile(rulesFile()), base_);
@@ -358,8 +356,8 @@ TEST_F(RulesEditingTest, ConcurrentTogglesAllTakeEffect) {
   }
   // A large file makes each rewrite slow enough for requests to overlap.
   for (int sid = 100; sid < 20000; ++sid) {
-    text += "#alert tcp any any -> any any (msg:\"filler\"; sid:" + std::to_string(sid) +
-            "; rev:1;)\n";
+    text +=
+        "#alert tcp any any -> any any (msg:\"filler\"; sid:" + std::to_string(sid) + "; rev:1;)\n";
   }
   writeFile(rulesFile(), text);
   for (size_t i = 0; i < rules.size(); i += 2) {
@@ -385,8 +383,8 @@ TEST_F(RulesEditingTest, ConcurrentValidationsEachJudgeTheirOwnRule) {
   const std::string good = "alert tcp any any -> any any (msg:\"good\"; sid:50; rev:1;)";
   const std::string bad = "alert tcp any any -> any any (msg:\"REJECT-ME\"; sid:51; rev:1;)";
   for (int round = 0; round < 3; ++round) {
-    auto first = std::async(std::launch::async,
-                            [&] { return post("/rules/validate/", contentBody(good)); });
+    auto first =
+        std::async(std::launch::async, [&] { return post("/rules/validate/", contentBody(good)); });
     auto second = std::async(std::launch::async,
                              [&] { return post("/validate_rule_endpoint", contentBody(bad)); });
     const HttpReply goodReply = first.get();

@@ -17,8 +17,8 @@ class RulesQueriesTest : public harness::RulesTest {
     std::string text;
     for (int sid = 1; sid <= count; ++sid) {
       text += std::string(sid % 2 ? "#" : "") + (sid % 3 ? "alert " : "drop ") +
-              (sid % 2 ? "tcp" : "udp") + " any any -> any any (msg:\"n" +
-              std::to_string(sid) + " x\"; sid:" + std::to_string(sid) + "; rev:1;)\n";
+              (sid % 2 ? "tcp" : "udp") + " any any -> any any (msg:\"n" + std::to_string(sid) +
+              " x\"; sid:" + std::to_string(sid) + "; rev:1;)\n";
     }
     harness::writeFile(rulesFile(), text);
   }
@@ -31,8 +31,8 @@ class RulesQueriesTest : public harness::RulesTest {
     Json::Value page;
     std::string errors;
     const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
-    EXPECT_TRUE(reader->parse(reply.body.data(), reply.body.data() + reply.body.size(), &page,
-                              &errors))
+    EXPECT_TRUE(
+        reader->parse(reply.body.data(), reply.body.data() + reply.body.size(), &page, &errors))
         << reply.body;
     std::vector<unsigned> sids;
     for (const Json::Value& rule : page) sids.push_back(rule["sid"].asUInt());
@@ -165,8 +165,8 @@ TEST_F(RulesQueriesTest, ALineWithoutSidIsPassedOverByEveryQuery) {
                      "alert tcp any any -> any any (msg:\"b\"; sid:2; rev:1;)\n"
                      "\n"
                      "alert tcp any any -> any any (msg:\"c\"; sid:3; rev:1;)\n");
-  for (const char* path : {"/rules", "/rules/action/alert", "/rules/status/enabled",
-                           "/rules/search"}) {
+  for (const char* path :
+       {"/rules", "/rules/action/alert", "/rules/status/enabled", "/rules/search"}) {
     SCOPED_TRACE(path);
     const harness::HttpReply reply = get(path);
     EXPECT_EQ(reply.status, 200);

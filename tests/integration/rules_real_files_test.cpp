@@ -4,13 +4,12 @@
 // messages with parentheses, colons and escaped quotes, content strings with
 // ";", a rule continued over two lines; and the same file with CRLF ends.
 #include <gtest/gtest.h>
+#include <json/reader.h>
+#include <json/value.h>
 
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <json/reader.h>
-#include <json/value.h>
 
 #include "common/JsonText.h"
 #include "support/RulesFixture.h"
@@ -48,24 +47,28 @@ const std::string kBlankAfterColon =
 
 // One rule object as a line of text, every member written by hand below.
 std::string describe(const Json::Value& rule) {
-  return rule["sid"].asString() + "|" + rule["rev"].asString() + "|" +
-         rule["action"].asString() + "|" + rule["protocol"].asString() + "|" +
-         rule["classtype"].asString() + "|" + rule["msg"].asString() + "|" +
-         (rule["enabled"].asBool() ? "on" : "off") + "|" + rule["content"].asString();
+  return rule["sid"].asString() + "|" + rule["rev"].asString() + "|" + rule["action"].asString() +
+         "|" + rule["protocol"].asString() + "|" + rule["classtype"].asString() + "|" +
+         rule["msg"].asString() + "|" + (rule["enabled"].asBool() ? "on" : "off") + "|" +
+         rule["content"].asString();
 }
 
 const std::vector<std::string> kListed = {
     "2008123|4|alert|http|attempted-user|\"ET ACTIVEX Vulnerable Microsoft Video ActiveX CLSID "
-    "access (29)\"|on|" + kActivex,
+    "access (29)\"|on|" +
+        kActivex,
     "3000001|2|alert|http|bad-unknown|\"TGI HUNT Malicious admin:admin B64 String in "
-    "HTTP\"|off| " + kHunt,
+    "HTTP\"|off| " +
+        kHunt,
     "2200125|0|alert|ip|protocol-command-decode|\"SURICATA IPv4 unknown protocol\"|on|" + kDecoder,
     "2100001|3|alert|tcp|unlnown|\"ET POLICY say \\\"hi\\\"; then sid:5\"|on|" + kQuoted,
     "9000001|1|drop|tcp|policy-violation|\"LOCAL continued rule\"|on|" + kContinued,
     "9000002|7|alert|dns|unlnown|\"LOCAL blank after colon\"|on|" + kBlankAfterColon,
 };
 
-std::string fixture() { return readFile(std::string(PAVORA_SOURCE_DIR) + "/tests/data/updater.rules"); }
+std::string fixture() {
+  return readFile(std::string(PAVORA_SOURCE_DIR) + "/tests/data/updater.rules");
+}
 
 std::string withCrlf(const std::string& text) {
   std::string out;
@@ -168,8 +171,9 @@ TEST_F(RulesRealFilesTest, EditsWorkOnWholeRulesAndKeepEveryOtherByte) {
         "Rule text is a part of a rule written over several lines: send the whole rule";
     expectText(post("/rules/toggle/", contentBody(kContinuedTail + end)), 409, refusal);
     expectText(post("/rules/delete/", contentBody(kContinuedTail + end)), 409, refusal);
-    expectText(post("/rules/update/", "{\"rule\":{\"content\":\"445 (msg\"},\"new_rule\":"
-                                      "{\"content\":\"446 (msg\"}}"),
+    expectText(post("/rules/update/",
+                    "{\"rule\":{\"content\":\"445 (msg\"},\"new_rule\":"
+                    "{\"content\":\"446 (msg\"}}"),
                200, "Rule updated successfully");
     std::string updated = expected;
     std::string oneLine = kContinued;
@@ -192,7 +196,8 @@ TEST_F(RulesRealFilesTest, EditsWorkOnWholeRulesAndKeepEveryOtherByte) {
     std::string revised = kDecoder;
     revised.replace(revised.find("sid:2200125;"), 12, "sid:2200125; rev:1;");
     const std::string body = "{\"rule\":{\"content\":" + json_text::write(kDecoder + end) +
-                             "},\"new_rule\":{\"content\":" + json_text::write(revised + end) + "}}";
+                             "},\"new_rule\":{\"content\":" + json_text::write(revised + end) +
+                             "}}";
     expectText(post("/rules/update/", body), 200, "Rule updated successfully");
     deleted.replace(deleted.find(kDecoder), kDecoder.size(), revised);
     EXPECT_EQ(readFile(rulesFile()), file(deleted));

@@ -21,8 +21,8 @@ const std::string kOther = "drop dns any any (msg:\"other\"; sid:4; rev:1;)";
 const std::string kNotDns = "alert tcp any any (msg:\"universal media\"; sid:5; rev:1;)";
 
 TEST_F(RulesCategoriesTest, UpdateThenStatus) {
-  writeFile(additionalFile(), kSocial + "\n" + kPorn + "\n" + kGambling + "\n" + kOther + "\n" +
-                                  kNotDns);
+  writeFile(additionalFile(),
+            kSocial + "\n" + kPorn + "\n" + kGambling + "\n" + kOther + "\n" + kNotDns);
   expectText(get("/rules/additional/status/"), 200,
              "[\n\t{\n\t\t\"status\" : true,\n\t\t\"title\" : \"social\"\n\t},\n"
              "\t{\n\t\t\"status\" : false,\n\t\t\"title\" : \"porno\"\n\t},\n"
@@ -33,13 +33,12 @@ TEST_F(RulesCategoriesTest, UpdateThenStatus) {
       R"({"universal":true,"fakenews":true,"porno":1,"gambling":true,"social":true})";
   expectText(post("/rules/additional/update/", allOn), 200, "Rules successfully updated");
   EXPECT_EQ(readFile(additionalFile()), kSocial + "\n" + kPorn.substr(1) + "\n" +
-                                            kGambling.substr(1) + "\n" + kOther + "\n" +
-                                            kNotDns + "\n");
+                                            kGambling.substr(1) + "\n" + kOther + "\n" + kNotDns +
+                                            "\n");
 
   expectText(post("/rules/additional/update/", "{}"), 200, "Rules successfully updated");
-  EXPECT_EQ(readFile(additionalFile()), "#" + kSocial + "\n" + kPorn + "\n" +
-                                            kGambling.substr(1) + "\n" + kOther + "\n#" +
-                                            kNotDns + "\n");
+  EXPECT_EQ(readFile(additionalFile()), "#" + kSocial + "\n" + kPorn + "\n" + kGambling.substr(1) +
+                                            "\n" + kOther + "\n#" + kNotDns + "\n");
 }
 
 // A body that is JSON but no object, or an object with a byte-order mark
@@ -100,15 +99,19 @@ TEST_F(RulesServiceTest, CommandsSucceed) {
   const Case cases[] = {
       {"/suricata/reload/", "Suricata restartedd successfully", {"systemctl restart suricata"}},
       {"/suricata/stop/", "Suricata stopped successfully", {"systemctl stop suricata"}},
-      {"/suricata/start/", "Suricata started successfully",
+      {"/suricata/start/",
+       "Suricata started successfully",
        {"systemctl is-active --quiet suricata", "systemctl start suricata"}},
       {"/suricata/update/", "Suricata rules updated successfully", {"sudo suricata-update"}},
-      {"/daemon/start/", "Ferryd started successfully",
+      {"/daemon/start/",
+       "Ferryd started successfully",
        {"systemctl is-active --quiet ferryd", "systemctl start ferryd"}},
       {"/daemon/stop/", "Ferryd stopped successfully", {"systemctl stop ferryd"}},
-      {"/rules/reload/blocking", "Rules reloaded successfully (blocking)",
+      {"/rules/reload/blocking",
+       "Rules reloaded successfully (blocking)",
        {"suricatasc -c reload-rules"}},
-      {"/rules/reload/nonblocking", "Rules reloaded successfully (nonblocking)",
+      {"/rules/reload/nonblocking",
+       "Rules reloaded successfully (nonblocking)",
        {"suricatasc -c ruleset-reload-nonblocking"}},
   };
   for (const Case& c : cases) {
@@ -142,8 +145,8 @@ TEST_F(RulesServiceTest, StartingAnActiveServiceRunsNoStartCommand) {
   setSystemctlExit("is-active", 0);
   expectText(get("/suricata/start/"), 500, "Cannot start Suricata: Suricata is already running.");
   expectText(get("/daemon/start/"), 500, "Cannot start Ferryd: Daemon is already running.");
-  EXPECT_EQ(StandIns::calls(), (Calls{"systemctl is-active --quiet suricata",
-                                      "systemctl is-active --quiet ferryd"}));
+  EXPECT_EQ(StandIns::calls(),
+            (Calls{"systemctl is-active --quiet suricata", "systemctl is-active --quiet ferryd"}));
 }
 
 }  // namespace

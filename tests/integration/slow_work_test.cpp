@@ -111,12 +111,15 @@ TEST_F(SlowWorkTest, CheapRoutesAnswerWhileSlowWorkIsInFlight) {
   for (int i = 0; i < 4; ++i) slow.push_back(later("POST", "/rules/validate/", validationBody()));
   slow.push_back(later("GET", "/suricata/update/"));
   slow.push_back(later("GET", "/ioc/download/"));  // one download at a time
-  ASSERT_TRUE(waitFor([&] {
-    return StandIns::pids("suricata").size() == 1 && callsStartingWith("sudo") == 1 &&
-           feed.requests() == 1;
-  }, kStartLimit)) << "the slow requests did not all start: "
-      << StandIns::pids("suricata").size() << " test runs, " << callsStartingWith("sudo")
-      << " updates, " << feed.requests() << " downloads";
+  ASSERT_TRUE(waitFor(
+      [&] {
+        return StandIns::pids("suricata").size() == 1 && callsStartingWith("sudo") == 1 &&
+               feed.requests() == 1;
+      },
+      kStartLimit))
+      << "the slow requests did not all start: " << StandIns::pids("suricata").size()
+      << " test runs, " << callsStartingWith("sudo") << " updates, " << feed.requests()
+      << " downloads";
 
   for (const char* path :
        {"/events/count/alert", "/rules?page=1&page_size=5", "/stats/histogramm/"}) {
@@ -159,16 +162,22 @@ TEST_F(SlowWorkTest, FullQueueIsRefusedAtOnceAndRunsNothing) {
   const int capacity = build_settings::kSlowThreads + build_settings::kSlowQueue;
   for (int i = 0; i < build_settings::kSlowThreads; ++i)
     slow.push_back(later("GET", "/suricata/update/"));
-  ASSERT_TRUE(waitFor([&] {
-    return StandIns::pids("sudo").size() == static_cast<size_t>(build_settings::kSlowThreads);
-  }, kStartLimit)) << StandIns::pids("sudo").size() << " updates running";
+  ASSERT_TRUE(waitFor(
+      [&] {
+        return StandIns::pids("sudo").size() == static_cast<size_t>(build_settings::kSlowThreads);
+      },
+      kStartLimit))
+      << StandIns::pids("sudo").size() << " updates running";
   for (int i = build_settings::kSlowThreads; i < capacity; ++i)
     slow.push_back(later("GET", "/suricata/update/"));
   // Harmless probes (the process probe is slow work too) fill what is left
   // of the queue; the first refused one shows it full.
-  ASSERT_TRUE(waitFor([] {
-    return harness::http("GET", "/suricata/running/", "", milliseconds(300)).status == 503;
-  }, kStartLimit)) << "the queue never filled";
+  ASSERT_TRUE(waitFor(
+      [] {
+        return harness::http("GET", "/suricata/running/", "", milliseconds(300)).status == 503;
+      },
+      kStartLimit))
+      << "the queue never filled";
   const auto [refused, took] = timed("/daemon/stop/");
   EXPECT_EQ(refused.status, 503);
   EXPECT_LT(took, milliseconds(500));

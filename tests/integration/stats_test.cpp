@@ -1,12 +1,11 @@
 // The statistics routes against the tests' own Redis: the snapshot, the
 // 24-hour charts, the histogram, the Suricata probe and the rules file date.
+#include <json/json.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 
 #include <ctime>
 #include <future>
-
-#include <json/json.h>
 
 #include "stats/StatsSeries.h"
 #include "support/Harness.h"
@@ -36,16 +35,16 @@ std::string stamp(std::chrono::seconds offset) {
 }
 
 std::string statsEvent(const std::string& timestamp, int64_t packets, int64_t alerts) {
-  return R"({"timestamp":")" + timestamp + R"(","event_type":"stats","stats":{"uptime":60,)"
-         R"("decoder":{"pkts":)" + std::to_string(packets) + R"(},"detect":{"alert":)" +
-         std::to_string(alerts) + "}}}";
+  return R"({"timestamp":")" + timestamp +
+         R"(","event_type":"stats","stats":{"uptime":60,)"
+         R"("decoder":{"pkts":)" +
+         std::to_string(packets) + R"(},"detect":{"alert":)" + std::to_string(alerts) + "}}}";
 }
 
 std::string report(const std::string& timestamp, const std::string& cpu, const std::string& pm,
                    const std::string& vm, const std::string& alerts) {
-  return R"({"timestamp":")" + timestamp + R"(","CPU_percent":)" + cpu +
-         R"(,"physical_memory":)" + pm + R"(,"virtual_memory":)" + vm + R"(,"alerts":)" +
-         alerts + "}";
+  return R"({"timestamp":")" + timestamp + R"(","CPU_percent":)" + cpu + R"(,"physical_memory":)" +
+         pm + R"(,"virtual_memory":)" + vm + R"(,"alerts":)" + alerts + "}";
 }
 
 // label -> value of a chart reply, checking that it runs newest slot first.
@@ -109,13 +108,11 @@ TEST_F(StatsTest, SnapshotCombinesTheHeadEntryWithTheTallies) {
   TestRedis::rpush("dns", {R"({"dns":{"type":"query"}})", R"({"dns":{"type":"query"}})",
                            R"({"dns":{"type":"answer"}})", R"({"dns":{"type":"other"}})",
                            R"({"event_type":"dns"})", "not json", R"({"dns":{"type":7}})", "[]"});
-  TestRedis::rpush("dhcp", {R"({"dhcp":{"dhcp_type":"discover"}})",
-                            R"({"dhcp":{"dhcp_type":"offer"}})",
-                            R"({"dhcp":{"dhcp_type":"offer"}})",
-                            R"({"dhcp":{"dhcp_type":"request"}})",
-                            R"({"dhcp":{"dhcp_type":"ack"}})",
-                            R"({"dhcp":{"dhcp_type":"inform"}})",
-                            R"({"dhcp":{"dhcp_type":"release"}})", R"({"dhcp":5})"});
+  TestRedis::rpush("dhcp",
+                   {R"({"dhcp":{"dhcp_type":"discover"}})", R"({"dhcp":{"dhcp_type":"offer"}})",
+                    R"({"dhcp":{"dhcp_type":"offer"}})", R"({"dhcp":{"dhcp_type":"request"}})",
+                    R"({"dhcp":{"dhcp_type":"ack"}})", R"({"dhcp":{"dhcp_type":"inform"}})",
+                    R"({"dhcp":{"dhcp_type":"release"}})", R"({"dhcp":5})"});
   TestRedis::rpush("http", {"1", "2", "3"});
   TestRedis::rpush("tls", {"1", "2"});
   TestRedis::rpush("alert", {"1", "2", "3", "4"});
@@ -144,21 +141,22 @@ TEST_F(StatsTest, SnapshotCombinesTheHeadEntryWithTheTallies) {
 // "decoder.icmp4" and "app_layer.flow.memuse" do not exist there), and DNS
 // records of format version 2.
 TEST_F(StatsTest, SnapshotReadsTheCountersSuricataWrites) {
-  TestRedis::rpush("stats", {R"({"timestamp":"2024-05-01T13:45:10.123456+0200",)"
-                             R"("event_type":"stats","stats":{"uptime":86412,)"
-                             R"("capture":{"kernel_packets":5123456,"kernel_drops":312,"errors":0},)"
-                             R"("decoder":{"pkts":5123144,"bytes":4091236321,"invalid":17,)"
-                             R"("ipv4":4980001,"ipv6":143120,"tcp":3901220,"udp":1201334,)"
-                             R"("icmpv4":9120,"icmpv6":11480,"avg_pkt_size":798,)"
-                             R"("event":{"icmpv4":{"unknown_type":3}}},)"
-                             R"("flow":{"memcap":0,"tcp":40211,"icmpv4":310,"icmpv6":402,)"
-                             R"("spare":10000,"memuse":7340032},)"
-                             R"("tcp":{"sessions":40100,"memuse":3244032},)"
-                             R"("detect":{"engines":[{"id":0,"rules_loaded":41234}],"alert":1240},)"
-                             R"("app_layer":{"flow":{"http":5120,"tls":18210,"dns_udp":40110,)"
-                             R"("failed_udp":901},"tx":{"http":6120,"dns_udp":80220}},)"
-                             R"("dns":{"memuse":19000,"memcap_state":0},)"
-                             R"("http":{"memuse":123456,"memcap":0}}})"});
+  TestRedis::rpush("stats",
+                   {R"({"timestamp":"2024-05-01T13:45:10.123456+0200",)"
+                    R"("event_type":"stats","stats":{"uptime":86412,)"
+                    R"("capture":{"kernel_packets":5123456,"kernel_drops":312,"errors":0},)"
+                    R"("decoder":{"pkts":5123144,"bytes":4091236321,"invalid":17,)"
+                    R"("ipv4":4980001,"ipv6":143120,"tcp":3901220,"udp":1201334,)"
+                    R"("icmpv4":9120,"icmpv6":11480,"avg_pkt_size":798,)"
+                    R"("event":{"icmpv4":{"unknown_type":3}}},)"
+                    R"("flow":{"memcap":0,"tcp":40211,"icmpv4":310,"icmpv6":402,)"
+                    R"("spare":10000,"memuse":7340032},)"
+                    R"("tcp":{"sessions":40100,"memuse":3244032},)"
+                    R"("detect":{"engines":[{"id":0,"rules_loaded":41234}],"alert":1240},)"
+                    R"("app_layer":{"flow":{"http":5120,"tls":18210,"dns_udp":40110,)"
+                    R"("failed_udp":901},"tx":{"http":6120,"dns_udp":80220}},)"
+                    R"("dns":{"memuse":19000,"memcap_state":0},)"
+                    R"("http":{"memuse":123456,"memcap":0}}})"});
   TestRedis::rpush(
       "dns",
       {R"({"timestamp":"2024-05-01T13:45:09.000001+0200","flow_id":1182839128491232,)"
@@ -174,12 +172,23 @@ TEST_F(StatsTest, SnapshotReadsTheCountersSuricataWrites) {
 
   const Json::Value snapshot = expectJson(get("/stats/"));
   const std::pair<const char*, int64_t> expected[] = {
-      {"uptime", 86412},          {"kernel_packets", 5123456}, {"kernel_drops", 312},
-      {"decoder_pkts", 5123144},  {"decoder_bytes", 4091236321}, {"decoder_ipv4", 4980001},
-      {"decoder_ipv6", 143120},   {"decoder_tcp", 3901220},    {"decoder_udp", 1201334},
-      {"decoder_icmp4", 9120},    {"decoder_icmp6", 11480},    {"detect_alert", 1240},
-      {"flow_http", 5120},        {"flow_tls", 18210},         {"flow_memuse", 7340032},
-      {"dns_queries", 1},         {"dns_answers", 1},
+      {"uptime", 86412},
+      {"kernel_packets", 5123456},
+      {"kernel_drops", 312},
+      {"decoder_pkts", 5123144},
+      {"decoder_bytes", 4091236321},
+      {"decoder_ipv4", 4980001},
+      {"decoder_ipv6", 143120},
+      {"decoder_tcp", 3901220},
+      {"decoder_udp", 1201334},
+      {"decoder_icmp4", 9120},
+      {"decoder_icmp6", 11480},
+      {"detect_alert", 1240},
+      {"flow_http", 5120},
+      {"flow_tls", 18210},
+      {"flow_memuse", 7340032},
+      {"dns_queries", 1},
+      {"dns_answers", 1},
   };
   for (const auto& [name, value] : expected) EXPECT_EQ(snapshot[name].asInt64(), value) << name;
 }
@@ -276,8 +285,8 @@ TEST_F(StatsTest, SnapshotReadsWhileTheDaemonHoldsItsLockButTheHistogramWaits) {
 TEST_F(StatsTest, EmptyListsGiveFortyEightZeroSlotsNewestFirst) {
   // A single "stats" entry gives no increments either.
   TestRedis::rpush("stats", {statsEvent(stamp(minutes(-5)), 500, 3)});
-  for (const char* path : {"/stats/pkts/", "/stats/alerts/", "/stats/cpu/", "/stats/vm/",
-                           "/stats/pm/"}) {
+  for (const char* path :
+       {"/stats/pkts/", "/stats/alerts/", "/stats/cpu/", "/stats/vm/", "/stats/pm/"}) {
     SCOPED_TRACE(path);
     const HttpReply reply = get(path);
     const Json::Value chart = expectJson(reply);
@@ -291,10 +300,9 @@ TEST_F(StatsTest, EmptyListsGiveFortyEightZeroSlotsNewestFirst) {
 TEST_F(StatsTest, PacketChartShowsIncrementsPerHalfHourLocalTime) {
   // Counters 40, 150, 150, 100 from the head: increments 0, 50, 0 from the
   // oldest, and 40 for the head after the counter went back.
-  TestRedis::rpush("stats", {statsEvent(stamp(minutes(-10)), 40, 0),
-                             statsEvent(stamp(minutes(-40)), 150, 0),
-                             statsEvent(stamp(minutes(-70)), 150, 0),
-                             statsEvent(stamp(minutes(-100)), 100, 0)});
+  TestRedis::rpush(
+      "stats", {statsEvent(stamp(minutes(-10)), 40, 0), statsEvent(stamp(minutes(-40)), 150, 0),
+                statsEvent(stamp(minutes(-70)), 150, 0), statsEvent(stamp(minutes(-100)), 100, 0)});
   const HttpReply reply = get("/stats/pkts/");
   expectJson(reply);
   const std::map<std::string, int> chart = chartOf(reply);
@@ -306,13 +314,15 @@ TEST_F(StatsTest, PacketChartShowsIncrementsPerHalfHourLocalTime) {
 }
 
 TEST_F(StatsTest, ResourceChartsUseTheReportedValuesLocalTime) {
-  TestRedis::rpush("stats_report", {
-      report(stamp(minutes(-5)), "0.257", "1234.9", "2048", "5"),
-      report(stamp(minutes(-15)), "0.1", "10", "10", "9"),
-      report(stamp(-hours(24) - seconds(20)), "0.5", "1", "1", "11"),  // still in -24.0h
-      report(stamp(-hours(24) - seconds(70)), "0.9", "1", "1", "99"),  // dropped
-      report(stamp(hours(2) + minutes(10)), "0", "0", "0", "2"),       // future
-  });
+  TestRedis::rpush(
+      "stats_report",
+      {
+          report(stamp(minutes(-5)), "0.257", "1234.9", "2048", "5"),
+          report(stamp(minutes(-15)), "0.1", "10", "10", "9"),
+          report(stamp(-hours(24) - seconds(20)), "0.5", "1", "1", "11"),  // still in -24.0h
+          report(stamp(-hours(24) - seconds(70)), "0.9", "1", "1", "99"),  // dropped
+          report(stamp(hours(2) + minutes(10)), "0", "0", "0", "2"),       // future
+      });
   struct Case {
     const char* path;
     int newest;  // -0.5h
@@ -342,7 +352,9 @@ TEST_F(StatsTest, ChartErrorReplies) {
       {"report without timestamp", "/stats/cpu/",
        [] { TestRedis::rpush("stats_report", {R"({"CPU_percent":1})"}); }, "Failed to parse time"},
       {"stats entry without timestamp", "/stats/pkts/",
-       [] { TestRedis::rpush("stats", {R"({"stats":{}})", R"({"stats":{}})"}); },
+       [] {
+         TestRedis::rpush("stats", {R"({"stats":{}})", R"({"stats":{}})"});
+       },
        "Failed to parse time"},
       {"report not JSON", "/stats/pm/", [] { TestRedis::rpush("stats_report", {"{"}); },
        "Stats: JSON parsing error: * Line 1, Column 2"},
@@ -356,11 +368,12 @@ TEST_F(StatsTest, ChartErrorReplies) {
       {"value out of range", "/stats/cpu/",
        [] { TestRedis::rpush("stats_report", {report(stamp(minutes(-5)), "1e8", "1", "1", "1")}); },
        "Stats: 'CPU_percent' of element 0 is out of range"},
-      {"report not an object", "/stats/alerts/",
-       [] { TestRedis::rpush("stats_report", {"[1]"}); },
+      {"report not an object", "/stats/alerts/", [] { TestRedis::rpush("stats_report", {"[1]"}); },
        "Stats: element 0 is not a JSON object"},
       {"report list of the wrong type", "/stats/alerts/",
-       [] { TestRedis::command({"SET", "stats_report", "x"}); },
+       [] {
+         TestRedis::command({"SET", "stats_report", "x"});
+       },
        "Stats: Invalid Redis response for LLEN"},
   };
   for (const Case& c : cases) {
@@ -391,9 +404,9 @@ TEST_F(StatsTest, HistogramCountsSixteenListsInOrder) {
   TestRedis::rpush("bittorrent-dht", {"1", "2"});  // a near miss nobody writes
   const Json::Value histogram = expectJson(get("/stats/histogramm/"));
   const std::pair<const char*, int> expected[] = {
-      {"alert", 3}, {"anomaly", 0}, {"quic", 0}, {"ftp", 0}, {"drop", 0}, {"dhcp", 0},
-      {"http2", 0}, {"bittorent-dht", 4}, {"smb", 0}, {"dns", 0}, {"flow", 0}, {"http", 0},
-      {"tls", 0}, {"fileinfo", 0}, {"ssh", 0}, {"stats", 2}};
+      {"alert", 3}, {"anomaly", 0},       {"quic", 0}, {"ftp", 0},  {"drop", 0}, {"dhcp", 0},
+      {"http2", 0}, {"bittorent-dht", 4}, {"smb", 0},  {"dns", 0},  {"flow", 0}, {"http", 0},
+      {"tls", 0},   {"fileinfo", 0},      {"ssh", 0},  {"stats", 2}};
   ASSERT_EQ(histogram.size(), 16u);
   for (int i = 0; i < 16; ++i) {
     SCOPED_TRACE(expected[i].first);
@@ -463,9 +476,9 @@ TEST_F(StatsTest, ProbeFindsAProcessNamedSuricataMain) {
   {
     harness::NamedProcess suricata("Suricata-Main");
     // The script bears its name only once its exec has run, a moment after the fork.
-    EXPECT_TRUE(harness::waitFor(
-        [] { return get("/suricata/running/").body == "Suricata is running\n"; },
-        std::chrono::milliseconds(5000)));
+    EXPECT_TRUE(
+        harness::waitFor([] { return get("/suricata/running/").body == "Suricata is running\n"; },
+                         std::chrono::milliseconds(5000)));
     expectText(get("/suricata/running/"), "Suricata is running\n");
   }
   expectText(get("/suricata/running/"), "Suricata is not running\n");

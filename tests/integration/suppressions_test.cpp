@@ -2,13 +2,11 @@
 // messages of the rules, additions tested by the suricata stand-in, removals
 // by line, refusals that leave the file byte for byte, access and preflights.
 #include <dirent.h>
+#include <json/value.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <json/value.h>
-
 #include "common/JsonBody.h"
-
 #include "support/RulesFixture.h"
 
 namespace {
@@ -107,10 +105,8 @@ TEST_F(SuppressionsTest, ListsEveryEntryInFileOrderWithTheMessagesOfItsRules) {
     const std::string* msg;  // nullptr: no rule carries the sid
   };
   const Expected expected[] = {
-      {18, false, "threshold", 0, nullptr},
-      {21, false, "suppress", 2009557, nullptr},
-      {23, true, "suppress", 2013028, &curlMsg},
-      {24, true, "threshold", 2002087, &emailMsg},
+      {18, false, "threshold", 0, nullptr},      {21, false, "suppress", 2009557, nullptr},
+      {23, true, "suppress", 2013028, &curlMsg}, {24, true, "threshold", 2002087, &emailMsg},
       {25, true, "suppress", 2210000, nullptr},
   };
   for (Json::ArrayIndex i = 0; i < listing->size(); ++i) {
@@ -170,9 +166,9 @@ TEST_F(SuppressionsTest, AddRefusedByTheTestRunLeavesTheFileUntouched) {
 }
 
 TEST_F(SuppressionsTest, AddOfAnEntryTheFileHoldsIsAConflictWithoutATestRun) {
-  expectOutcome(post("/suppressions/add/",
-                     R"({"sig_id": 2013028, "track": "by_src", "ip": "10.0.0.5"})"),
-                409, "Line 23 holds that entry");
+  expectOutcome(
+      post("/suppressions/add/", R"({"sig_id": 2013028, "track": "by_src", "ip": "10.0.0.5"})"),
+      409, "Line 23 holds that entry");
   expectOutcome(post("/suppressions/add/",
                      R"({"kind": "threshold", "sig_id": "2002087", "type": "limit",
                          "track": "by_src", "count": 1, "seconds": 15})"),
@@ -199,8 +195,7 @@ TEST_F(SuppressionsTest, ValuesOutsideTheGrammarAreRefusedBeforeAnythingRuns) {
       {R"({"sig_id": 5, "track": "by_src", "ip": "$HOME_NET"})",
        "ip must be an IPv4 or IPv6 address, a CIDR block, or a bracketed list of them without "
        "blanks"},
-      {R"({"sig_id": 5, "content": "suppress gen_id 1, sig_id 6"})",
-       "Unknown member \"content\""},
+      {R"({"sig_id": 5, "content": "suppress gen_id 1, sig_id 6"})", "Unknown member \"content\""},
       {R"({"kind": "rate_filter", "sig_id": 5, "track": "by_src", "count": 1, "seconds": 1,
            "new_action": "drop\r", "timeout": 1})",
        "new_action must be one of alert, drop, pass, log, sdrop, reject for rate_filter"},

@@ -3,10 +3,10 @@
 #ifndef TESTS_SUPPORT_EVENTREPLIES_H_
 #define TESTS_SUPPORT_EVENTREPLIES_H_
 
+#include <json/value.h>
+
 #include <ctime>
 #include <string>
-
-#include <json/value.h>
 
 #include "support/Harness.h"
 

@@ -61,8 +61,8 @@ std::string utcHoursAgo(double hoursAgo) {
   return text;
 }
 
-std::string feedLine(const std::string& firstSeen, const std::string& id,
-                     const std::string& value, const std::string& type) {
+std::string feedLine(const std::string& firstSeen, const std::string& id, const std::string& value,
+                     const std::string& type) {
   return firstSeen + "," + id + "," + value + "," + type +
          ",botnet_cc,win.x,,X,,75,,tag,0,reporter";
 }

@@ -17,8 +17,8 @@ std::string utcHoursAgo(double hoursAgo);
 
 // One feed line of 14 fields: the first-seen date, id, value and type given,
 // the other fields fixed.
-std::string feedLine(const std::string& firstSeen, const std::string& id,
-                     const std::string& value, const std::string& type);
+std::string feedLine(const std::string& firstSeen, const std::string& id, const std::string& value,
+                     const std::string& type);
 
 // A zip archive held in memory, its entries in the order given (name, bytes).
 std::string makeZip(const std::vector<std::pair<std::string, std::string>>& entries);

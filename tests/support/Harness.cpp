@@ -2,6 +2,7 @@
 #include "support/Harness.h"
 
 #include <arpa/inet.h>
+#include <curl/curl.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -16,8 +17,6 @@
 #include <sstream>
 #include <stdexcept>
 #include <thread>
-
-#include <curl/curl.h>
 
 #include "common/BuildSettings.h"
 #include "common/Configuration.h"
@@ -174,7 +173,8 @@ HttpReply request(const std::vector<std::string>& extraHeaders, const std::strin
   if (!body.empty() && !setsContentType(extraHeaders)) {
     headers = curl_slist_append(headers, "Content-Type: application/json");
   }
-  for (const std::string& header : extraHeaders) headers = curl_slist_append(headers, header.c_str());
+  for (const std::string& header : extraHeaders)
+    headers = curl_slist_append(headers, header.c_str());
   curl_easy_setopt(curl.get(), CURLOPT_URL, address.c_str());
   curl_easy_setopt(curl.get(), CURLOPT_CUSTOMREQUEST, method.c_str());
   curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headers);
@@ -227,9 +227,8 @@ void TestRedis::start() {
                              "; the tests only use a Redis they start themselves");
   }
   makeDirs(workDir());
-  g_redis = spawn({"redis-server", "--port", std::to_string(build_settings::kRedisPort),
-                   "--bind", "127.0.0.1", "--save", "", "--appendonly", "no", "--dir",
-                   workDir()},
+  g_redis = spawn({"redis-server", "--port", std::to_string(build_settings::kRedisPort), "--bind",
+                   "127.0.0.1", "--save", "", "--appendonly", "no", "--dir", workDir()},
                   workDir() + "/redis.log", {});
   if (!waitFor([] { return portAnswers(build_settings::kRedisPort); })) {
     throw std::runtime_error("test Redis did not start; see " + workDir() + "/redis.log");
@@ -276,10 +275,9 @@ void TestServer::startUnder(const std::vector<std::string>& launcher) {
   const std::string searchPath = standInBinDir() + ":" + (path ? path : "");
   std::vector<std::string> command = launcher;
   command.push_back(PAVORA_SERVER_BINARY);
-  g_server = spawn(command, workDir() + "/server.log",
-                   {{"PATH", searchPath},
-                    {"PAVORA_STANDIN_DIR", StandIns::dir()},
-                    {"PAVORA_LOG_STDERR", "1"}});
+  g_server = spawn(
+      command, workDir() + "/server.log",
+      {{"PATH", searchPath}, {"PAVORA_STANDIN_DIR", StandIns::dir()}, {"PAVORA_LOG_STDERR", "1"}});
   if (!waitFor([] { return portAnswers(build_settings::kHttpPort) || !alive(g_server); },
                std::chrono::milliseconds(20000)) ||
       !alive(g_server)) {

@@ -4,6 +4,8 @@
 #ifndef TESTS_SUPPORT_HARNESS_H_
 #define TESTS_SUPPORT_HARNESS_H_
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <functional>
 #include <map>
@@ -11,8 +13,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "common/RedisWrapper.h"
 
@@ -49,8 +49,7 @@ struct HttpReply {
 };
 
 // One request to the server under test on 127.0.0.1, at most `timeout` long.
-HttpReply http(const std::string& method, const std::string& path,
-               const std::string& body = "",
+HttpReply http(const std::string& method, const std::string& path, const std::string& body = "",
                std::chrono::milliseconds timeout = std::chrono::milliseconds(20000));
 // The same with further request headers, each "Name: value" (Origin,
 // Authorization); a Content-Type among them replaces the JSON one that a
