@@ -9,7 +9,7 @@ packages=(
   libcurl4-openssl-dev libzip-dev libssl-dev libmaxminddb-dev
   prometheus-cpp-dev libsystemd-dev
   libgtest-dev googletest
-  clang libfuzzer-14-dev
+  clang libfuzzer-14-dev clang-format-14
   redis-server redis-tools
   libmaxmind-db-writer-perl zip python3 tzdata procps iproute2 ca-certificates
   chromium

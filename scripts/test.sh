@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up and runs the whole test suite: a plain build, then the same tests
+# Sets up and runs the whole test suite: a check that every C++ file is as
+# .clang-format has it, a plain build, then the same tests
 # built with AddressSanitizer and UndefinedBehaviorSanitizer, then a short run
 # of every fuzz target (scripts/fuzz.sh). Each build has its own configuration
 # file, HTTP port and Redis port, never the machine's.
@@ -18,6 +19,7 @@ case "${1:-}" in
 esac
 
 $quick || scripts/install-deps.sh
+scripts/check-format.sh
 
 http_port=${PAVORA_TEST_HTTP_PORT:-18080}
 redis_port=${PAVORA_TEST_REDIS_PORT:-16379}
