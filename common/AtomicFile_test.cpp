@@ -136,7 +136,7 @@ TEST_F(AtomicFileTest, RemovesLeftoverFilesOfAPathAndNothingElse) {
 // The temporary name a replacement uses is one that the start's clean-up
 // would remove, for a long name as for a short one.
 TEST_F(AtomicFileTest, CleanUpKnowsTheNamesOfTheWritersTemporaryFiles) {
-  for (const std::string base : {std::string("rules"), std::string(250, 'x')}) {
+  for (const std::string& base : {std::string("rules"), std::string(250, 'x')}) {
     SCOPED_TRACE(base.size());
     const std::string path = dir_ + "/" + base;
     std::string name = dir_ + "/." + base.substr(0, 64) + ".XXXXXX";

@@ -117,7 +117,9 @@ TEST(EventPagesTest, FailedReadsAndBadElementsFailThePage) {
       } catch (const EventsException& e) {
         const std::string what = e.what();
         EXPECT_EQ(c.prefix ? what.substr(0, c.expected.size()) : what, c.expected);
-        if (c.prefix) EXPECT_GT(what.size(), c.expected.size());
+        if (c.prefix) {
+          EXPECT_GT(what.size(), c.expected.size());
+        }
       }
     }
   }

@@ -49,7 +49,9 @@ TEST(RuleTextTest, ToggleSwitchesEveryMatchingLine) {
     const rules::EditedText toggled = rules::toggledText(c.text, c.rule);
     EXPECT_EQ(toggled.result,
               c.expected ? rules::EditResult::kChanged : rules::EditResult::kNoMatch);
-    if (c.expected) EXPECT_EQ(toggled.text, *c.expected);
+    if (c.expected) {
+      EXPECT_EQ(toggled.text, *c.expected);
+    }
   }
 }
 
