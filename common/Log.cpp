@@ -68,9 +68,17 @@ PAVORA_LOG_AT(info, LOG_INFO)
 #undef PAVORA_LOG_AT
 
 std::string escaped(std::string_view text, Escape escape) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
+  // Most lines hold nothing to escape: they are copied whole.
+  const auto plain = [escape](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 0x20 && byte != 0x7f && (escape != Escape::kQuotable || (c != '\\' && c != '"'));
+  };
+  size_t clean = 0;
+  while (clean < text.size() && plain(text[clean])) ++clean;
+  std::string out(text.substr(0, clean));
+  if (clean == text.size()) return out;
+  out.reserve(text.size() + 16);
+  for (const char c : text.substr(clean)) {
     const auto byte = static_cast<unsigned char>(c);
     if (escape == Escape::kQuotable && (c == '\\' || c == '"')) {
       out += '\\';

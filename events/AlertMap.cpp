@@ -44,7 +44,7 @@ class Diagnostics {
     } catch (...) {  // nothing to report them with
     }
   }
-  void line(const std::string& text) { lines_.push_back(text); }
+  void line(std::string text) { lines_.push_back(std::move(text)); }
 
  private:
   std::vector<std::string> lines_;
