@@ -94,11 +94,9 @@ void replaceFileAtomically(const std::string& path, const std::string& content) 
 }
 
 void replaceFileAtomically(const std::string& path, const ContentWriter& write) {
-  refuseSymbolicLink(path);
   const std::string& target = path;
   const TempNames names = tempNamesOf(target);
-  const std::string& folder = names.folder;
-  TempFile temp(folder + names.prefix + std::string(kTempSuffixLength, 'X'));
+  TempFile temp(names.folder + names.prefix + std::string(kTempSuffixLength, 'X'));
   if (!temp.created()) fail("Cannot create a temporary file for", target, errno);
 
   struct stat old {};
@@ -135,7 +133,7 @@ void replaceFileAtomically(const std::string& path, const ContentWriter& write) 
   if (!temp.renameTo(target)) fail("Cannot replace", target, errno);
 
   // Make the rename itself durable; the new content is in place either way.
-  const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  const int dir = open(names.folder.c_str(), O_RDONLY | O_DIRECTORY);
   if (dir >= 0) {
     fsync(dir);
     close(dir);

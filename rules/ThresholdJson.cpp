@@ -56,19 +56,9 @@ Json::Value listingJson(const std::vector<ListedEntry>& entries,
     object["kind"] = kindName(entry.kind);
     object["gen_id"] = entry.genId;
     object["sig_id"] = entry.sigId;
-    const auto text = [&](const char* key, const std::optional<std::string>& value) {
+    forEachOption(entry, [&object](const char* key, const auto& value) {
       if (value) object[key] = *value;
-    };
-    const auto number = [&](const char* key, const std::optional<uint32_t>& value) {
-      if (value) object[key] = *value;
-    };
-    text("track", entry.track);
-    text("ip", entry.ip);
-    text("type", entry.type);
-    number("count", entry.count);
-    number("seconds", entry.seconds);
-    text("new_action", entry.newAction);
-    number("timeout", entry.timeout);
+    });
     object["content"] = listed.content;
     object["line"] = static_cast<Json::UInt64>(listed.line);
     object["enabled"] = listed.read.enabled;

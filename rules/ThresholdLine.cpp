@@ -296,19 +296,16 @@ std::optional<std::string> problemOf(const Entry& entry) {
 std::string writeLine(const Entry& entry) {
   std::string line = std::string(kindName(entry.kind)) + " gen_id " + std::to_string(entry.genId) +
                      ", sig_id " + std::to_string(entry.sigId);
-  const auto text = [&](const char* name, const std::optional<std::string>& value) {
-    if (value) line += std::string(", ") + name + " " + *value;
+  struct Append {
+    std::string& line;
+    void operator()(const char* name, const std::optional<std::string>& value) const {
+      if (value) line.append(", ").append(name).append(" ").append(*value);
+    }
+    void operator()(const char* name, const std::optional<uint32_t>& value) const {
+      if (value) (*this)(name, std::optional<std::string>(std::to_string(*value)));
+    }
   };
-  const auto number = [&](const char* name, const std::optional<uint32_t>& value) {
-    if (value) line += std::string(", ") + name + " " + std::to_string(*value);
-  };
-  text("type", entry.type);
-  text("track", entry.track);
-  text("ip", entry.ip);
-  number("count", entry.count);
-  number("seconds", entry.seconds);
-  text("new_action", entry.newAction);
-  number("timeout", entry.timeout);
+  forEachOption(entry, Append{line});
   return line;
 }
 

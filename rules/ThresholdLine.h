@@ -40,6 +40,21 @@ struct Entry {
   bool operator!=(const Entry& other) const { return !(*this == other); }
 };
 
+// Calls `visit(name, value)` for each option of `entry` in the order a line
+// carries them ("type", "track", "ip", "count", "seconds", "new_action",
+// "timeout"), `value` an std::optional<std::string> or std::optional<uint32_t>
+// that is unset where the kind has no such option.
+template <typename Visit>
+void forEachOption(const Entry& entry, Visit visit) {
+  visit("type", entry.type);
+  visit("track", entry.track);
+  visit("ip", entry.ip);
+  visit("count", entry.count);
+  visit("seconds", entry.seconds);
+  visit("new_action", entry.newAction);
+  visit("timeout", entry.timeout);
+}
+
 // Whether two entries act alike: equal, except that blanks inside the ip
 // lists do not count ("[a, b]" is "[a,b]").
 bool sameEntry(const Entry& a, const Entry& b);

@@ -20,6 +20,7 @@ constexpr const char* kWrittenFiles[] = {
     config::kRulesFile,        config::kAdditionalRules, config::kSuricataConf,
     config::kIocLocalFileName, config::kIocFullFileName, config::kIocDomainRules,
     config::kIocUrlRules,      config::kIocIpRules,      config::kIocDomainsLst,
+    config::kThresholdFile,
 };
 
 std::set<std::string> writtenPaths(const libconfig::Config& cfg) {
