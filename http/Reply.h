@@ -5,7 +5,10 @@
 
 #include <json/value.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -15,6 +18,29 @@
 
 namespace http {
 
+// The body of a reply that is written over time (the live event stream):
+// the endpoint asks it for bytes whenever the client can take more, and
+// sleeps on the connection while it has none.
+class BodyStream {
+ public:
+  // What read() answers once the body is complete: the endpoint ends the reply.
+  static constexpr long kEnd = -1;
+
+  virtual ~BodyStream() = default;
+
+  // Copies up to `max` bytes of what is ready into `to` and answers how many;
+  // 0 when nothing is ready yet, kEnd when the body is complete. Called on an
+  // HTTP thread; never blocks.
+  virtual long read(char* to, size_t max) = 0;
+
+  // Called once by the endpoint before the first read(): the stream calls
+  // `wake` (from any thread, any number of times) whenever bytes become
+  // ready or the body ends, and the endpoint reads again. The stream drops
+  // `wake` when it is destroyed, which happens when the reply ends or the
+  // client has gone.
+  virtual void onReady(std::function<void()> wake) = 0;
+};
+
 struct Reply {
   Status code = Status::kOk;
   std::string body;
@@ -22,6 +48,9 @@ struct Reply {
   std::optional<ContentType> contentType;
   // Further headers, name and value (Retry-After on a 503, say).
   std::vector<std::pair<std::string, std::string>> headers;
+  // Set on a reply written over time: `body` is then empty and the stream
+  // gives the body as it comes; the reply has no Content-Length.
+  std::shared_ptr<BodyStream> stream;
 };
 
 // 200 with `value` written with the JSON library's default stream-writer
