@@ -1,41 +1,26 @@
 // Cross-origin header sets.
 #include "http/Cors.h"
 
-#include "http/Endpoint.h"
-
 namespace http {
 
-namespace {
-
-void addOrigin(const std::string& origin, Pistache::Http::ResponseWriter& response) {
-  response.headers().add<Pistache::Http::Header::AccessControlAllowOrigin>(origin);
-  if (origin != "*") addHeader(response, "Vary", "Origin");
-}
-
-void addMethodsAndHeaders(Pistache::Http::ResponseWriter& response, const char* methods,
-                          const char* headers) {
-  auto& collection = response.headers();
-  collection.add<Pistache::Http::Header::AccessControlAllowMethods>(methods);
-  collection.add<Pistache::Http::Header::AccessControlAllowHeaders>(headers);
-}
-
-}  // namespace
-
-void addCorsHeaders(Cors set, Pistache::Http::ResponseWriter& response) {
-  addCorsHeaders(set, "*", response);
-}
-
-void addCorsHeaders(Cors set, const std::string& origin, Pistache::Http::ResponseWriter& response) {
-  addOrigin(origin, response);
+void addCorsHeaders(Cors set, const std::string& origin, Reply& reply) {
+  std::vector<std::pair<std::string, std::string>> headers;
+  headers.emplace_back("Access-Control-Allow-Origin", origin);
+  if (origin != "*") headers.emplace_back("Vary", "Origin");
   switch (set) {
-    case Cors::kOriginOnly: return;
+    case Cors::kOriginOnly: break;
     case Cors::kRules:
-      return addMethodsAndHeaders(response, "GET, POST, PUT, DELETE, OPTIONS",
-                                  "Origin, X-Requested-With, Content-Type, Accept, Authorization");
+      headers.emplace_back("Access-Control-Allow-Methods", "GET, POST, PUT, DELETE, OPTIONS");
+      headers.emplace_back("Access-Control-Allow-Headers",
+                           "Origin, X-Requested-With, Content-Type, Accept, Authorization");
+      break;
     case Cors::kStats:
-      return addMethodsAndHeaders(response, "GET, POST, OPTIONS",
-                                  "X-Requested-With, Content-Type, Accept, Origin, Authorization");
+      headers.emplace_back("Access-Control-Allow-Methods", "GET, POST, OPTIONS");
+      headers.emplace_back("Access-Control-Allow-Headers",
+                           "X-Requested-With, Content-Type, Accept, Origin, Authorization");
+      break;
   }
+  reply.headers.insert(reply.headers.begin(), headers.begin(), headers.end());
 }
 
 }  // namespace http

@@ -1,8 +1,12 @@
 // The cross-origin header sets that every reply carries: the front end is
-// served from another origin. Each handler class has one set; the endpoint
-// (http/Endpoint.h) adds them.
+// served from another origin. Each handler class has one set; the frame
+// (http/Frame.h) adds them.
 #ifndef HTTP_CORS_H_
 #define HTTP_CORS_H_
+
+#include <string>
+
+#include "http/Reply.h"
 
 namespace http {
 
@@ -17,6 +21,11 @@ enum class Cors {
   // "X-Requested-With, Content-Type, Accept, Origin, Authorization": the Stats class.
   kStats,
 };
+
+// Puts the headers of `set` in front of `reply`'s own, allowing `origin`:
+// "*", or the one origin of the front end, which also sends "Vary: Origin"
+// so that caches keep replies apart by origin.
+void addCorsHeaders(Cors set, const std::string& origin, Reply& reply);
 
 }  // namespace http
 

@@ -1,105 +1,421 @@
-// The adapter between the HTTP library and the server's own request and reply.
+// The endpoint on the HTTP library: one state per request, from the first
+// line to the reply having been sent.
 #include "http/Endpoint.h"
 
-#include <functional>
-#include <memory>
-#include <ostream>
-#include <sstream>
+#include <arpa/inet.h>
+#include <microhttpd.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string_view>
 #include <utility>
+
+#include "http/Reply.h"
+#include "http/Status.h"
 
 namespace http {
 
 namespace {
 
-// A header the library has no class for, sent as "name: value". The library
-// sends only headers of a class; those it merely received stay raw.
-class NamedHeader : public Pistache::Http::Header::Header {
- public:
-  NamedHeader(std::string name, std::string value)
-      : name_(std::move(name)), value_(std::move(value)) {}
-  const char* name() const override { return name_.c_str(); }
-  void write(std::ostream& stream) const override { stream << value_; }
-#ifdef SAFE_HEADER_CAST
-  uint64_t hash() const override { return std::hash<std::string>{}(name_); }
-#endif
+std::atomic<size_t> g_inFlight{0};
+std::atomic<size_t> g_heldBytes{0};
 
- private:
-  std::string name_;
-  std::string value_;
+// Bytes asked of a stream at a time.
+constexpr size_t kStreamBlockBytes = 16 * 1024;
+// Body bytes read past the bound before the connection is closed unanswered:
+// a client that sends a body without saying its length gets its 413 only
+// after the end of the body, which must come soon.
+constexpr size_t kDrainedBytesLimit = 1024 * 1024;
+// Seconds a client is asked to wait before it tries a refused request again.
+constexpr int kRetryAfterSeconds = 5;
+
+constexpr char kTooLarge[] = "Request larger than 262144 bytes";
+
+// A reply that waits for its work: filled from another thread, read by the
+// HTTP thread once the connection is resumed.
+struct Pending {
+  MHD_Connection* connection;
+  std::mutex mutex;
+  std::optional<Reply> reply;
 };
 
-// Fills what every request has: method, path, query, headers, body, peer.
-// The library keeps one value per query key and per header name, and the
-// headers it knows apart from the others: they come typed first, then raw.
-void fill(const Pistache::Http::Request& from, Request& to) {
-  to.method = Pistache::Http::methodString(from.method());
-  to.path = from.resource();
-  for (auto it = from.query().parameters_begin(); it != from.query().parameters_end(); ++it) {
-    to.query.emplace_back(it->first, it->second);
+// One request, from its first line until the library is done with it.
+struct RequestState {
+  std::string target;  // as the request line sent it, query included
+  enum class Phase { kHeaders, kBody, kWaiting, kAnswered } phase = Phase::kHeaders;
+  std::string body;
+  size_t drained = 0;  // body bytes dropped past the bound
+  bool tooLarge = false;
+  bool counted = true;  // in g_inFlight until the library is done with it
+  std::shared_ptr<Pending> pending;
+};
+
+// Where a stream's connection sleeps while its stream has nothing to send.
+struct StreamWake {
+  MHD_Connection* connection;
+  std::mutex mutex;
+  bool alive = true;       // false once the reply has ended
+  bool suspended = false;  // the connection waits for wake()
+  bool woken = false;      // wake() came while the connection was not waiting
+
+  void wake() {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!alive) return;
+    if (suspended) {
+      suspended = false;
+      MHD_resume_connection(connection);
+    } else {
+      woken = true;
+    }
   }
-  for (const auto& typed : from.headers().list()) {
-    std::ostringstream value;
-    typed->write(value);
-    to.headers.emplace_back(typed->name(), value.str());
+};
+
+struct StreamState {
+  std::shared_ptr<BodyStream> stream;
+  std::shared_ptr<StreamWake> wake;
+};
+
+ssize_t readStream(void* cls, uint64_t, char* buffer, size_t max) {
+  auto* state = static_cast<StreamState*>(cls);
+  for (;;) {
+    const long got = state->stream->read(buffer, max);
+    if (got == BodyStream::kEnd) return MHD_CONTENT_READER_END_OF_STREAM;
+    if (got > 0) return static_cast<ssize_t>(got);
+    std::lock_guard<std::mutex> lock(state->wake->mutex);
+    if (state->wake->woken) {
+      state->wake->woken = false;
+      continue;
+    }
+    state->wake->suspended = true;
+    MHD_suspend_connection(state->wake->connection);
+    return 0;
   }
-  for (const auto& [name, raw] : from.headers().rawList()) {
-    to.headers.emplace_back(raw.name(), raw.value());
-  }
-  to.body = from.body();
-  to.peer = from.address().host();
 }
 
-// The ":name" segments of `pattern`, in order.
-std::vector<std::string> segmentNames(const char* pattern) {
-  std::vector<std::string> names;
-  for (const char* p = pattern; *p != '\0'; ++p) {
-    if (*p != ':' || (p != pattern && p[-1] != '/')) continue;
-    const char* end = p;
-    while (*end != '\0' && *end != '/') ++end;
-    names.emplace_back(p, end);
-    p = end - 1;
+void freeStream(void* cls) {
+  auto* state = static_cast<StreamState*>(cls);
+  {
+    std::lock_guard<std::mutex> lock(state->wake->mutex);
+    state->wake->alive = false;
   }
-  return names;
+  delete state;
 }
 
-Pistache::Http::Mime::MediaType mediaTypeOf(ContentType type) {
-  if (type == ContentType::kJson) return MIME(Application, Json);
-  if (type == ContentType::kHtml) return MIME(Text, Html);
-  if (type == ContentType::kPlain) return MIME(Text, Plain);
-  return Pistache::Http::Mime::MediaType::fromString(type.text);
+// A reply body the library sends from our own memory and hands back when done.
+struct HeldBody {
+  std::string text;
+};
+
+void freeBody(void* cls) {
+  auto* held = static_cast<HeldBody*>(cls);
+  g_heldBytes -= held->text.size();
+  delete held;
+}
+
+MHD_Response* responseOf(Reply& reply, MHD_Connection* connection) {
+  MHD_Response* response = nullptr;
+  if (reply.stream) {
+    auto* state = new StreamState{std::move(reply.stream), std::make_shared<StreamWake>()};
+    state->wake->connection = connection;
+    state->stream->onReady([wake = std::weak_ptr<StreamWake>(state->wake)] {
+      if (const std::shared_ptr<StreamWake> alive = wake.lock()) alive->wake();
+    });
+    response = MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, kStreamBlockBytes, &readStream,
+                                                 state, &freeStream);
+    if (response == nullptr) freeStream(state);
+  } else {
+    auto* held = new HeldBody{std::move(reply.body)};
+    g_heldBytes += held->text.size();
+    response = MHD_create_response_from_buffer_with_free_callback_cls(
+        held->text.size(), held->text.data(), &freeBody, held);
+    if (response == nullptr) freeBody(held);
+  }
+  if (response == nullptr) return nullptr;
+  if (reply.contentType) MHD_add_response_header(response, "Content-Type", reply.contentType->text);
+  for (const auto& [name, value] : reply.headers) {
+    MHD_add_response_header(response, name.c_str(), value.c_str());
+  }
+  return response;
+}
+
+// Exchanges of one request on the calling HTTP thread.
+class ConnectionExchange : public Exchange {
+ public:
+  ConnectionExchange(MHD_Connection* connection, RequestState& state)
+      : connection_(connection), state_(state) {}
+
+  void reply(Reply reply) override { reply_ = std::move(reply); }
+
+  Answer defer() override {
+    auto pending = std::make_shared<Pending>();
+    pending->connection = connection_;
+    state_.pending = pending;
+    MHD_suspend_connection(connection_);
+    return [pending](Reply reply) {
+      std::lock_guard<std::mutex> lock(pending->mutex);
+      if (pending->reply) return;
+      pending->reply = std::move(reply);
+      MHD_resume_connection(pending->connection);
+    };
+  }
+
+  std::optional<Reply>& given() { return reply_; }
+
+ private:
+  MHD_Connection* connection_;
+  RequestState& state_;
+  std::optional<Reply> reply_;
+};
+
+// Every header of the request, in order, duplicates kept.
+MHD_Result collectHeader(void* cls, MHD_ValueKind, const char* key, const char* value) {
+  static_cast<Request*>(cls)->headers.emplace_back(key, value == nullptr ? "" : value);
+  return MHD_YES;
+}
+
+// The query's pairs as sent: "a=1&b" gives ("a", "1") and ("b", "").
+void splitQuery(std::string_view query, std::vector<Pair>& to) {
+  while (!query.empty()) {
+    const size_t end = std::min(query.find('&'), query.size());
+    const std::string_view pair = query.substr(0, end);
+    if (!pair.empty()) {
+      const size_t equals = pair.find('=');
+      if (equals == std::string_view::npos) {
+        to.emplace_back(std::string(pair), std::string());
+      } else {
+        to.emplace_back(std::string(pair.substr(0, equals)), std::string(pair.substr(equals + 1)));
+      }
+    }
+    query.remove_prefix(std::min(end + 1, query.size()));
+  }
+}
+
+std::string peerOf(MHD_Connection* connection) {
+  const MHD_ConnectionInfo* info =
+      MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+  if (info == nullptr || info->client_addr == nullptr) return "";
+  char text[INET6_ADDRSTRLEN] = "";
+  if (info->client_addr->sa_family == AF_INET) {
+    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(info->client_addr)->sin_addr, text,
+              sizeof text);
+  } else if (info->client_addr->sa_family == AF_INET6) {
+    inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(info->client_addr)->sin6_addr, text,
+              sizeof text);
+  }
+  return text;
+}
+
+Request requestOf(MHD_Connection* connection, const char* method, RequestState& state) {
+  Request request;
+  request.method = method;
+  const std::string_view target = state.target;
+  const size_t question = target.find('?');
+  request.path = std::string(target.substr(0, question));
+  if (question != std::string_view::npos) splitQuery(target.substr(question + 1), request.query);
+  MHD_get_connection_values(connection, MHD_HEADER_KIND, &collectHeader, &request);
+  request.body = std::move(state.body);
+  request.peer = peerOf(connection);
+  return request;
 }
 
 }  // namespace
 
-Request requestOf(const Pistache::Rest::Request& request, const char* pattern) {
-  Request owned;
-  fill(request, owned);
-  owned.pattern = pattern;
-  for (std::string& name : segmentNames(pattern)) {
-    std::string value = request.param(name).as<std::string>();
-    owned.segments.emplace_back(std::move(name), std::move(value));
+struct Endpoint::Impl {
+  EndpointOptions options;
+  Dispatch dispatch;
+  MHD_Daemon* daemon = nullptr;
+
+  // Queues `reply` on `connection`, which then waits for its client at most
+  // unreadReplySeconds.
+  MHD_Result send(MHD_Connection* connection, RequestState& state, Reply reply) {
+    state.phase = RequestState::Phase::kAnswered;
+    const bool stream = static_cast<bool>(reply.stream);
+    MHD_Response* response = responseOf(reply, connection);
+    if (response == nullptr) return MHD_NO;
+    MHD_set_connection_option(connection, MHD_CONNECTION_OPTION_TIMEOUT,
+                              options.unreadReplySeconds);
+    const MHD_Result queued = MHD_queue_response(connection, codeOf(reply.code), response);
+    MHD_destroy_response(response);
+    if (stream && state.counted) {
+      // A stream lasts as long as its client wants: it holds up no stop.
+      state.counted = false;
+      --g_inFlight;
+    }
+    return queued;
   }
-  return owned;
+
+  // A refusal that ends the connection: what follows on it is not read.
+  MHD_Result refuse(MHD_Connection* connection, RequestState& state, Reply reply) {
+    reply.headers.emplace_back("Connection", "close");
+    return send(connection, state, std::move(reply));
+  }
+
+  MHD_Result onRequest(MHD_Connection* connection, const char* method, const char* upload,
+                       size_t* uploadSize, RequestState& state) {
+    using Phase = RequestState::Phase;
+    switch (state.phase) {
+      case Phase::kHeaders: {
+        state.phase = Phase::kBody;
+        const char* length =
+            MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "Content-Length");
+        if (length != nullptr) {
+          errno = 0;
+          char* end = nullptr;
+          const unsigned long long declared = std::strtoull(length, &end, 10);
+          if (errno == ERANGE || declared > options.maxRequestBytes) {
+            return refuse(connection, state, text(kTooLarge, Status::kPayloadTooLarge));
+          }
+        }
+        return MHD_YES;
+      }
+      case Phase::kBody:
+        if (*uploadSize > 0) {
+          const size_t got = *uploadSize;
+          *uploadSize = 0;
+          if (!state.tooLarge &&
+              state.target.size() + state.body.size() + got <= options.maxRequestBytes) {
+            state.body.append(upload, got);
+            return MHD_YES;
+          }
+          state.tooLarge = true;
+          state.body = std::string();
+          state.drained += got;
+          return state.drained > kDrainedBytesLimit ? MHD_NO : MHD_YES;
+        }
+        if (state.tooLarge) {
+          return refuse(connection, state, text(kTooLarge, Status::kPayloadTooLarge));
+        }
+        return answer(connection, method, state);
+      case Phase::kWaiting: {
+        std::optional<Reply> reply;
+        {
+          std::lock_guard<std::mutex> lock(state.pending->mutex);
+          reply = std::move(state.pending->reply);
+        }
+        if (!reply) return MHD_YES;  // woken before its answer: wait on
+        return send(connection, state, std::move(*reply));
+      }
+      case Phase::kAnswered: return MHD_YES;
+    }
+    return MHD_NO;
+  }
+
+  MHD_Result answer(MHD_Connection* connection, const char* method, RequestState& state) {
+    if (g_heldBytes.load() > options.maxHeldReplyBytes) {
+      return send(connection, state,
+                  unavailable("The server is busy: too many replies wait for their clients; "
+                              "try again shortly",
+                              kRetryAfterSeconds));
+    }
+    Request request = requestOf(connection, method, state);
+    ConnectionExchange exchange(connection, state);
+    state.phase = RequestState::Phase::kWaiting;
+    try {
+      dispatch(request, exchange);
+    } catch (const std::exception& e) {
+      if (!state.pending) exchange.reply(error(e.what()));
+    }
+    if (exchange.given()) return send(connection, state, std::move(*exchange.given()));
+    if (!state.pending) {
+      return send(connection, state, error("The request was not answered"));
+    }
+    return MHD_YES;
+  }
+};
+
+namespace {
+
+MHD_Result accessHandler(void* cls, MHD_Connection* connection, const char*, const char* method,
+                         const char*, const char* upload, size_t* uploadSize, void** context) {
+  auto* state = static_cast<RequestState*>(*context);
+  if (state == nullptr) return MHD_NO;
+  return static_cast<Endpoint::Impl*>(cls)->onRequest(connection, method, upload, uploadSize,
+                                                      *state);
 }
 
-Request requestOf(const Pistache::Http::Request& request) {
-  Request owned;
-  fill(request, owned);
-  return owned;
+void* requestStarted(void*, const char* target, MHD_Connection*) {
+  ++g_inFlight;
+  auto* state = new RequestState;
+  state->target = target;
+  return state;
 }
 
-void addHeader(Pistache::Http::ResponseWriter& response, std::string name, std::string value) {
-  response.headers().add(std::make_shared<NamedHeader>(std::move(name), std::move(value)));
+void requestCompleted(void* cls, MHD_Connection* connection, void** context,
+                      MHD_RequestTerminationCode) {
+  auto* state = static_cast<RequestState*>(*context);
+  *context = nullptr;
+  if (state == nullptr) return;
+  if (state->counted) --g_inFlight;
+  delete state;
+  // Back to the idle timeout until the next request's reply.
+  MHD_set_connection_option(connection, MHD_CONNECTION_OPTION_TIMEOUT,
+                            static_cast<Endpoint::Impl*>(cls)->options.idleSeconds);
 }
 
-void send(Pistache::Http::ResponseWriter& response, const Reply& reply) {
-  for (const auto& [name, value] : reply.headers) addHeader(response, name, value);
-  const auto code = static_cast<Pistache::Http::Code>(codeOf(reply.code));
-  if (reply.contentType) {
-    response.send(code, reply.body, mediaTypeOf(*reply.contentType));
-  } else {
-    response.send(code, reply.body);
+// Replies go out as soon as they are written, without waiting on the
+// client's acknowledgement of the previous segment.
+void connectionNotice(void*, MHD_Connection* connection, void**,
+                      MHD_ConnectionNotificationCode code) {
+  if (code != MHD_CONNECTION_NOTIFY_STARTED) return;
+  const MHD_ConnectionInfo* info =
+      MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+  if (info == nullptr) return;
+  const int on = 1;
+  setsockopt(info->connect_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+// Targets and headers go to the server as sent: nothing is decoded here.
+size_t keepEscapes(void*, MHD_Connection*, char* text) { return std::strlen(text); }
+
+}  // namespace
+
+Endpoint::Endpoint(EndpointOptions options, Dispatch dispatch) : impl_(std::make_unique<Impl>()) {
+  impl_->options = std::move(options);
+  impl_->dispatch = std::move(dispatch);
+}
+
+Endpoint::~Endpoint() = default;
+
+void Endpoint::start() {
+  const EndpointOptions& o = impl_->options;
+  const bool tls = !o.tlsCertificate.empty() && !o.tlsKey.empty();
+  unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME |
+                   MHD_USE_SUPPRESS_DATE_NO_CLOCK | MHD_USE_TURBO;
+  if (tls) flags |= MHD_USE_TLS;
+  std::vector<MHD_OptionItem> items = {
+      {MHD_OPTION_THREAD_POOL_SIZE, o.threads, nullptr},
+      {MHD_OPTION_CONNECTION_LIMIT, o.connectionLimit, nullptr},
+      {MHD_OPTION_CONNECTION_TIMEOUT, o.idleSeconds, nullptr},
+      {MHD_OPTION_CONNECTION_MEMORY_LIMIT, 64 * 1024, nullptr},
+      {MHD_OPTION_URI_LOG_CALLBACK, reinterpret_cast<intptr_t>(&requestStarted), nullptr},
+      {MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&requestCompleted), impl_.get()},
+      {MHD_OPTION_NOTIFY_CONNECTION, reinterpret_cast<intptr_t>(&connectionNotice), nullptr},
+      {MHD_OPTION_UNESCAPE_CALLBACK, reinterpret_cast<intptr_t>(&keepEscapes), nullptr},
+  };
+  if (tls) {
+    items.push_back({MHD_OPTION_HTTPS_MEM_CERT, 0, const_cast<char*>(o.tlsCertificate.c_str())});
+    items.push_back({MHD_OPTION_HTTPS_MEM_KEY, 0, const_cast<char*>(o.tlsKey.c_str())});
+    items.push_back({MHD_OPTION_HTTPS_PRIORITIES, 0,
+                     const_cast<char*>("NORMAL:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2")});
+  }
+  items.push_back({MHD_OPTION_END, 0, nullptr});
+  impl_->daemon = MHD_start_daemon(flags, o.port, nullptr, nullptr, &accessHandler, impl_.get(),
+                                   MHD_OPTION_ARRAY, items.data(), MHD_OPTION_END);
+  if (impl_->daemon == nullptr) {
+    throw std::runtime_error("Could not serve HTTP" + std::string(tls ? "S" : "") + " on port " +
+                             std::to_string(o.port) + ": " + std::strerror(errno));
   }
 }
+
+size_t requestsInFlight() { return g_inFlight; }
+
+size_t heldReplyBytes() { return g_heldBytes; }
 
 }  // namespace http

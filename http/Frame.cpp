@@ -15,18 +15,22 @@
 #include "common/RedisWrapper.h"
 #include "common/Unavailable.h"
 #include "http/Access.h"
-#include "http/Endpoint.h"
+#include "http/Cors.h"
 #include "http/WorkPool.h"
 
 namespace http {
 
 namespace {
 
-std::atomic<size_t> g_inFlight{0};
 std::atomic<bool> g_refusing{false};
 
 // Seconds a client is asked to wait before trying a refused request again.
 constexpr int kRetryAfterBusySeconds = 5;
+// Threads that read the event lists for the requests that need Redis, and
+// how many such requests may wait for one: a stalled Redis fills them and
+// the next are refused at once instead of waiting in line for minutes.
+constexpr int kRedisThreads = 4;
+constexpr size_t kRedisQueue = 16;
 
 // The pools live as long as the process; they are never destroyed, so that a
 // job still running when the process exits cannot hold up its exit.
@@ -43,29 +47,33 @@ WorkPool& slowPool() {
   return *pool;
 }
 
-// What the metrics and the audit record of a request: its method, route
-// pattern and arrival, and its audit entry on an audited route.
+WorkPool& redisPool() {
+  static WorkPool* pool = new WorkPool("Redis", kRedisThreads, kRedisQueue);
+  return *pool;
+}
+
+// What the reply, the metrics and the audit need of a request: its header
+// set and allowed origin, its method, route pattern and arrival, and its
+// audit entry on an audited route.
 struct Arrival {
+  Cors cors;
+  std::string allowOrigin;
   std::string method;
   const char* route;
   std::optional<audit::Entry> audit;
   std::chrono::steady_clock::time_point time = std::chrono::steady_clock::now();
 };
 
-// Sends `reply`, writes the audit line of an audited request, and counts the
-// request as done. A client that has gone makes the send fail; that ends
-// the request too.
-void finish(Pistache::Http::ResponseWriter& response, const Reply& reply, const Arrival& arrival) {
-  try {
-    send(response, reply);
-  } catch (const std::exception& e) {
-    logging::alert("Reply could not be sent: %s", e.what());
-  }
-  if (arrival.audit) audit::record(*arrival.audit, codeOf(reply.code));
-  --g_inFlight;
+// Sends `reply` with the request's header set, writes the audit line of an
+// audited request, and counts the request for the metrics.
+void finish(const Answer& answer, Reply reply, const Arrival& arrival) {
+  const int code = codeOf(reply.code);
+  addCorsHeaders(arrival.cors, arrival.allowOrigin, reply);
+  answer(std::move(reply));
+  if (arrival.audit) audit::record(*arrival.audit, code);
   metrics::requestEnded();
   metrics::requestDone(
-      arrival.method, arrival.route, codeOf(reply.code),
+      arrival.method, arrival.route, code,
       std::chrono::duration<double>(std::chrono::steady_clock::now() - arrival.time).count());
 }
 
@@ -74,32 +82,42 @@ struct Job {
   RouteKind kind;
   Handler handler;
   Request request;
-  Pistache::Http::ResponseWriter response;
+  Answer answer;
   Arrival arrival;
 };
 
 void dispatch(WorkPool& pool, const std::shared_ptr<Job>& job);
 
 // Runs the job's body on the calling thread and sends its reply. On the scan
-// pool a body that may wait on the lock moves on to the slow pool, before
-// anything of it runs, when the lock is held.
+// and Redis pools a body that may wait on the lock moves on to the slow
+// pool, before anything of it runs, when the lock is held.
 void run(const std::shared_ptr<Job>& job, bool mayWait) {
   std::optional<redis_lock::Probe> probe;
   if (!mayWait && job->kind.lock == LockWait::kMay) probe.emplace();
   if (probe && probe->held()) return dispatch(slowPool(), job);
-  finish(job->response, replyOf(job->handler, job->request), job->arrival);
+  finish(job->answer, replyOf(job->handler, job->request), job->arrival);
 }
 
 void dispatch(WorkPool& pool, const std::shared_ptr<Job>& job) {
   const bool mayWait = &pool == &slowPool();
   std::function<void()> task = [job, mayWait] { run(job, mayWait); };
   if (!pool.trySubmit(task)) {
-    finish(job->response,
+    finish(job->answer,
            unavailable("The server is busy: too many requests wait for the " + pool.name() +
                            " pool; try again shortly",
                        kRetryAfterBusySeconds),
            job->arrival);
   }
+}
+
+WorkPool* poolOf(Work work) {
+  switch (work) {
+    case Work::kScan: return &scanPool();
+    case Work::kSlow: return &slowPool();
+    case Work::kRedis: return &redisPool();
+    case Work::kCheap: break;
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -122,36 +140,25 @@ Reply replyOf(const Handler& handler, const Request& request) {
   }
 }
 
-void serve(RouteKind kind, const Handler& handler, Request request,
-           Pistache::Http::ResponseWriter& response) {
+void serve(RouteKind kind, const Handler& handler, Request& request, Exchange& exchange) {
   const access::Verdict verdict = access::judge(request);
-  addCorsHeaders(handler.frame.cors, verdict.allowOrigin, response);
-  ++g_inFlight;
   metrics::requestStarted();
-  Arrival arrival{request.method, request.pattern, std::nullopt};
-  if (verdict.refusal) return finish(response, *verdict.refusal, arrival);
+  Arrival arrival{handler.frame.cors, verdict.allowOrigin, request.method, request.pattern,
+                  std::nullopt};
+  const Answer now = [&exchange](Reply reply) { exchange.reply(std::move(reply)); };
+  if (verdict.refusal) return finish(now, *verdict.refusal, arrival);
   if (handler.frame.audit) arrival.audit = audit::entryOf(request, handler.frame.audit);
   if (g_refusing) {
-    return finish(response, unavailable("The server is stopping", kRetryAfterBusySeconds), arrival);
+    return finish(now, unavailable("The server is stopping", kRetryAfterBusySeconds), arrival);
   }
-  const auto jobOf = [&] {
-    return std::make_shared<Job>(
-        Job{kind, handler, std::move(request), std::move(response), std::move(arrival)});
-  };
-  switch (kind.work) {
-    case Work::kScan: return dispatch(scanPool(), jobOf());
-    case Work::kSlow: return dispatch(slowPool(), jobOf());
-    case Work::kCheap: break;
+  if (WorkPool* pool = poolOf(kind.work)) {
+    return dispatch(*pool, std::make_shared<Job>(Job{kind, handler, std::move(request),
+                                                     exchange.defer(), std::move(arrival)}));
   }
-  std::optional<redis_lock::Probe> probe;
-  if (kind.lock == LockWait::kMay) probe.emplace();
-  if (probe && probe->held()) return dispatch(slowPool(), jobOf());
-  finish(response, replyOf(handler, request), arrival);
+  finish(now, replyOf(handler, request), arrival);
 }
 
 bool runOnSlowPool(std::function<void()> job) { return slowPool().trySubmit(job); }
-
-size_t requestsInFlight() { return g_inFlight; }
 
 void refuseNewRequests() { g_refusing = true; }
 

@@ -21,6 +21,7 @@
 
 #include "http/Audit.h"
 #include "http/Cors.h"
+#include "http/Exchange.h"
 #include "http/Reply.h"
 #include "http/Request.h"
 #include "http/Status.h"
@@ -55,13 +56,16 @@ enum class Work {
   kScan,
   // Waits on an outside command, a download or a lock: on the slow pool.
   kSlow,
+  // Reads the event lists: on the Redis pool, so that no HTTP thread ever
+  // waits on Redis.
+  kRedis,
 };
 
 // Whether a body may wait for the companion daemon's "lock:ferryd" (every
 // body that reads the event lists through common/RedisWrapper.h).
 enum class LockWait {
   kNever,
-  // A cheap or scan body of this kind runs where its Work says only while
+  // A Redis or scan body of this kind runs where its Work says only while
   // the lock is free: the frame asks once, without waiting, before the body
   // runs, and moves the request to the slow pool when the lock is held. The
   // body's first lock check takes that answer as its own.
@@ -112,10 +116,21 @@ Reply replyOf(const Handler& handler, const Request& request);
 // `job` then does not run. Never blocks.
 bool runOnSlowPool(std::function<void()> job);
 
+// ---- Serving one request ------------------------------------------------------
+
+// Adds the headers of `handler.frame.cors` to its reply, refuses a request
+// from another origin or without the token (http/Access.h) before anything
+// of it runs, runs the handler's body where `kind` says, and answers on
+// `exchange` (replyOf): at once for a cheap body, and for a pooled one once
+// the pool has run it, the connection waiting meanwhile. A pool whose queue
+// is full answers 503 with Retry-After at once, and nothing of the request
+// runs. Counts the request for the metrics under its pattern, and writes
+// the audit line of an audited route. Nothing escapes. May move from
+// `request`.
+void serve(RouteKind kind, const Handler& handler, Request& request, Exchange& exchange);
+
 // ---- The server's stop ------------------------------------------------------
 
-// Requests between their arrival in serve and their reply being sent.
-size_t requestsInFlight();
 // From now on every new request is answered 503 "The server is stopping".
 void refuseNewRequests();
 

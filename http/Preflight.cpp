@@ -1,10 +1,8 @@
-// The preflight handler and the endpoint's own preflight answer.
+// The preflight handler and the server's own preflight answer.
 #include "http/Preflight.h"
 
-#include "common/Log.h"
 #include "http/Access.h"
 #include "http/Cors.h"
-#include "http/Endpoint.h"
 #include "http/Reply.h"
 
 namespace http {
@@ -13,15 +11,11 @@ Reply preflightBody(const Request&) { return text(""); }
 
 Handler preflight() { return {{Cors::kRules}, &preflightBody}; }
 
-void answerPreflight(const Pistache::Http::Request& request,
-                     Pistache::Http::ResponseWriter response) {
-  const access::Verdict verdict = access::judge(requestOf(request));
-  addCorsHeaders(Cors::kRules, verdict.allowOrigin, response);
-  try {
-    send(response, verdict.refusal ? *verdict.refusal : text(""));
-  } catch (const std::exception& e) {
-    logging::alert("Reply could not be sent: %s", e.what());
-  }
+Reply answerPreflight(const Request& request) {
+  const access::Verdict verdict = access::judge(request);
+  Reply reply = verdict.refusal ? *verdict.refusal : text("");
+  addCorsHeaders(Cors::kRules, verdict.allowOrigin, reply);
+  return reply;
 }
 
 }  // namespace http

@@ -4,8 +4,6 @@
 #ifndef HTTP_PREFLIGHT_H_
 #define HTTP_PREFLIGHT_H_
 
-#include <pistache/http.h>
-
 #include "http/Frame.h"
 
 namespace http {
@@ -17,13 +15,11 @@ Handler preflight();
 // The body of preflight(): the route table's tests tell its rows by it.
 Reply preflightBody(const Request& request);
 
-// The preflight of any path, reads included, for the endpoint to answer
+// The preflight of any path, reads included, for the server to answer
 // every OPTIONS request itself while a token is required (a browser
 // preflights every request that carries "Authorization"): 200 with an empty
 // body and the Rules header set, or the refusal of another origin (403).
-// Nothing escapes.
-void answerPreflight(const Pistache::Http::Request& request,
-                     Pistache::Http::ResponseWriter response);
+Reply answerPreflight(const Request& request);
 
 }  // namespace http
 

@@ -15,6 +15,10 @@ namespace http {
 
 class Router {
  public:
+  Router();
+  ~Router();
+  Router(Router&&) noexcept;
+
   // Adds route `index` for `method` ("GET", "POST", ...) and `pattern`
   // ("/events/:event_type": a segment that starts with ":" matches any one
   // segment and is named by it, colon included).

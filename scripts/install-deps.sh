@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libpistache-dev libmicrohttpd-dev libhiredis-dev libjsoncpp-dev libsimdjson-dev libconfig++-dev
+  libmicrohttpd-dev libhiredis-dev libjsoncpp-dev libsimdjson-dev libconfig++-dev
   libcurl4-openssl-dev libzip-dev libssl-dev libmaxminddb-dev
   prometheus-cpp-dev libsystemd-dev
   libgtest-dev googletest

@@ -2,8 +2,6 @@
 #ifndef SERVER_ROUTES_H_
 #define SERVER_ROUTES_H_
 
-#include <pistache/http_defs.h>
-
 #include <string>
 #include <vector>
 
@@ -12,8 +10,8 @@
 // One route: its method and pattern, where its body runs, and its handler
 // (frame and body, from the subsystem that owns the route).
 struct RouteEntry {
-  Pistache::Http::Method method;
-  const char* path;  // the router's syntax: ":name" matches one segment
+  const char* method;  // "GET", "POST", "DELETE", "OPTIONS"
+  const char* path;    // the router's syntax: ":name" matches one segment
   http::RouteKind kind;
   http::Handler handler;
 };

@@ -13,17 +13,7 @@
 
 namespace {
 
-using Pistache::Http::Method;
-
-std::string methodName(Method method) {
-  switch (method) {
-    case Method::Get: return "GET";
-    case Method::Post: return "POST";
-    case Method::Delete: return "DELETE";
-    case Method::Options: return "OPTIONS";
-    default: return "OTHER";
-  }
-}
+bool isOptions(const RouteEntry& route) { return std::string(route.method) == "OPTIONS"; }
 
 bool isPreflight(const http::Handler& handler) {
   using Plain = http::Reply (*)(const http::Request&);
@@ -33,8 +23,8 @@ bool isPreflight(const http::Handler& handler) {
 
 TEST(RoutesTest, EveryOptionsRouteIsThePreflightAndOnlyThose) {
   for (const RouteEntry& route : routeTable()) {
-    EXPECT_EQ(route.method == Method::Options, isPreflight(route.handler)) << route.path;
-    if (route.method != Method::Options) continue;
+    EXPECT_EQ(isOptions(route), isPreflight(route.handler)) << route.path;
+    if (!isOptions(route)) continue;
     EXPECT_EQ(route.handler.frame.cors, http::Cors::kRules) << route.path;
     EXPECT_EQ(route.kind.work, http::Work::kCheap) << route.path;
   }
@@ -46,8 +36,7 @@ TEST(RoutesTest, EveryOptionsRouteIsThePreflightAndOnlyThose) {
 TEST(RoutesTest, EveryEventListRowMayWaitOnTheLockAndMovesBeforeIt) {
   for (const RouteEntry& route : routeTable()) {
     const std::string path = route.path;
-    if (path.rfind("/events/", 0) != 0 || path == "/events/fast" ||
-        route.method == Method::Options) {
+    if (path.rfind("/events/", 0) != 0 || path == "/events/fast" || isOptions(route)) {
       continue;
     }
     EXPECT_EQ(route.kind.lock, http::LockWait::kMay) << path;
@@ -93,7 +82,7 @@ TEST(RoutesTest, TableRegistersTheOpenApiDocumentsRoutesInItsOrder) {
   const std::vector<RouteEntry>& table = routeTable();
   ASSERT_EQ(table.size(), documented.size());
   for (size_t i = 0; i < table.size(); ++i) {
-    EXPECT_EQ(methodName(table[i].method), documented[i].first) << "row " << i + 1;
+    EXPECT_EQ(std::string(table[i].method), documented[i].first) << "row " << i + 1;
     EXPECT_EQ(documentedPath(table[i].path), documented[i].second) << "row " << i + 1;
     EXPECT_TRUE(table[i].handler.body) << "row " << i + 1;
   }

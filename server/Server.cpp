@@ -1,29 +1,23 @@
 // The HTTP endpoint of the process.
 #include "server/Server.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
-#include <memory>
+#include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "common/FileCache.h"
 #include "common/Metrics.h"
-#include "http/Endpoint.h"
+#include "http/Access.h"
+#include "http/Frame.h"
+#include "http/Preflight.h"
 #include "rules/RulesFile.h"
 #include "server/Routes.h"
 #include "server/Systemd.h"
 #include "server/TargetGuard.h"
 #include "threats/StoreSnapshot.h"
-
-Server::Server(Pistache::Address address) : endpoint_(address) {}
-
-void Server::run() {
-  setupRoutes();
-  endpoint_.serveThreaded();
-  systemd::notifyReady();
-  systemd::startWatchdog(static_cast<uint16_t>(endpoint_.getPort()));
-  for (;;) pause();  // the stop watcher ends the process
-}
 
 namespace {
 
@@ -40,28 +34,74 @@ void registerCaches() {
   metrics::registerCache("indicators", reader(threats::storeCacheStatistics()));
 }
 
+http::Router routerOfTable() {
+  http::Router router;
+  const std::vector<RouteEntry>& table = routeTable();
+  for (size_t i = 0; i < table.size(); ++i) router.add(table[i].method, table[i].path, i);
+  return router;
+}
+
 }  // namespace
 
-void Server::setupRoutes() {
+unsigned Server::connectionLimit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return 4096;
+  const rlim_t usable = limit.rlim_cur > kReservedDescriptors * 2
+                            ? limit.rlim_cur - kReservedDescriptors
+                            : limit.rlim_cur / 2;
+  return static_cast<unsigned>(std::clamp<rlim_t>(usable, 16, 60000));
+}
+
+Server::Server(uint16_t port, std::string tlsCertificate, std::string tlsKey)
+    : port_(port),
+      router_(routerOfTable()),
+      endpoint_(
+          [&] {
+            http::EndpointOptions options;
+            options.port = port;
+            options.threads = 2;
+            options.connectionLimit = connectionLimit();
+            options.maxRequestBytes = kMaxRequestBytes;
+            options.tlsCertificate = std::move(tlsCertificate);
+            options.tlsKey = std::move(tlsKey);
+            return options;
+          }(),
+          [this](http::Request& request, http::Exchange& exchange) {
+            dispatch(request, exchange);
+          }) {}
+
+void Server::run() {
   registerCaches();
-  for (const RouteEntry& route : routeTable()) {
-    // The pattern travels with the request, for the segments and the
-    // metrics' route label. The table lives as long as the process.
-    router_.addRoute(
-        route.method, route.path,
-        [&route](const Pistache::Rest::Request request, Pistache::Http::ResponseWriter response) {
-          http::serve(route.kind, route.handler, http::requestOf(request, route.path), response);
-          return Pistache::Rest::Route::Result::Ok;
-        });
+  endpoint_.start();
+  systemd::notifyReady();
+  systemd::startWatchdog(port_);
+  for (;;) pause();  // the stop watcher ends the process
+}
+
+void Server::dispatch(http::Request& request, http::Exchange& exchange) const {
+  if (std::optional<http::Reply> refusal = TargetGuard::refusal(request)) {
+    return exchange.reply(std::move(*refusal));
   }
-  // ReuseAddr lets a restarted service bind again at once instead of failing
-  // while the previous process's connections linger in TIME_WAIT. The
-  // library's 4 KiB request limit (headers included) would refuse a browser's
-  // update of a long rule, so requests may carry up to kMaxRequestBytes.
-  auto options = Pistache::Http::Endpoint::options()
-                     .threads(2)
-                     .flags(Pistache::Tcp::Options::ReuseAddr)
-                     .maxRequestSize(kMaxRequestBytes);
-  endpoint_.init(options);
-  endpoint_.setHandler(std::make_shared<TargetGuard>(router_.handler()));
+  // While a token is required, a browser preflights every request, reads
+  // included; the router would answer 405 on a read's path.
+  if (request.method == "OPTIONS" && http::access::tokenRequired()) {
+    return exchange.reply(http::answerPreflight(request));
+  }
+  http::Router::Match match = router_.match(request.method, request.path);
+  switch (match.outcome) {
+    case http::Router::Outcome::kNotFound:
+      return exchange.reply(http::text("Could not find a matching route", http::Status::kNotFound));
+    case http::Router::Outcome::kNotAllowed: {
+      http::Reply reply = http::text("Method Not Allowed", http::Status::kMethodNotAllowed);
+      reply.headers.emplace_back("Allow", std::move(match.allow));
+      return exchange.reply(std::move(reply));
+    }
+    case http::Router::Outcome::kFound: break;
+  }
+  const RouteEntry& route = routeTable()[match.route];
+  // The pattern travels with the request, for the segments and the metrics'
+  // route label. The table lives as long as the process.
+  request.pattern = route.path;
+  request.segments = std::move(match.segments);
+  http::serve(route.kind, route.handler, request, exchange);
 }

@@ -2,32 +2,45 @@
 #ifndef SERVER_SERVER_H_
 #define SERVER_SERVER_H_
 
-#include <pistache/endpoint.h>
-#include <pistache/net.h>
-#include <pistache/router.h>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "http/Endpoint.h"
+#include "http/Exchange.h"
+#include "http/Request.h"
+#include "http/Router.h"
 
 class Server {
  public:
   // Largest request accepted, headers and body together.
   static constexpr size_t kMaxRequestBytes = 256 * 1024;
+  // Descriptors kept free of connections for the files, commands and
+  // Redis connections of the requests themselves.
+  static constexpr unsigned kReservedDescriptors = 256;
 
-  // Builds the endpoint on `address` and an empty router; nothing listens yet.
-  explicit Server(Pistache::Address address);
+  // The router of the route table and an endpoint on `port`, with its TLS
+  // certificate and key (PEM) when both are given; nothing listens yet.
+  Server(uint16_t port, std::string tlsCertificate, std::string tlsKey);
 
-  // Registers the routes, binds the port, tells systemd the server is ready
-  // (and starts its watchdog's keep-alives when asked for), and serves until
-  // the process is stopped; never returns. Start-up errors, such as the port
-  // being in use, are thrown.
-  void run();
+  // Binds the port, tells systemd the server is ready (and starts its
+  // watchdog's keep-alives when asked for), and serves until the process is
+  // stopped; never returns. Start-up errors, such as the port being in use,
+  // are thrown.
+  [[noreturn]] void run();
+
+  // Connections served at once: below the process's descriptor limit by
+  // kReservedDescriptors, at least 16.
+  static unsigned connectionLimit();
 
  private:
-  // Registers the route table in order, then initialises the endpoint with two
-  // worker threads and installs the router, behind the target checks of
-  // TargetGuard, as its handler.
-  void setupRoutes();
+  // Where every request goes: the target guard, the preflight of every path
+  // while a token is required, then the router and the route's frame.
+  void dispatch(http::Request& request, http::Exchange& exchange) const;
 
-  Pistache::Http::Endpoint endpoint_;
-  Pistache::Rest::Router router_;
+  uint16_t port_;
+  http::Router router_;
+  http::Endpoint endpoint_;
 };
 
 #endif  // SERVER_SERVER_H_

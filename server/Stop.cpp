@@ -14,6 +14,7 @@
 #include "common/BuildSettings.h"
 #include "common/Log.h"
 #include "common/Process.h"
+#include "http/Endpoint.h"
 #include "http/Frame.h"
 #include "threats/FeedRefresh.h"
 

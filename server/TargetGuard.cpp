@@ -1,16 +1,12 @@
-// Refusal of request targets that the router cannot take safely, and the
-// preflight of every path while a token is required.
+// Refusal of request targets and headers that no route may see.
 #include "server/TargetGuard.h"
 
+#include <strings.h>
+
 #include <string>
-#include <utility>
 
 #include "http/Access.h"
 #include "http/Cors.h"
-#include "http/Endpoint.h"
-#include "http/Preflight.h"
-#include "http/Reply.h"
-#include "server/RawHeaders.h"
 
 using http::Status;
 
@@ -21,16 +17,30 @@ constexpr char kSlashRun[] = "Request path holds more than 8 slashes in a row";
 constexpr char kTwoOrigins[] = "Request holds more than one Origin header";
 constexpr char kTwoAuthorizations[] = "Request holds more than one Authorization header";
 
-void refuse(Pistache::Http::ResponseWriter& response, Status code, const char* reason) {
+http::Reply refuse(Status code, const char* reason) {
+  http::Reply reply{code, reason, http::ContentType::kPlain, {}};
   http::addCorsHeaders(http::Cors::kOriginOnly,
-                       http::access::readSettings().allowedOrigin.value_or("*"), response);
-  http::send(response, http::Reply{code, reason, http::ContentType::kPlain, {}});
+                       http::access::readSettings().allowedOrigin.value_or("*"), reply);
+  return reply;
+}
+
+// The target's length as sent: the path, and "?" with the query's pairs
+// joined by "&".
+size_t targetBytes(const http::Request& request) {
+  size_t bytes = request.path.size();
+  for (const auto& [key, value] : request.query) bytes += key.size() + value.size() + 2;
+  return bytes;
+}
+
+size_t headerCount(const http::Request& request, const char* name) {
+  size_t count = 0;
+  for (const auto& header : request.headers) {
+    if (strcasecmp(header.first.c_str(), name) == 0) ++count;
+  }
+  return count;
 }
 
 }  // namespace
-
-TargetGuard::TargetGuard(std::shared_ptr<Pistache::Http::Handler> router)
-    : router_(std::move(router)) {}
 
 size_t TargetGuard::longestSlashRun(std::string_view path) {
   size_t longest = 0;
@@ -42,27 +52,14 @@ size_t TargetGuard::longestSlashRun(std::string_view path) {
   return longest;
 }
 
-void TargetGuard::onRequest(const Pistache::Http::Request& request,
-                            Pistache::Http::ResponseWriter response) {
-  const std::string& path = request.resource();
-  if (path.size() + request.query().as_str().size() > kMaxTargetBytes) {
-    return refuse(response, Status::kUriTooLong, kTooLong);
+std::optional<http::Reply> TargetGuard::refusal(const http::Request& request) {
+  if (targetBytes(request) > kMaxTargetBytes) return refuse(Status::kUriTooLong, kTooLong);
+  if (longestSlashRun(request.path) > kMaxSlashRun) {
+    return refuse(Status::kBadRequest, kSlashRun);
   }
-  if (longestSlashRun(path) > kMaxSlashRun) {
-    return refuse(response, Status::kBadRequest, kSlashRun);
+  if (headerCount(request, "Origin") > 1) return refuse(Status::kBadRequest, kTwoOrigins);
+  if (headerCount(request, "Authorization") > 1) {
+    return refuse(Status::kBadRequest, kTwoAuthorizations);
   }
-  if (raw_headers::count(response, "Origin") > 1) {
-    return refuse(response, Status::kBadRequest, kTwoOrigins);
-  }
-  if (raw_headers::count(response, "Authorization") > 1) {
-    return refuse(response, Status::kBadRequest, kTwoAuthorizations);
-  }
-  if (request.method() == Pistache::Http::Method::Options && http::access::tokenRequired()) {
-    return http::answerPreflight(request, std::move(response));
-  }
-  router_->onRequest(request, std::move(response));
-}
-
-void TargetGuard::onDisconnection(const std::shared_ptr<Pistache::Tcp::Peer>& peer) {
-  router_->onDisconnection(peer);
+  return std::nullopt;
 }

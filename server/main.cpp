@@ -1,6 +1,5 @@
 // Process entry: carries out a command-line option, or opens the system log
 // and serves the HTTP API until told to stop by SIGTERM or SIGINT.
-#include <pistache/net.h>
 #include <unistd.h>
 
 #include <optional>
@@ -24,8 +23,7 @@ int main(int argc, char** argv) {
   http::access::checkAtStart();
   leftovers::removeAtStart();
 
-  Pistache::Address address(Pistache::IP::any(), Pistache::Port(build_settings::kHttpPort));
-  Server server(address);
+  Server server(static_cast<uint16_t>(build_settings::kHttpPort), "", "");
   server_stop::watchForStop();
   feed_refresh::start();
   server.run();
