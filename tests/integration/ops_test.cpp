@@ -127,7 +127,7 @@ size_t count(const std::vector<std::string>& messages, const std::string& text) 
   return n;
 }
 
-TEST_F(OpsTest, WatchdogKeepAlivesStopWhileTheHttpThreadsAreWedged) {
+TEST_F(OpsTest, WatchdogKeepAlivesGoOnWhileRedisIsFrozen) {
   NotifySocket notify(harness::workDir() + "/notify.sock");
   struct Restart {
     ~Restart() {
@@ -142,21 +142,18 @@ TEST_F(OpsTest, WatchdogKeepAlivesStopWhileTheHttpThreadsAreWedged) {
   EXPECT_EQ(count(serving, "READY=1"), 1u);
   EXPECT_GE(count(serving, "WATCHDOG=1"), 4u);
 
-  // Requests that wait on a frozen Redis hold both HTTP threads for the
-  // Redis time-out.
+  // Requests that wait on a frozen Redis wait on the Redis pool; the HTTP
+  // threads, and the watchdog's request through them, go on.
   TestRedis::pause();
   std::vector<std::future<HttpReply>> stuck;
   for (int i = 0; i < 4; ++i) {
     stuck.push_back(
         std::async(std::launch::async, [] { return harness::get("/events/count/alert"); }));
   }
-  notify.messages(milliseconds(400));  // keep-alives already on their way
-  EXPECT_EQ(count(notify.messages(milliseconds(1500)), "WATCHDOG=1"), 0u)
-      << "keep-alives went on while the HTTP threads were wedged";
+  EXPECT_GE(count(notify.messages(milliseconds(1500)), "WATCHDOG=1"), 2u)
+      << "keep-alives stopped while Redis was frozen";
   TestRedis::resume();
   for (auto& pending : stuck) pending.wait();
-  EXPECT_GE(count(notify.messages(milliseconds(1000)), "WATCHDOG=1"), 2u)
-      << "keep-alives did not resume";
 }
 
 }  // namespace
