@@ -15,6 +15,11 @@ namespace http {
 
 class Router {
  public:
+  Router();
+  ~Router();
+  Router(Router&&) noexcept;
+  Router& operator=(Router&&) noexcept;
+
   // Adds route `index` for `method` ("GET", "POST", ...) and `pattern`
   // ("/events/:event_type": a segment that starts with ":" matches any one
   // segment and is named by it, colon included).
@@ -45,6 +50,13 @@ class Router {
  private:
   struct Node;
   struct Tree;
+  class Segments;
+
+  // Whether a route of the tree below `node` takes the rest of the path in
+  // `segments`; its index and named segments (deepest first) go to `match`
+  // when that is not null.
+  static bool find(const Node& node, Segments segments, Match* match);
+
   std::vector<Tree> trees_;  // one per method, in the order methods first appeared
 };
 
