@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "http/Preflight.h"
+#include "http/Router.h"
 
 namespace {
 
@@ -85,6 +86,135 @@ TEST(RoutesTest, TableRegistersTheOpenApiDocumentsRoutesInItsOrder) {
     EXPECT_EQ(std::string(table[i].method), documented[i].first) << "row " << i + 1;
     EXPECT_EQ(documentedPath(table[i].path), documented[i].second) << "row " << i + 1;
     EXPECT_TRUE(table[i].handler.body) << "row " << i + 1;
+  }
+}
+
+// The router as the server fills it: every row of the table, in order.
+http::Router tableRouter() {
+  http::Router router;
+  const std::vector<RouteEntry>& table = routeTable();
+  for (size_t i = 0; i < table.size(); ++i)
+    router.add(methodName(table[i].method), table[i].path, i);
+  return router;
+}
+
+// Paths of the real table and their near misses (a segment too many or too
+// few, a literal's prefix, another case), with the route they reach.
+TEST(RoutesTest, RouterTakesEachPathToItsRowOrNone) {
+  using Segments = std::vector<std::pair<std::string, std::string>>;
+  const struct {
+    const char* method;
+    const char* path;
+    const char* pattern;  // nullptr: no route of this method
+    Segments segments;
+  } cases[] = {
+      {"GET", "/events/alert", "/events/:event_type", {{":event_type", "alert"}}},
+      {"GET", "/events/count/alert", "/events/count/:event_type", {{":event_type", "alert"}}},
+      {"GET", "/events/count", "/events/:event_type", {{":event_type", "count"}}},
+      {"GET",
+       "/events/alert/42",
+       "/events/:event_type/:event_id",
+       {{":event_type", "alert"}, {":event_id", "42"}}},
+      {"GET", "/events/search/42", "/events/search/:flow_id", {{":flow_id", "42"}}},
+      {"GET", "/events/fast", "/events/fast", {}},
+      // "fast" has no child: the event by id takes it.
+      {"GET",
+       "/events/fast/x",
+       "/events/:event_type/:event_id",
+       {{":event_type", "fast"}, {":event_id", "x"}}},
+      {"GET",
+       "/events/delete/x",
+       "/events/:event_type/:event_id",
+       {{":event_type", "delete"}, {":event_id", "x"}}},
+      {"DELETE", "/events/delete/x", "/events/delete/:event_type", {{":event_type", "x"}}},
+      {"OPTIONS", "/events/delete/x/", "/events/delete/:event_type", {{":event_type", "x"}}},
+      {"GET", "/events/alertsmap/", "/events/alertsmap", {}},
+      {"GET", "/events/a%2Fb", "/events/:event_type", {{":event_type", "a%2Fb"}}},
+      {"GET", "/rules", "/rules", {}},
+      {"GET", "//rules//7/", "/rules/:sid", {{":sid", "7"}}},
+      {"GET", "/rules/toggle", "/rules/:sid", {{":sid", "toggle"}}},
+      {"POST", "/rules/toggle", "/rules/toggle/", {}},
+      {"OPTIONS", "/rules/toggle/", "/rules/toggle", {}},
+      {"GET", "/rules/search", "/rules/search", {}},
+      {"GET", "/rules/additional", "/rules/:sid", {{":sid", "additional"}}},
+      {"GET", "/rules/additional/status", "/rules/additional/status/", {}},
+      {"GET",
+       "/rules/signature/a%20b+c",
+       "/rules/signature/:signature",
+       {{":signature", "a%20b+c"}}},
+      {"POST", "/validate_rule_endpoint/", "/validate_rule_endpoint", {}},
+      {"GET", "/ioc", "/ioc/", {}},
+      {"GET", "/ioc/filter/30", "/ioc/filter/:n_days", {{":n_days", "30"}}},
+      {"GET", "/stats//", "/stats/", {}},
+      {"GET", "/health/", "/health", {}},
+      {"GET", "/openapi.json", "/openapi.json", {}},
+      {"GET", "/", nullptr, {}},
+      {"GET", "/events", nullptr, {}},
+      {"GET", "/events/count/alert/x", nullptr, {}},
+      {"GET", "/events/a/b/c", nullptr, {}},
+      {"GET", "/rules/toggle/x", nullptr, {}},
+      {"GET", "/rules/signature/a/b", nullptr, {}},
+      {"GET", "/ioc/filter/", nullptr, {}},
+      {"GET", "/ioc/filter/30/x", nullptr, {}},
+      {"GET", "/RULES", nullptr, {}},
+      {"GET", "/Rules/7", nullptr, {}},
+      {"GET", "/healthz", nullptr, {}},
+      {"GET", "/suricata", nullptr, {}},
+      {"GET", "/stats/cpu/x", nullptr, {}},
+      {"GET", "/stats/./", nullptr, {}},
+      {"GET", "/stats/../stats/", nullptr, {}},
+      {"POST", "/rules/toggle/x", nullptr, {}},
+      {"DELETE", "/events/delete", nullptr, {}},
+  };
+  const http::Router router = tableRouter();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.method) + " " + c.path);
+    const http::Router::Match match = router.match(c.method, c.path);
+    if (c.pattern == nullptr) {
+      EXPECT_NE(match.outcome, http::Router::Outcome::kFound);
+      continue;
+    }
+    ASSERT_EQ(match.outcome, http::Router::Outcome::kFound);
+    EXPECT_STREQ(routeTable()[match.route].path, c.pattern);
+    EXPECT_EQ(methodName(routeTable()[match.route].method), c.method);
+    EXPECT_EQ(match.segments, c.segments);
+  }
+}
+
+// The methods that have a path, in the order the replies list them: the
+// latest method to appear in the table first.
+TEST(RoutesTest, RouterAllowsWhatOtherMethodsHave) {
+  const struct {
+    const char* method;
+    const char* path;
+    const char* allow;  // "": no route of any method
+  } cases[] = {
+      {"POST", "/rules", "GET"},
+      {"OPTIONS", "/rules", "GET"},
+      {"HEAD", "/rules/7", "GET"},
+      {"PUT", "/events/delete/x", "OPTIONS, DELETE, GET"},
+      {"POST", "/events/delete/x", "OPTIONS, DELETE, GET"},
+      {"GET", "/events/delete/x/y", ""},
+      {"DELETE", "/events/delete", "GET"},
+      {"PUT", "/rules/toggle/", "POST, OPTIONS, GET"},
+      {"DELETE", "/rules/add", "POST, OPTIONS, GET"},
+      {"GET", "/validate_rule_endpoint", "POST, OPTIONS"},
+      {"GET", "/suppressions/add/", "POST, OPTIONS"},
+      {"GET", "/ioc/toggle/", "POST, OPTIONS"},
+      {"GET", "/ioc/rules/modify", "POST, OPTIONS"},
+      {"POST", "/ioc/rules/status/", "GET"},
+      {"PATCH", "/rules/additional/update/", "POST, OPTIONS"},
+      {"get", "/rules", "GET"},
+      {"POST", "/nope", ""},
+      {"OPTIONS", "/", ""},
+  };
+  const http::Router router = tableRouter();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.method) + " " + c.path);
+    const http::Router::Match match = router.match(c.method, c.path);
+    EXPECT_EQ(match.outcome, *c.allow == '\0' ? http::Router::Outcome::kNotFound
+                                              : http::Router::Outcome::kNotAllowed);
+    EXPECT_EQ(match.allow, c.allow);
   }
 }
 

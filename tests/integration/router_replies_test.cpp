@@ -28,9 +28,9 @@ bool complete(const std::string& reply) {
   return reply.size() - (headEnd + 4) >= std::stoul(reply.substr(length + 18));
 }
 
-// One request written as is on a new connection that asks to be closed; the
-// whole reply as received, at most 5 s.
-std::string exchange(const std::string& method, const std::string& target) {
+// `request` written as is on a new connection; the first reply as
+// received, at most 5 s.
+std::string replyToBytes(const std::string& request) {
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
   if (fd < 0) return "";
   timeval timeout{5, 0};
@@ -40,21 +40,26 @@ std::string exchange(const std::string& method, const std::string& target) {
   addr.sin_port = htons(static_cast<uint16_t>(build_settings::kHttpPort));
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   std::string reply;
-  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0) {
-    const std::string request =
-        method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
-    if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
-        static_cast<ssize_t>(request.size())) {
-      // Read up to the end of the body its Content-Length announces: the
-      // server may keep the connection open after the reply.
-      char buffer[65536];
-      for (ssize_t n; !complete(reply) && (n = recv(fd, buffer, sizeof(buffer), 0)) > 0;) {
-        reply.append(buffer, static_cast<size_t>(n));
-      }
+  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
+      send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
+          static_cast<ssize_t>(request.size())) {
+    // Read up to the end of the body its Content-Length announces: the
+    // server may keep the connection open after the reply.
+    char buffer[65536];
+    for (ssize_t n; !complete(reply) && (n = recv(fd, buffer, sizeof(buffer), 0)) > 0;) {
+      reply.append(buffer, static_cast<size_t>(n));
     }
   }
   close(fd);
   return reply;
+}
+
+// One request of `method` and `target` with `headers` ("Name: value\r\n"
+// each) on a new connection that asks to be closed.
+std::string replyTo(const std::string& method, const std::string& target,
+                    const std::string& headers = "") {
+  return replyToBytes(method + " " + target +
+                      " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + headers + "\r\n");
 }
 
 // The reply without its Connection header, which follows the client's wish
@@ -106,14 +111,14 @@ class RouterRepliesTest : public harness::IntegrationTest {
 
 struct Case {
   const char* method;
-  const char* target;
+  std::string target;
   std::string reply;
 };
 
 void expectReplies(const std::vector<Case>& cases) {
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.method) + " " + c.target);
-    EXPECT_EQ(withoutConnectionHeader(exchange(c.method, c.target)), c.reply);
+    SCOPED_TRACE(std::string(c.method) + " " + c.target.substr(0, 80));
+    EXPECT_EQ(withoutConnectionHeader(replyTo(c.method, c.target)), c.reply);
   }
 }
 
@@ -178,13 +183,256 @@ TEST_F(RouterRepliesTest, TextSegmentsAreDecodedOnce) {
   for (const char* target : {"/rules/signature/a%20b", "/rules/signature/%61",
                              "/rules/signature/a%2Bb", "/rules/signature/a+b"}) {
     SCOPED_TRACE(target);
-    const std::string reply = withoutConnectionHeader(exchange("GET", target));
+    const std::string reply = withoutConnectionHeader(replyTo("GET", target));
     EXPECT_EQ(reply.substr(0, reply.find("\r\n")), "HTTP/1.1 200 OK");
     EXPECT_NE(reply.find("X-Total-Count: 1\r\n"), std::string::npos) << reply;
   }
-  const std::string none = withoutConnectionHeader(exchange("GET", "/rules/signature/a%2520b"));
+  const std::string none = withoutConnectionHeader(replyTo("GET", "/rules/signature/a%2520b"));
   EXPECT_NE(none.find("X-Total-Count: 0\r\n"), std::string::npos) << none;
   expectReplies({{"GET", "/rules/signature/%zz", rulesError("500 Internal Server Error", "stoi")}});
+}
+
+// Every path of the route table (named segments filled in) and its near
+// misses, with each method. A request from an origin other than the allowed
+// one is refused 403 by whatever route it reaches before anything of it
+// runs, so a routed request shows as that refusal and a path that no route
+// of the method takes as the router's own 404 or 405.
+TEST_F(RouterRepliesTest, EveryPathOfTheTableWithEachMethod) {
+  config_.setString("allowed_origin", "https://ui.example").write();
+  const struct {
+    const char* path;
+    const char* methods;  // the methods routed, as the Allow list has them; "" none
+  } paths[] = {
+      {"/events/alert", "GET"},
+      {"/events/count/alert", "GET"},
+      {"/events/alert/7", "GET"},
+      {"/events/search/7", "GET"},
+      {"/events/delete/alert", "OPTIONS, DELETE, GET"},
+      {"/events/find/alert", "GET"},
+      {"/events/check/alert", "GET"},
+      {"/events/fast", "GET"},
+      {"/events/alertsmap", "GET"},
+      {"/events/alertssignatures", "GET"},
+      {"/events/alertsbyhours", "GET"},
+      {"/events/anomaliesbyhours", "GET"},
+      {"/rules", "GET"},
+      {"/rules/7", "GET"},
+      {"/rules/action/alert", "GET"},
+      {"/rules/status/enabled", "GET"},
+      {"/rules/protocol/tcp", "GET"},
+      {"/rules/search", "GET"},
+      {"/rules/toggle/", "POST, OPTIONS, GET"},
+      {"/rules/add/", "POST, OPTIONS, GET"},
+      {"/rules/validate/", "POST, OPTIONS, GET"},
+      {"/rules/delete/", "POST, OPTIONS, GET"},
+      {"/rules/update/", "POST, OPTIONS, GET"},
+      {"/rules/additional/status/", "GET"},
+      {"/rules/additional/update/", "POST, OPTIONS"},
+      {"/validate_rule_endpoint", "POST, OPTIONS"},
+      {"/suricata/reload/", "GET"},
+      {"/rules/reload/blocking", "GET"},
+      {"/rules/reload/nonblocking", "GET"},
+      {"/rules/duplicated/7", "GET"},
+      {"/suricata/start/", "GET"},
+      {"/suricata/stop/", "GET"},
+      {"/suricata/update/", "GET"},
+      {"/rules/signature/a", "GET"},
+      {"/daemon/start/", "GET"},
+      {"/daemon/stop/", "GET"},
+      {"/suppressions/", "GET"},
+      {"/suppressions/add/", "POST, OPTIONS"},
+      {"/suppressions/delete/", "POST, OPTIONS"},
+      {"/ioc/download/", "GET"},
+      {"/ioc/filter/30", "GET"},
+      {"/ioc/", "GET"},
+      {"/ioc/ioc_type/url", "GET"},
+      {"/ioc/ioc_id/1", "GET"},
+      {"/ioc/ioc_status/enabled", "GET"},
+      {"/ioc/toggle/", "POST, OPTIONS"},
+      {"/ioc/fetch/", "GET"},
+      {"/ioc/rules/status/", "GET"},
+      {"/ioc/rules/modify/", "POST, OPTIONS"},
+      {"/stats/", "GET"},
+      {"/stats/pkts/", "GET"},
+      {"/stats/alerts/", "GET"},
+      {"/stats/cpu/", "GET"},
+      {"/stats/vm/", "GET"},
+      {"/stats/pm/", "GET"},
+      {"/stats/histogramm/", "GET"},
+      {"/suricata/running/", "GET"},
+      {"/stats/update/", "GET"},
+      {"/net/map/", "GET"},
+      {"/net/historicalmap/", "GET"},
+      {"/health", "GET"},
+      {"/metrics", "GET"},
+      {"/openapi.json", "GET"},
+      {"/docs", "GET"},
+      // Near misses: a segment too few or too many, a literal's prefix,
+      // another case. A literal with no route of its own falls to the
+      // named segment beside it.
+      {"/events", ""},
+      {"/events/count", "GET"},
+      {"/events/count/alert/x", ""},
+      {"/events/alert/7/x", ""},
+      {"/events/delete", "GET"},
+      {"/events/delete/alert/x", ""},
+      {"/events/fast/x", "GET"},
+      {"/rules/action", "GET"},
+      {"/rules/action/alert/x", ""},
+      {"/rules/reload", "GET"},
+      {"/rules/reload/blocking/x", ""},
+      {"/rules/additional", "GET"},
+      {"/rules/additional/status/x", ""},
+      {"/rules/additional/update/x", ""},
+      {"/rules/toggle/x", ""},
+      {"/rules/Toggle/", "GET"},
+      {"/rules/signature/a/b", ""},
+      {"/validate_rule", ""},
+      {"/validate_rule_endpoint/x", ""},
+      {"/suricata", ""},
+      {"/suricata/reload/x", ""},
+      {"/daemon", ""},
+      {"/suppressions/x", ""},
+      {"/suppressions/add/x", ""},
+      {"/ioc/filter", ""},
+      {"/ioc/x", ""},
+      {"/ioc/rules", ""},
+      {"/ioc/rules/modify/x", ""},
+      {"/stat", ""},
+      {"/stats/cpu/x", ""},
+      {"/net", ""},
+      {"/healthz", ""},
+      {"/health/x", ""},
+      {"/Health", ""},
+      {"/docs/x", ""},
+      {"/openapi", ""},
+  };
+  const std::string methods[] = {"GET", "POST", "PUT", "DELETE", "OPTIONS", "HEAD", "PATCH"};
+  for (const auto& p : paths) {
+    for (const std::string& method : methods) {
+      SCOPED_TRACE(method + " " + p.path);
+      const std::string reply =
+          withoutConnectionHeader(replyTo(method, p.path, "Origin: https://other.example\r\n"));
+      const std::string allowed = std::string(", ") + p.methods + ", ";
+      if (allowed.find(", " + method + ", ") != std::string::npos) {
+        EXPECT_EQ(reply.substr(0, reply.find("\r\n")), "HTTP/1.1 403 Forbidden");
+        EXPECT_EQ(reply.substr(reply.find("\r\n\r\n") + 4), "Origin not allowed");
+      } else {
+        EXPECT_EQ(reply, *p.methods == '\0' ? notFound() : notAllowed(p.methods));
+      }
+    }
+  }
+}
+
+// Targets that are no plain path: the router cuts them the same way, after
+// dropping their first character (the leading slash of a plain path).
+TEST_F(RouterRepliesTest, TargetsThatAreNoPlainPath) {
+  expectReplies({
+      {"GET", "xrules/7", ruleSeven()},
+      {"GET", "rules/7", notFound()},
+      {"GET", "x/rules/7", notFound()},
+      {"GET", "http://127.0.0.1/rules/7", notFound()},
+      {"GET", "*", notFound()},
+      {"OPTIONS", "*", notFound()},
+      // Only "?" ends the path; "#" is a byte of its segment.
+      {"GET", "/rules/7#x", ruleSeven()},
+      {"GET", "/rules#x", notFound()},
+      {"GET", "/rules/7?x#y", ruleSeven()},
+      {"GET", "/rules/7?a=/b//////////c", ruleSeven()},
+      {"GET", "/rules/7?", ruleSeven()},
+      {"TRACE", "/rules", notAllowed("GET")},
+      {"CONNECT", "/rules/7", notAllowed("GET")},
+      {"GET", "/" + std::string(8191, 'a'), notFound()},
+      {"GET", "/events/count/alert/" + std::string(8172, 'a'), notFound()},
+  });
+}
+
+// The segment reaches the route as sent: "%2F" is no slash, and names the
+// list "a%2Fb".
+TEST_F(RouterRepliesTest, EscapedSlashStaysInItsSegment) {
+  harness::TestRedis::rpush("a%2Fb", {R"({"event_type":"alert"})"});
+  harness::TestRedis::rpush("a/b", {R"({"event_type":"alert"})", R"({"event_type":"alert"})"});
+  const std::string reply = withoutConnectionHeader(replyTo("GET", "/events/a%2Fb"));
+  EXPECT_NE(reply.find("\r\nX-Total-Count: 1\r\n"), std::string::npos) << reply;
+  // Two segments are an event by id, whose id is no number.
+  EXPECT_EQ(withoutConnectionHeader(replyTo("GET", "/events/a/b")),
+            plain("500 Internal Server Error", "Access-Control-Allow-Origin: *\r\n", "stoll"));
+}
+
+// Replies of the HTTP library's parser, before any router: an unknown
+// method (methods are case-sensitive), a request line it cannot split,
+// a target with nothing before its query, and a request larger than the
+// limit. None carries a Connection header, and none closes the connection.
+TEST_F(RouterRepliesTest, RequestsTheParserRefuses) {
+  const std::string unknownMethod = plain("400 Bad Request", "", "Unknown HTTP request method");
+  const std::string badVersion = plain("400 Bad Request", "", "Encountered invalid HTTP version");
+  const std::string emptyPath = plain("500 Internal Server Error", "", "Invalid zero-length URL.");
+  const struct {
+    std::string request;
+    std::string reply;
+  } cases[] = {
+      {"get /rules HTTP/1.1\r\n\r\n", unknownMethod},
+      {"FOO /rules HTTP/1.1\r\n\r\n", unknownMethod},
+      {"GET\t/rules HTTP/1.1\r\n\r\n", unknownMethod},
+      {"GET /rules\r\nHost: 127.0.0.1\r\n\r\n", badVersion},
+      {"GET /rules HTTP/2.0\r\n\r\n", badVersion},
+      {"GET  /rules HTTP/1.1\r\n\r\n", badVersion},
+      {"GET /ru les HTTP/1.1\r\n\r\n", badVersion},
+      {"GET  HTTP/1.1\r\n\r\n", emptyPath},
+      {"GET ?x=1 HTTP/1.1\r\n\r\n", emptyPath},
+      {"GET /" + std::string(300000, 'a') + " HTTP/1.1\r\n\r\n",
+       plain("413 Request Entity Too Large", "", "Request exceeded maximum buffer size")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.request.substr(0, 40));
+    // The first reply: after the 413 the parser reads the rest of the
+    // target as a request of its own and refuses that too.
+    EXPECT_EQ(replyToBytes(c.request).substr(0, c.reply.size()), c.reply);
+  }
+  // The status line follows the request's version.
+  EXPECT_EQ(withoutConnectionHeader(replyToBytes("GET /nope HTTP/1.0\r\n\r\n")),
+            "HTTP/1.0 404 Not Found\r\nContent-Length: 31\r\n\r\nCould not find a matching route");
+}
+
+// The order of a reply's headers: its content type first, then the route's
+// own headers last added first, then the cross-origin set (Allow-Headers,
+// Allow-Methods, Vary, Allow-Origin), and Content-Length last.
+TEST_F(RouterRepliesTest, HeadersComeInTheirOrder) {
+  config_.setString("allowed_origin", "https://ui.example").write();
+  const std::string origin = "Vary: Origin\r\nAccess-Control-Allow-Origin: https://ui.example\r\n";
+  const std::string rulesCors =
+      "Access-Control-Allow-Headers: Origin, X-Requested-With, Content-Type, Accept, "
+      "Authorization\r\n"
+      "Access-Control-Allow-Methods: GET, POST, PUT, DELETE, OPTIONS\r\n" +
+      origin;
+  const std::string rulesPage =
+      "[\n\t{\n\t\t\"action\" : \"alert\",\n\t\t\"classtype\" : \"unlnown\",\n\t\t\"content\" : "
+      "\"alert tcp any any -> any any (msg:\\\"a b\\\"; content:\\\"a+b\\\"; sid:7; rev:1;)\",\n"
+      "\t\t\"enabled\" : true,\n\t\t\"msg\" : \"\\\"a b\\\"\",\n\t\t\"protocol\" : \"tcp\",\n"
+      "\t\t\"rev\" : 1,\n\t\t\"sid\" : 7\n\t}\n]";
+  const std::string totalCount = "Access-Control-Expose-Headers: X-Total-Count\r\nX-Total-Count: ";
+  expectReplies({
+      {"GET", "/rules",
+       plain("200 OK", "Content-Type: application/json\r\n" + totalCount + "1\r\n" + rulesCors,
+             rulesPage)},
+      {"GET", "/events/alert",
+       plain("200 OK", "Content-Type: application/json\r\n" + totalCount + "0\r\n" + origin, "[]")},
+      {"GET", "/rules/" + std::string(8200, '7'),
+       plain("414 Request-URI Too Long", "Content-Type: text/plain\r\n" + origin,
+             "Request target longer than 8192 bytes")},
+      {"PUT", "/rules/toggle", notAllowed("POST, OPTIONS, GET")},
+      {"GET", "/nope", notFound()},
+  });
+  const std::string refused =
+      plain("403 Forbidden", "Content-Type: text/plain\r\n" + rulesCors, "Origin not allowed");
+  EXPECT_EQ(withoutConnectionHeader(replyTo("GET", "/rules", "Origin: https://other.example\r\n")),
+            refused);
+
+  harness::TestRedis::command({"SET", "lock:ferryd", "1"});
+  const std::string wait = std::to_string(build_settings::kLockWaitSeconds);
+  EXPECT_EQ(withoutConnectionHeader(replyTo("GET", "/events/alert")),
+            plain("503 Service Unavailable", "Retry-After: " + wait + "\r\n" + origin,
+                  "The companion daemon holds lock:ferryd; gave up waiting after " + wait + " s"));
 }
 
 }  // namespace
