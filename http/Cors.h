@@ -22,7 +22,7 @@ enum class Cors {
   kStats,
 };
 
-// Puts the headers of `set` in front of `reply`'s own, allowing `origin`:
+// Adds the headers of `set` to `reply` before its own, allowing `origin`:
 // "*", or the one origin of the front end, which also sends "Vary: Origin"
 // so that caches keep replies apart by origin.
 void addCorsHeaders(Cors set, const std::string& origin, Reply& reply);

@@ -51,7 +51,8 @@ struct RequestState {
   std::string target;  // as the request line sent it, query included
   enum class Phase { kHeaders, kBody, kWaiting, kAnswered } phase = Phase::kHeaders;
   std::string body;
-  size_t drained = 0;  // body bytes dropped past the bound
+  bool http10 = false;  // the request spoke HTTP/1.0: so does its reply
+  size_t drained = 0;   // body bytes dropped past the bound
   bool tooLarge = false;
   bool counted = true;  // in g_inFlight until the library is done with it
   std::shared_ptr<Pending> pending;
@@ -138,9 +139,11 @@ MHD_Response* responseOf(Reply& reply, MHD_Connection* connection) {
     if (response == nullptr) freeBody(held);
   }
   if (response == nullptr) return nullptr;
+  // Content-Type first, then the further headers last added first, as the
+  // front end has always seen them.
   if (reply.contentType) MHD_add_response_header(response, "Content-Type", reply.contentType->text);
-  for (const auto& [name, value] : reply.headers) {
-    MHD_add_response_header(response, name.c_str(), value.c_str());
+  for (auto header = reply.headers.rbegin(); header != reply.headers.rend(); ++header) {
+    MHD_add_response_header(response, header->first.c_str(), header->second.c_str());
   }
   return response;
 }
@@ -239,6 +242,7 @@ struct Endpoint::Impl {
     const bool stream = static_cast<bool>(reply.stream);
     MHD_Response* response = responseOf(reply, connection);
     if (response == nullptr) return MHD_NO;
+    if (state.http10) MHD_set_response_options(response, MHD_RF_HTTP_1_0_SERVER, MHD_RO_END);
     MHD_set_connection_option(connection, MHD_CONNECTION_OPTION_TIMEOUT,
                               options.unreadReplySeconds);
     const MHD_Result queued = MHD_queue_response(connection, codeOf(reply.code), response);
@@ -253,7 +257,7 @@ struct Endpoint::Impl {
 
   // A refusal that ends the connection: what follows on it is not read.
   MHD_Result refuse(MHD_Connection* connection, RequestState& state, Reply reply) {
-    reply.headers.emplace_back("Connection", "close");
+    reply.headers.emplace(reply.headers.begin(), "Connection", "close");
     return send(connection, state, std::move(reply));
   }
 
@@ -333,9 +337,11 @@ struct Endpoint::Impl {
 namespace {
 
 MHD_Result accessHandler(void* cls, MHD_Connection* connection, const char*, const char* method,
-                         const char*, const char* upload, size_t* uploadSize, void** context) {
+                         const char* version, const char* upload, size_t* uploadSize,
+                         void** context) {
   auto* state = static_cast<RequestState*>(*context);
   if (state == nullptr) return MHD_NO;
+  state->http10 = std::strcmp(version, MHD_HTTP_VERSION_1_0) == 0;
   return static_cast<Endpoint::Impl*>(cls)->onRequest(connection, method, upload, uploadSize,
                                                       *state);
 }

@@ -46,7 +46,8 @@ struct Reply {
   std::string body;
   // Sent as Content-Type; none means the reply carries no such header.
   std::optional<ContentType> contentType;
-  // Further headers, name and value (Retry-After on a 503, say).
+  // Further headers, name and value (Retry-After on a 503, say), in the
+  // order they were added; they go out last added first.
   std::vector<std::pair<std::string, std::string>> headers;
   // Set on a reply written over time: `body` is then empty and the stream
   // gives the body as it comes; the reply has no Content-Length.

@@ -41,6 +41,17 @@ http::Router routerOfTable() {
   return router;
 }
 
+// The methods of HTTP/1.1, as spelled on the wire: any other is refused
+// before the router, which would otherwise answer 405 on a routed path.
+bool knownMethod(const std::string& method) {
+  static const char* const kMethods[] = {"GET",  "POST",  "PUT",   "DELETE", "OPTIONS",
+                                         "HEAD", "PATCH", "TRACE", "CONNECT"};
+  for (const char* known : kMethods) {
+    if (method == known) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 unsigned Server::connectionLimit() {
@@ -79,6 +90,13 @@ void Server::run() {
 }
 
 void Server::dispatch(http::Request& request, http::Exchange& exchange) const {
+  if (!knownMethod(request.method)) {
+    return exchange.reply(http::text("Unknown HTTP request method", http::Status::kBadRequest));
+  }
+  if (request.path.empty()) {
+    return exchange.reply(
+        http::text("Invalid zero-length URL.", http::Status::kInternalServerError));
+  }
   if (std::optional<http::Reply> refusal = TargetGuard::refusal(request)) {
     return exchange.reply(std::move(*refusal));
   }
