@@ -203,7 +203,7 @@ std::optional<Credentials> loadAtStart() {
   for (const std::string& warning : credentials.warnings) {
     logging::warning("%s", warning.c_str());
   }
-  logging::info("Serving HTTPS only, with the certificate %s and the key %s",
+  logging::info("TLS certificate %s and key %s loaded: the port serves HTTPS only",
                 settings.certificateFile.c_str(), settings.keyFile.c_str());
   return credentials;
 }
