@@ -10,6 +10,8 @@
 
 #include "common/Configuration.h"
 #include "common/RefreshSettings.h"
+#include "common/TlsCredentials.h"
+#include "common/TlsSettings.h"
 
 namespace config {
 
@@ -144,6 +146,16 @@ std::vector<Problem> check(const std::string& path) {
   }
   const RefreshSettings refresh = refreshSettings(cfg);
   if (!refresh.problem.empty()) problems.push_back({refresh.problemKey, refresh.problem});
+  const TlsSettings tlsKeys = tlsSettings(cfg);
+  if (!tlsKeys.problem.empty()) {
+    problems.push_back({tlsKeys.problemKey, tlsKeys.problem});
+  } else if (tlsKeys.enabled) {
+    try {
+      tls::load(tlsKeys.certificateFile, tlsKeys.keyFile);
+    } catch (const tls::Error& e) {
+      problems.push_back({e.key(), e.detail()});
+    }
+  }
   return problems;
 }
 

@@ -19,7 +19,8 @@ struct Problem {
 // missing, of the wrong type, or names a file that does not exist or cannot
 // be read, or a folder that does not exist or cannot be written where the
 // server writes. Optional keys are checked only when present (the feed
-// refresh's two keys as config::refreshSettings reads them). Empty when
+// refresh's two keys as config::refreshSettings reads them; the TLS keys as
+// the server reads them at start, the two files loaded and matched). Empty when
 // every route has what it needs. Never throws.
 std::vector<Problem> check(const std::string& path);
 

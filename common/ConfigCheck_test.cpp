@@ -202,6 +202,47 @@ TEST_F(ConfigCheckTest, RefreshKeysAreCheckedTogether) {
   }
 }
 
+// The TLS keys: both or neither, and the two files must load and match, as
+// the server checks them at start.
+TEST_F(ConfigCheckTest, TlsKeysAreCheckedTogetherAndTheirFilesLoaded) {
+  for (const char* name : {"server", "other"}) {
+    const std::string base = root_ + "/" + name;
+    ASSERT_EQ(std::system(("openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 "
+                           "-nodes -days 2 -subj /CN=127.0.0.1 -keyout " +
+                           base + ".key -out " + base + ".crt >/dev/null 2>&1")
+                              .c_str()),
+              0);
+    // Read by the check as another user; the server itself runs as root.
+    chmod((base + ".key").c_str(), 0644);
+  }
+  const std::string certificate = "application.settings.tls_certificate_file: ";
+  const std::string key = "application.settings.tls_key_file: ";
+  const struct {
+    std::string certificateValue;  // "" leaves the key out
+    std::string keyValue;
+    std::vector<std::string> problems;
+  } cases[] = {
+      {"", "", {}},
+      {q("/server.crt"), q("/server.key"), {}},
+      {q("/server.crt"), "", {key + "missing: application.settings.tls_certificate_file needs it"}},
+      {"", q("/server.key"), {certificate + "missing: application.settings.tls_key_file needs it"}},
+      {"5", q("/server.key"), {certificate + "must be a string, the path of a PEM file"}},
+      {q("/server.crt"), "( \"a\" )", {key + "must be a string, the path of a PEM file"}},
+      {q("/none.crt"),
+       q("/server.key"),
+       {certificate + root_ + "/none.crt: No such file or directory"}},
+      {q("/server.crt"), q("/server.crt"), {key + root_ + "/server.crt: holds no PEM private key"}},
+      {q("/server.crt"),
+       q("/other.key"),
+       {key + root_ + "/other.key: does not match the certificate " + root_ + "/server.crt"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(check({{"tls_certificate_file", c.certificateValue}, {"tls_key_file", c.keyValue}}),
+              c.problems)
+        << "certificate " << c.certificateValue << ", key " << c.keyValue;
+  }
+}
+
 TEST_F(ConfigCheckTest, UnreadableOrInvalidFileIsOneProblem) {
   const std::string missing = root_ + "/absent.conf";
   EXPECT_EQ(run(missing),

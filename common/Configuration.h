@@ -39,6 +39,11 @@ inline constexpr char kThresholdFile[] = "application.settings.threshold_file";
 // its store rebuild keeps (common/RefreshSettings.h).
 inline constexpr char kIocRefreshHours[] = "application.settings.ioc_refresh_hours";
 inline constexpr char kIocRefreshDays[] = "application.settings.ioc_refresh_days";
+// Optional, read at start: the PEM files of the certificate (with any
+// intermediates after it) and of its private key; with both the port speaks
+// HTTPS only (common/TlsSettings.h).
+inline constexpr char kTlsCertificateFile[] = "application.settings.tls_certificate_file";
+inline constexpr char kTlsKeyFile[] = "application.settings.tls_key_file";
 
 // The file compiled into the binary ("/etc/pavora/config++.conf" in production).
 const char* path();

@@ -1,13 +1,10 @@
 // The access checks of the frame: origin, then token.
 #include "http/Access.h"
 
-#include <fcntl.h>
 #include <openssl/crypto.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cctype>
-#include <cerrno>
 #include <cstring>
 #include <libconfig.h++>
 #include <map>
@@ -21,6 +18,7 @@
 #include "common/Configuration.h"
 #include "common/FileCache.h"
 #include "common/Log.h"
+#include "common/SmallFile.h"
 #include "http/Audit.h"
 
 namespace http::access {
@@ -68,14 +66,6 @@ OncePerFile& once() {
 std::runtime_error fileError(const std::string& path, const std::string& what) {
   return std::runtime_error("Token file " + path + ": " + what);
 }
-
-// An open file descriptor, closed when it goes out of scope.
-struct Descriptor {
-  int fd;
-  ~Descriptor() {
-    if (fd >= 0) ::close(fd);
-  }
-};
 
 // The token of `path`, or the reason it has none (logged as an alert the
 // first time it is seen for that path).
@@ -255,30 +245,16 @@ bool tokenRequired() {
 }
 
 std::string readToken(const std::string& path) {
-  const Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-  if (file.fd < 0) throw fileError(path, std::strerror(errno));
-  struct stat status {};
-  if (::fstat(file.fd, &status) != 0) throw fileError(path, std::strerror(errno));
-  if (!S_ISREG(status.st_mode)) throw fileError(path, "not a regular file");
-  if ((status.st_mode & (S_IRGRP | S_IROTH)) != 0 &&
-      once().firstLooseFile(status.st_dev, status.st_ino)) {
+  const small_file::Contents file = small_file::read(path, kMaxTokenFileBytes, "Token file");
+  const mode_t mode = file.status.st_mode;
+  if ((mode & (S_IRGRP | S_IROTH)) != 0 &&
+      once().firstLooseFile(file.status.st_dev, file.status.st_ino)) {
     logging::warning(
         "Token file %s can be read by others than its owner (mode %03o); "
         "restrict it with chmod 600",
-        path.c_str(), static_cast<unsigned>(status.st_mode & 0777));
+        path.c_str(), static_cast<unsigned>(mode & 0777));
   }
-  std::string content(kMaxTokenFileBytes + 1, '\0');
-  size_t length = 0;
-  while (length < content.size()) {
-    const ssize_t got = ::read(file.fd, content.data() + length, content.size() - length);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) throw fileError(path, std::strerror(errno));
-    if (got == 0) break;
-    length += static_cast<size_t>(got);
-  }
-  if (length > kMaxTokenFileBytes) throw fileError(path, "longer than 4096 bytes");
-  content.resize(length);
-  std::string token = trimmed(content);
+  std::string token = trimmed(file.text);
   if (token.empty()) throw fileError(path, "empty");
   return token;
 }

@@ -1,11 +1,13 @@
 // Options of the server binary.
 #include "server/CommandLine.h"
 
+#include <algorithm>
 #include <iostream>
 #include <string>
 
 #include "common/BuildSettings.h"
 #include "common/ConfigCheck.h"
+#include "common/Configuration.h"
 
 namespace command_line {
 
@@ -22,8 +24,14 @@ int checkConfig(const std::string& path) {
     std::cout << problem.key << ": " << problem.text << "\n";
   }
   if (!problems.empty()) {
+    // The TLS keys are read at start: with a problem there nothing is served.
+    const bool startFails =
+        std::any_of(problems.begin(), problems.end(), [](const config::Problem& problem) {
+          return problem.key == config::kTlsCertificateFile || problem.key == config::kTlsKeyFile;
+        });
     std::cout << path << ": " << problems.size() << " problem" << (problems.size() == 1 ? "" : "s")
-              << "; the routes that need these keys would fail\n";
+              << (startFails ? "; the server does not start on it\n"
+                             : "; the routes that need these keys would fail\n");
     return 1;
   }
   std::cout << path << ": every key is usable\n";

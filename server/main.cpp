@@ -6,6 +6,7 @@
 
 #include "common/BuildSettings.h"
 #include "common/Log.h"
+#include "common/TlsCredentials.h"
 #include "http/Access.h"
 #include "server/Allocator.h"
 #include "server/CommandLine.h"
@@ -21,6 +22,20 @@ int main(int argc, char** argv) {
   logging::open();
   logging::info("pavora_server started by system %d", static_cast<int>(getuid()));
   http::access::checkAtStart();
+  std::optional<tls::Credentials> tlsCredentials;
+  try {
+    tlsCredentials = tls::loadAtStart();
+  } catch (const tls::Error& e) {
+    logging::alert("Not starting: %s", e.what());
+    logging::close();
+    return 1;
+  }
+  if (tlsCredentials) {
+    // This endpoint has no TLS: never answer in clear what asks for HTTPS.
+    logging::alert("Not starting: the configuration asks for HTTPS, which this endpoint lacks");
+    logging::close();
+    return 1;
+  }
   leftovers::removeAtStart();
 
   Server server(static_cast<uint16_t>(build_settings::kHttpPort), "", "");

@@ -1,4 +1,5 @@
-// The server binary's options: --version, --check-config and a usage error.
+// The server binary's options: --version, --check-config (with the TLS keys
+// it loads and matches) and a usage error.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -40,6 +41,48 @@ TEST(CommandLineTest, OptionsAnswerAndExitWithTheirStatus) {
   const Outcome check = runServer("--check-config " + missing);
   EXPECT_EQ(check.status, 1);
   EXPECT_NE(check.output.find(missing + ": cannot be read"), std::string::npos) << check.output;
+}
+
+// The TLS keys as the server reads them at start: one without the other,
+// or a key of another certificate, fails the check naming the key.
+TEST(CommandLineTest, CheckConfigLoadsAndMatchesTheTlsFiles) {
+  const harness::TestCertificate& server = harness::testCertificate("server");
+  const harness::TestCertificate& other = harness::testCertificate("rotated");
+  const std::string path = harness::workDir() + "/tls-check.conf";
+  const std::string certificateKey = "application.settings.tls_certificate_file: ";
+  const std::string keyKey = "application.settings.tls_key_file: ";
+  const struct {
+    const char* name;
+    std::string certificate;  // "" leaves the key out
+    std::string key;
+    std::string line;  // the check's line about the TLS keys, "" for none
+  } cases[] = {
+      {"matching pair", server.certificateFile, server.keyFile, ""},
+      {"neither key", "", "", ""},
+      {"certificate alone", server.certificateFile, "",
+       keyKey + "missing: application.settings.tls_certificate_file needs it"},
+      {"key of another certificate", server.certificateFile, other.keyFile,
+       keyKey + other.keyFile + ": does not match the certificate " + server.certificateFile},
+      {"missing certificate", harness::workDir() + "/tls/none.crt", server.keyFile,
+       certificateKey + harness::workDir() + "/tls/none.crt: No such file or directory"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    harness::TestConfig config;
+    if (!c.certificate.empty()) config.setString("tls_certificate_file", c.certificate);
+    if (!c.key.empty()) config.setString("tls_key_file", c.key);
+    harness::writeFile(path, config.text());
+    const Outcome check = runServer("--check-config " + path);
+    if (c.line.empty()) {
+      EXPECT_EQ(check.output.find("application.settings.tls_"), std::string::npos) << check.output;
+      EXPECT_EQ(check.output.find("the server does not start"), std::string::npos) << check.output;
+    } else {
+      EXPECT_EQ(check.status, 1);
+      EXPECT_NE(check.output.find(c.line + "\n"), std::string::npos) << check.output;
+      EXPECT_NE(check.output.find("; the server does not start on it\n"), std::string::npos)
+          << check.output;
+    }
+  }
 }
 
 }  // namespace

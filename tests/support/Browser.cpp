@@ -130,12 +130,13 @@ std::optional<std::string> Chromium::unavailable() {
   return reason;
 }
 
-std::string Chromium::dumpDom(const std::string& url, std::chrono::milliseconds budget) {
+std::string Chromium::dumpDom(const std::string& url, std::chrono::milliseconds budget,
+                              const std::string& flags) {
   static int runs = 0;
   const std::string profile =
       workDir() + "/chromium-profile-" + std::to_string(getpid()) + "-" + std::to_string(++runs);
   const std::string dom = output("rm -rf '" + profile + "' && timeout -k 5 60 chromium " +
-                                 kChromiumFlags + " --user-data-dir='" + profile +
+                                 kChromiumFlags + " " + flags + " --user-data-dir='" + profile +
                                  "' --virtual-time-budget=" + std::to_string(budget.count()) +
                                  " --dump-dom '" + url + "' 2>/dev/null");
   output("rm -rf '" + profile + "'");

@@ -55,8 +55,11 @@ class Chromium {
   static std::optional<std::string> unavailable();
   // Loads `url` in a fresh profile, lets the page run until its network
   // requests end and `budget` of page time passes, and returns the DOM.
+  // `flags` go to Chromium after its own ("--ignore-certificate-errors" for
+  // a server with the tests' self-signed certificate).
   static std::string dumpDom(const std::string& url,
-                             std::chrono::milliseconds budget = std::chrono::milliseconds(5000));
+                             std::chrono::milliseconds budget = std::chrono::milliseconds(5000),
+                             const std::string& flags = "");
 };
 
 }  // namespace harness

@@ -27,6 +27,8 @@ namespace {
 
 pid_t g_redis = -1;
 pid_t g_server = -1;
+// The certificate the client trusts while it speaks HTTPS; empty: plain HTTP.
+std::string g_trustedCertificate;
 
 bool portAnswers(int port) {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -167,8 +169,7 @@ HttpReply request(const std::vector<std::string>& extraHeaders, const std::strin
                   std::chrono::milliseconds timeout) {
   HttpReply reply;
   std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
-  const std::string address =
-      "http://127.0.0.1:" + std::to_string(build_settings::kHttpPort) + path;
+  const std::string address = serverUrl(path);
   curl_slist* headers = curl_slist_append(nullptr, "Expect:");
   if (!body.empty() && !setsContentType(extraHeaders)) {
     headers = curl_slist_append(headers, "Content-Type: application/json");
@@ -179,6 +180,9 @@ HttpReply request(const std::vector<std::string>& extraHeaders, const std::strin
   curl_easy_setopt(curl.get(), CURLOPT_CUSTOMREQUEST, method.c_str());
   curl_easy_setopt(curl.get(), CURLOPT_HTTPHEADER, headers);
   curl_easy_setopt(curl.get(), CURLOPT_NOPROXY, "*");
+  if (!g_trustedCertificate.empty()) {
+    curl_easy_setopt(curl.get(), CURLOPT_CAINFO, g_trustedCertificate.c_str());
+  }
   curl_easy_setopt(curl.get(), CURLOPT_TIMEOUT_MS, static_cast<long>(timeout.count()));
   curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, collectBody);
   curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &reply.body);
@@ -197,6 +201,11 @@ HttpReply request(const std::vector<std::string>& extraHeaders, const std::strin
 }
 
 }  // namespace
+
+std::string serverUrl(const std::string& path) {
+  return (g_trustedCertificate.empty() ? "http" : "https") + std::string("://127.0.0.1:") +
+         std::to_string(build_settings::kHttpPort) + path;
+}
 
 HttpReply http(const std::string& method, const std::string& path, const std::string& body,
                std::chrono::milliseconds timeout) {
@@ -385,12 +394,13 @@ std::string TestConfig::path(const std::string& key) const {
   return raw.substr(1, raw.size() - 2);
 }
 
-void TestConfig::write() const {
+std::string TestConfig::text() const {
   std::string text = "application:\n{\n  settings:\n  {\n";
   for (const auto& [key, value] : values_) text += "    " + key + " = " + value + ";\n";
-  text += "  };\n};\n";
-  writeRaw(text);
+  return text + "  };\n};\n";
 }
+
+void TestConfig::write() const { writeRaw(text()); }
 
 void TestConfig::writeRaw(const std::string& text) {
   makeDirs(workDir() + "/files/ioc");
@@ -398,6 +408,51 @@ void TestConfig::writeRaw(const std::string& text) {
 }
 
 void TestConfig::erase() { unlink(config::path()); }
+
+// ---- TLS -------------------------------------------------------------------------
+
+const TestCertificate& testCertificate(const std::string& name) {
+  static std::map<std::string, TestCertificate> made;
+  const auto found = made.find(name);
+  if (found != made.end()) return found->second;
+  const std::string base = workDir() + "/tls/" + name;
+  makeDirs(workDir() + "/tls");
+  const TestCertificate pair{base + ".crt", base + ".key"};
+  const std::string command =
+      "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 "
+      "-addext subjectAltName=IP:127.0.0.1 -keyout '" +
+      pair.keyFile + "' -out '" + pair.certificateFile + "' >'" + base + ".log' 2>&1";
+  if (std::system(command.c_str()) != 0) {
+    throw std::runtime_error("openssl could not make a test certificate; see " + base + ".log");
+  }
+  chmod(pair.keyFile.c_str(), 0600);
+  return made.emplace(name, pair).first->second;
+}
+
+void useHttps(const std::string& caFile) { g_trustedCertificate = caFile; }
+void usePlainHttp() { g_trustedCertificate.clear(); }
+
+TlsServer::TlsServer(TestConfig& config, const TestCertificate& certificate) : config_(config) {
+  config_.setString("tls_certificate_file", certificate.certificateFile)
+      .setString("tls_key_file", certificate.keyFile)
+      .write();
+  TestServer::stop();
+  try {
+    TestServer::start();
+  } catch (...) {
+    restorePlain(config_);
+    throw;
+  }
+  useHttps(certificate.certificateFile);
+}
+
+TlsServer::~TlsServer() { restorePlain(config_); }
+
+void TlsServer::restorePlain(TestConfig& config) {
+  usePlainHttp();
+  config.remove("tls_certificate_file").remove("tls_key_file").write();
+  TestServer::restart();
+}
 
 // ---- Stand-ins -------------------------------------------------------------------
 

@@ -37,6 +37,10 @@ bool waitFor(const std::function<bool()>& condition,
 
 // ---- HTTP --------------------------------------------------------------------
 
+// "http://127.0.0.1:<port><path>" for the server under test, or "https://..."
+// while the harness's client speaks HTTPS (see TlsServer).
+std::string serverUrl(const std::string& path);
+
 struct HttpReply {
   long status = 0;  // 0 when the request failed at the transport level
   std::string body;
@@ -144,11 +148,48 @@ class TestConfig {
   std::string path(const std::string& key) const;
 
   void write() const;
+  // The file's text as write() writes it, for a file of another path.
+  std::string text() const;
   static void writeRaw(const std::string& text);
   static void erase();
 
  private:
   std::map<std::string, std::string> values_;
+};
+
+// ---- TLS -----------------------------------------------------------------------
+
+// A self-signed certificate for 127.0.0.1 (also its subject alternative
+// name) and its RSA key (mode 600), made with openssl under workDir()/tls
+// once per run and `name` ("server", "rotated": pairs that do not match
+// each other). Throws when openssl fails.
+struct TestCertificate {
+  std::string certificateFile;
+  std::string keyFile;
+};
+const TestCertificate& testCertificate(const std::string& name = "server");
+
+// What the harness's client speaks to the server under test: HTTPS trusting
+// only the certificate in `caFile`, or plain HTTP (as at start).
+void useHttps(const std::string& caFile);
+void usePlainHttp();
+
+// While it lives, the server under test serves HTTPS with `certificate`:
+// `config` gets both TLS keys and is written, the server restarts on it, and
+// the harness's client (http(), get(), httpWith(), serverUrl()) speaks
+// HTTPS trusting that certificate. The destructor, like a constructor that
+// throws because the server does not start, takes the keys out of `config`,
+// writes it, and restarts the server on plain HTTP.
+class TlsServer {
+ public:
+  explicit TlsServer(TestConfig& config, const TestCertificate& certificate = testCertificate());
+  ~TlsServer();
+  TlsServer(const TlsServer&) = delete;
+  TlsServer& operator=(const TlsServer&) = delete;
+
+ private:
+  static void restorePlain(TestConfig& config);
+  TestConfig& config_;
 };
 
 // ---- Stand-ins for outside commands ------------------------------------------
