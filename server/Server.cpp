@@ -65,6 +65,7 @@ unsigned Server::connectionLimit() {
 
 Server::Server(uint16_t port, std::string tlsCertificate, std::string tlsKey)
     : port_(port),
+      tls_(!tlsCertificate.empty()),
       router_(routerOfTable()),
       endpoint_(
           [&] {
@@ -85,7 +86,7 @@ void Server::run() {
   registerCaches();
   endpoint_.start();
   systemd::notifyReady();
-  systemd::startWatchdog(port_);
+  systemd::startWatchdog(port_, tls_);
   for (;;) pause();  // the stop watcher ends the process
 }
 

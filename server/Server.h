@@ -39,6 +39,7 @@ class Server {
   void dispatch(http::Request& request, http::Exchange& exchange) const;
 
   uint16_t port_;
+  bool tls_;
   http::Router router_;
   http::Endpoint endpoint_;
 };

@@ -14,10 +14,10 @@ void notifyReady();
 // When the service manager asks for keep-alives (WATCHDOG_USEC, with
 // WATCHDOG_PID naming this process if set), starts a thread that every half
 // interval sends one preflight request through the endpoint on 127.0.0.1
-// `port` and sends WATCHDOG=1 only when its reply came back within that half
+// `port` (over TLS when `tls`) and sends WATCHDOG=1 only when its reply came back within that half
 // interval. A server whose HTTP threads are wedged stops the keep-alives, and
 // systemd restarts it.
-void startWatchdog(uint16_t port);
+void startWatchdog(uint16_t port, bool tls);
 
 }  // namespace systemd
 

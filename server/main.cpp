@@ -1,5 +1,6 @@
 // Process entry: carries out a command-line option, or opens the system log
 // and serves the HTTP API until told to stop by SIGTERM or SIGINT.
+#include <curl/curl.h>
 #include <unistd.h>
 
 #include <optional>
@@ -30,15 +31,12 @@ int main(int argc, char** argv) {
     logging::close();
     return 1;
   }
-  if (tlsCredentials) {
-    // This endpoint has no TLS: never answer in clear what asks for HTTPS.
-    logging::alert("Not starting: the configuration asks for HTTPS, which this endpoint lacks");
-    logging::close();
-    return 1;
-  }
   leftovers::removeAtStart();
 
-  Server server(static_cast<uint16_t>(build_settings::kHttpPort), "", "");
+  curl_global_init(CURL_GLOBAL_ALL);
+  Server server(static_cast<uint16_t>(build_settings::kHttpPort),
+                tlsCredentials ? tlsCredentials->certificatePem : "",
+                tlsCredentials ? tlsCredentials->keyPem : "");
   server_stop::watchForStop();
   feed_refresh::start();
   server.run();

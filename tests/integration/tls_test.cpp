@@ -2,9 +2,6 @@
 // and 1.3 only, with the configured certificate, to curl and to a real
 // browser; a restart takes replaced files. With one key, or files that do not
 // load or match, the server does not start.
-//
-// The tests named DISABLED_ need the endpoint that serves TLS: until then a
-// server configured for HTTPS refuses to start.
 #include <arpa/inet.h>
 #include <curl/curl.h>
 #include <netinet/in.h>
@@ -34,7 +31,7 @@ using harness::TlsServer;
 
 class TlsTest : public harness::IntegrationTest {};
 
-TEST_F(TlsTest, DISABLED_ServesHttpsWithTheConfiguredCertificate) {
+TEST_F(TlsTest, ServesHttpsWithTheConfiguredCertificate) {
   const TlsServer tls(config_);
   harness::TestRedis::rpush("alert", {R"({"flow_id":1})", R"({"flow_id":2})"});
   const HttpReply health = harness::get("/health");
@@ -73,7 +70,7 @@ Handshake handshake(long versions, const TestCertificate& trusted) {
   return outcome;
 }
 
-TEST_F(TlsTest, DISABLED_OffersTls12And13Only) {
+TEST_F(TlsTest, OffersTls12And13Only) {
   const TlsServer tls(config_);
   const struct {
     const char* name;
@@ -132,7 +129,7 @@ RawExchange rawExchange(const std::string& request, int windowSeconds) {
   return exchange;
 }
 
-TEST_F(TlsTest, DISABLED_PlainHttpOnTheTlsPortGetsNoHttpReply) {
+TEST_F(TlsTest, PlainHttpOnTheTlsPortGetsNoHttpReply) {
   const TlsServer tls(config_);
   const RawExchange exchange =
       rawExchange("GET /health HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n", 5);
@@ -141,7 +138,7 @@ TEST_F(TlsTest, DISABLED_PlainHttpOnTheTlsPortGetsNoHttpReply) {
   EXPECT_EQ(harness::get("/health").status, 200) << "HTTPS after the plain request";
 }
 
-TEST_F(TlsTest, DISABLED_BrowserFetchesARouteOverHttps) {
+TEST_F(TlsTest, BrowserFetchesARouteOverHttps) {
   if (const auto reason = harness::Chromium::unavailable()) GTEST_SKIP() << *reason;
   const TlsServer tls(config_);
   harness::TestRedis::rpush("alert", {R"({"flow_id":1})", R"({"flow_id":2})", R"({"flow_id":3})"});
@@ -167,7 +164,7 @@ TEST_F(TlsTest, DISABLED_BrowserFetchesARouteOverHttps) {
 
 // Rotation as the README tells it: new files over the configured ones, then
 // a restart.
-TEST_F(TlsTest, DISABLED_RestartTakesTheReplacedCertificate) {
+TEST_F(TlsTest, RestartTakesTheReplacedCertificate) {
   const TestCertificate& first = harness::testCertificate("server");
   const TestCertificate& second = harness::testCertificate("rotated");
   const TestCertificate live{harness::workDir() + "/tls/live.crt",
