@@ -31,6 +31,7 @@ const std::vector<RouteEntry>& routeTable() {
       {Method::Get, "/events/count/:event_type", kHttpLocked, Events::HandlegetEventsCountByType()},
       {Method::Get, "/events/:event_type/:event_id", kHttpLocked, Events::HandlegetEventById()},
       {Method::Get, "/events/search/:flow_id", kScanLocked, Events::HandlesearchEventByFlowId()},
+      {Method::Get, "/events/stream/:event_type", kHttpLocked, Events::HandlegetEventStream()},
       {Method::Delete, "/events/delete/:event_type", kHttpLocked, Events::HandledeleteEvents()},
       {Method::Options, "/events/delete/:event_type", kHttp, http::preflight()},
       {Method::Get, "/events/find/:event_type", kHttpLocked, Events::HandlegetEventsByParameters()},
