@@ -18,6 +18,12 @@ class Events {
   static http::Handler HandlegetEventById();
   // GET "/events/search/:flow_id": the first event of that flow, or null.
   static http::Handler HandlesearchEventByFlowId();
+  // GET "/events/stream/:event_type", header "Last-Event-ID" (optional): a
+  // live stream of the events added to the list from now on (or since the
+  // length the client names), text/event-stream (events/LiveEvents.h).
+  // 503 with Retry-After when every stream's place is taken; a key that
+  // holds no list and Redis failures as the count route answers them.
+  static http::Handler HandlegetEventStream();
   // DELETE "/events/delete/:event_type": "Events deleted successfuly", text/html.
   static http::Handler HandledeleteEvents();
 

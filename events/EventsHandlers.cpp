@@ -11,6 +11,7 @@
 #include "events/EventLists.h"
 #include "events/Events.h"
 #include "events/FastLog.h"
+#include "events/LiveEvents.h"
 #include "http/Frame.h"
 #include "http/Request.h"
 
@@ -93,6 +94,13 @@ http::Handler Events::HandlegetEventById() {
 http::Handler Events::HandlesearchEventByFlowId() {
   return {kPage, [](const Request& r) {
             return http::json(events::searchEventByFlowId(http::pathParam(r, ":flow_id")));
+          }};
+}
+
+http::Handler Events::HandlegetEventStream() {
+  return {kPage, [](const Request& r) {
+            return http::eventStream(
+                events::openEventStream(typeOf(r), http::header(r, "Last-Event-ID")));
           }};
 }
 

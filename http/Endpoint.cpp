@@ -6,15 +6,19 @@
 #include <microhttpd.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
+#include <thread>
 #include <utility>
 
 #include "http/Reply.h"
@@ -61,10 +65,12 @@ struct RequestState {
 // Where a stream's connection sleeps while its stream has nothing to send.
 struct StreamWake {
   MHD_Connection* connection;
+  int socket = -1;
   std::mutex mutex;
   bool alive = true;       // false once the reply has ended
   bool suspended = false;  // the connection waits for wake()
   bool woken = false;      // wake() came while the connection was not waiting
+  bool gone = false;       // the client has closed its end
 
   void wake() {
     std::lock_guard<std::mutex> lock(mutex);
@@ -83,6 +89,59 @@ struct StreamState {
   std::shared_ptr<StreamWake> wake;
 };
 
+// The library does not look at a connection while it waits, so a client
+// that closes a quiet stream would hold its place until the next keep-alive
+// comment. This watcher looks at the sockets of the waiting streams twice a
+// second and ends the streams whose clients have gone.
+class GoneClients {
+ public:
+  void watch(const std::shared_ptr<StreamWake>& wake) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    watched_.push_back(wake);
+    if (!started_) {
+      started_ = true;
+      std::thread([this] { run(); }).detach();
+    }
+  }
+
+ private:
+  void run() {
+    for (;;) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      std::vector<std::shared_ptr<StreamWake>> streams;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        watched_.erase(std::remove_if(watched_.begin(), watched_.end(),
+                                      [](const std::weak_ptr<StreamWake>& w) { return w.expired(); }),
+                       watched_.end());
+        for (const auto& weak : watched_) {
+          if (std::shared_ptr<StreamWake> wake = weak.lock()) streams.push_back(std::move(wake));
+        }
+      }
+      std::vector<pollfd> sockets;
+      for (const auto& wake : streams) sockets.push_back({wake->socket, POLLRDHUP, 0});
+      if (sockets.empty() || poll(sockets.data(), sockets.size(), 0) <= 0) continue;
+      for (size_t i = 0; i < sockets.size(); ++i) {
+        if ((sockets[i].revents & (POLLRDHUP | POLLHUP | POLLERR)) == 0) continue;
+        {
+          std::lock_guard<std::mutex> lock(streams[i]->mutex);
+          streams[i]->gone = true;
+        }
+        streams[i]->wake();
+      }
+    }
+  }
+
+  std::mutex mutex_;
+  std::vector<std::weak_ptr<StreamWake>> watched_;
+  bool started_ = false;
+};
+
+GoneClients& goneClients() {
+  static GoneClients* watcher = new GoneClients;  // lives as long as the process
+  return *watcher;
+}
+
 ssize_t readStream(void* cls, uint64_t, char* buffer, size_t max) {
   auto* state = static_cast<StreamState*>(cls);
   for (;;) {
@@ -90,6 +149,7 @@ ssize_t readStream(void* cls, uint64_t, char* buffer, size_t max) {
     if (got == BodyStream::kEnd) return MHD_CONTENT_READER_END_OF_STREAM;
     if (got > 0) return static_cast<ssize_t>(got);
     std::lock_guard<std::mutex> lock(state->wake->mutex);
+    if (state->wake->gone) return MHD_CONTENT_READER_END_WITH_ERROR;
     if (state->wake->woken) {
       state->wake->woken = false;
       continue;
@@ -125,6 +185,11 @@ MHD_Response* responseOf(Reply& reply, MHD_Connection* connection) {
   if (reply.stream) {
     auto* state = new StreamState{std::move(reply.stream), std::make_shared<StreamWake>()};
     state->wake->connection = connection;
+    if (const MHD_ConnectionInfo* info =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD)) {
+      state->wake->socket = info->connect_fd;
+      goneClients().watch(state->wake);
+    }
     state->stream->onReady([wake = std::weak_ptr<StreamWake>(state->wake)] {
       if (const std::shared_ptr<StreamWake> alive = wake.lock()) alive->wake();
     });

@@ -21,6 +21,12 @@ Reply error(std::string body) { return text(std::move(body), Status::kInternalSe
 
 Reply jsonText(std::string text) { return {Status::kOk, std::move(text), ContentType::kJson, {}}; }
 
+Reply eventStream(std::shared_ptr<BodyStream> stream) {
+  Reply reply{Status::kOk, "", ContentType::kEventStream, {{"Cache-Control", "no-cache"}}, {}};
+  reply.stream = std::move(stream);
+  return reply;
+}
+
 Reply withTotalCount(Reply page, uint64_t total) {
   page.headers.emplace_back("X-Total-Count", std::to_string(total));
   page.headers.emplace_back("Access-Control-Expose-Headers", "X-Total-Count");

@@ -67,6 +67,10 @@ Reply error(std::string body);
 // 503 with `reason` as plain text and Retry-After `retryAfterSeconds`.
 Reply unavailable(std::string reason, int retryAfterSeconds);
 
+// 200 with `stream` as the body, content type text/event-stream and
+// "Cache-Control: no-cache": a live stream of server-sent events.
+Reply eventStream(std::shared_ptr<BodyStream> stream);
+
 // A JSON page whose text is written already: 200, application/json.
 Reply jsonText(std::string text);
 

@@ -30,14 +30,16 @@ constexpr int codeOf(Status status) { return static_cast<int>(status); }
 struct ContentType {
   const char* text;
 
-  static const ContentType kJson;   // "application/json"
-  static const ContentType kHtml;   // "text/html"
-  static const ContentType kPlain;  // "text/plain"
+  static const ContentType kJson;         // "application/json"
+  static const ContentType kHtml;         // "text/html"
+  static const ContentType kPlain;        // "text/plain"
+  static const ContentType kEventStream;  // "text/event-stream"
 };
 
 inline constexpr ContentType ContentType::kJson{"application/json"};
 inline constexpr ContentType ContentType::kHtml{"text/html"};
 inline constexpr ContentType ContentType::kPlain{"text/plain"};
+inline constexpr ContentType ContentType::kEventStream{"text/event-stream"};
 
 inline bool operator==(ContentType a, ContentType b) { return std::strcmp(a.text, b.text) == 0; }
 inline bool operator!=(ContentType a, ContentType b) { return !(a == b); }

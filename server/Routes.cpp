@@ -30,6 +30,7 @@ const std::vector<RouteEntry>& routeTable() {
       {"GET", "/events/count/:event_type", kRedisLocked, Events::HandlegetEventsCountByType()},
       {"GET", "/events/:event_type/:event_id", kRedisLocked, Events::HandlegetEventById()},
       {"GET", "/events/search/:flow_id", kScanLocked, Events::HandlesearchEventByFlowId()},
+      {"GET", "/events/stream/:event_type", kRedisLocked, Events::HandlegetEventStream()},
       {"DELETE", "/events/delete/:event_type", kRedisLocked, Events::HandledeleteEvents()},
       {"OPTIONS", "/events/delete/:event_type", kHttp, http::preflight()},
       {"GET", "/events/find/:event_type", kRedisLocked, Events::HandlegetEventsByParameters()},

@@ -14,6 +14,8 @@
 #include "common/BuildSettings.h"
 #include "common/Log.h"
 #include "common/Process.h"
+#include "events/LiveEvents.h"
+#include "events/StreamHub.h"
 #include "http/Endpoint.h"
 #include "http/Frame.h"
 #include "threats/FeedRefresh.h"
@@ -45,6 +47,7 @@ bool drain() {
 [[noreturn]] void stop(int signal) {
   logging::info("pavora_server stopping on %s", strsignal(signal));
   http::refuseNewRequests();
+  events::liveStreams().endAll();  // a live stream never ends by itself
   feed_refresh::stop();
   const bool finished = drain();
   if (!finished) {
