@@ -464,7 +464,7 @@ void Endpoint::start() {
       {MHD_OPTION_THREAD_POOL_SIZE, o.threads, nullptr},
       {MHD_OPTION_CONNECTION_LIMIT, o.connectionLimit, nullptr},
       {MHD_OPTION_CONNECTION_TIMEOUT, o.idleSeconds, nullptr},
-      {MHD_OPTION_CONNECTION_MEMORY_LIMIT, 64 * 1024, nullptr},
+      {MHD_OPTION_CONNECTION_MEMORY_LIMIT, 32 * 1024, nullptr},
       {MHD_OPTION_URI_LOG_CALLBACK, reinterpret_cast<intptr_t>(&requestStarted), nullptr},
       {MHD_OPTION_NOTIFY_COMPLETED, reinterpret_cast<intptr_t>(&requestCompleted), impl_.get()},
       {MHD_OPTION_NOTIFY_CONNECTION, reinterpret_cast<intptr_t>(&connectionNotice), nullptr},
