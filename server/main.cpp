@@ -8,6 +8,7 @@
 #include "common/BuildSettings.h"
 #include "common/Log.h"
 #include "http/Access.h"
+#include "ops/RedisWatch.h"
 #include "server/Allocator.h"
 #include "server/CommandLine.h"
 #include "server/Leftovers.h"
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
   Server server(address);
   server_stop::watchForStop();
   feed_refresh::start();
+  ops::redis_watch::start();
   server.run();
   logging::close();
   return 0;
