@@ -28,7 +28,7 @@ void walk(const Fetch& fetch, long long first, long long last, const Visit& visi
 void walkWithLock(const RedisWrapper& redis, const std::string& key, long long first,
                   long long last, const Visit& visit, const Restart& restart,
                   long long sliceLength) {
-  const RedisContextPtr context = connectToRedis(redis.host, redis.port);
+  const RedisContextPtr context = redis.connect();
   const Fetch fetch = [&](long long start, long long stop) {
     redis.waitForUnlock(context.get());
     return RedisReplyPtr(static_cast<redisReply*>(

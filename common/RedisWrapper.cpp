@@ -2,10 +2,14 @@
 #include "common/RedisWrapper.h"
 
 #include <hiredis/sds.h>
+#include <sys/socket.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <ctime>
+#include <initializer_list>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -41,9 +45,37 @@ thread_local IdleConnection t_idle;
 // next lock wait or the probe's end.
 thread_local bool t_lockSeenFree = false;
 
+// The error a redis_lock::Probe met (a connection that could not be made, a
+// lock check that timed out), until the thread's next connection or lock
+// wait, which throws it at once, or the probe's end: a Redis that made the
+// probe wait its full limit is not waited on a second time.
+thread_local std::optional<std::string> t_probeFailure;
+
+void throwProbeFailure() {
+  if (!t_probeFailure) return;
+  const std::runtime_error failure(*t_probeFailure);
+  t_probeFailure.reset();
+  throw failure;
+}
+
+// Whether Redis has closed `context` (end of file or reset waiting on its
+// socket) while it was kept: a connection that cannot carry a command, seen
+// without sending one. A socket with nothing to read is open; so is one
+// holding bytes, which keepIdle never lets a kept connection hold unread.
+bool closedWhileKept(const redisContext& context) {
+  char byte = 0;
+  const ssize_t got = recv(context.fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  if (got == 0) return true;
+  return got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
+}
+
+// The thread's kept connection to `host`:`port`, or null when it has none
+// or Redis has closed it meanwhile (then it is dropped).
 RedisContextPtr takeIdle(const std::string& host, int port) {
   if (!t_idle.context || t_idle.host != host || t_idle.port != port) return nullptr;
-  return std::move(t_idle.context);
+  RedisContextPtr context = std::move(t_idle.context);
+  if (closedWhileKept(*context)) return nullptr;
+  return context;
 }
 
 // Keeps `context` for the thread's next operation when it is sound and every
@@ -75,20 +107,49 @@ RedisContextPtr connectToRedis(const std::string& host, int port, int timeoutSec
   return context;
 }
 
+namespace redis_error {
+
+namespace {
+
+bool ioErrorIs(const redisContext& context, std::initializer_list<int> codes) {
+  if (context.err != REDIS_ERR_IO) return false;
+  for (const int code : codes) {
+    if (std::strcmp(context.errstr, std::strerror(code)) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool closedByRedis(const redisContext& context) {
+  return context.err == REDIS_ERR_EOF || ioErrorIs(context, {ECONNRESET, EPIPE});
+}
+
+bool timedOut(const redisContext& context) { return ioErrorIs(context, {EAGAIN, EWOULDBLOCK}); }
+
+}  // namespace redis_error
+
+RedisContextPtr RedisWrapper::connect() const {
+  throwProbeFailure();
+  return connectToRedis(host, port);
+}
+
 RedisReplyPtr RedisWrapper::executeWithLock(const Command& command) const {
   RedisContextPtr context = takeIdle(host, port);
   if (context) {
     try {
       waitForUnlock(context.get());
     } catch (const std::runtime_error&) {
-      // Redis may have closed or lost a kept connection since its last use:
-      // the lock check, which changes nothing, runs again on a new one.
-      if (context->err == 0) throw;
+      // Redis may have closed a kept connection between the look at its
+      // socket and the lock check: the check, which changes nothing, runs
+      // again on a new one. A check that timed out is not repeated; the
+      // request has waited its limit.
+      if (!redis_error::closedByRedis(*context)) throw;
       context.reset();
     }
   }
   if (!context) {
-    context = connectToRedis(host, port);
+    context = connect();
     waitForUnlock(context.get());
   }
   RedisReplyPtr reply(command(context.get()));
@@ -97,6 +158,7 @@ RedisReplyPtr RedisWrapper::executeWithLock(const Command& command) const {
 }
 
 void RedisWrapper::waitForUnlock(redisContext* context) const {
+  throwProbeFailure();
   if (t_lockSeenFree) {
     t_lockSeenFree = false;
     return;
@@ -122,19 +184,30 @@ namespace redis_lock {
 Probe::Probe() {
   const RedisWrapper redis;
   RedisContextPtr context = takeIdle(redis.host, redis.port);
+  const bool kept = context != nullptr;
   try {
     if (!context) context = connectToRedis(redis.host, redis.port);
-  } catch (const std::runtime_error&) {
+  } catch (const std::runtime_error& e) {
+    t_probeFailure = e.what();
     return;
   }
   RedisReplyPtr reply(
       static_cast<redisReply*>(redisCommand(context.get(), "GET %s", redis.lockKey.c_str())));
-  if (!reply) return;  // a kept connection Redis has closed: the body reconnects
+  if (!reply) {
+    // A kept connection Redis closed just now: the body reconnects. Any other
+    // failure (no answer within the limit) is the body's too.
+    if (!(kept && redis_error::closedByRedis(*context)))
+      t_probeFailure = connectionError(context.get()).what();
+    return;
+  }
   held_ = reply->type != redis_type::kNil;
   t_lockSeenFree = !held_;
   keepIdle(std::move(context), redis.host, redis.port);
 }
 
-Probe::~Probe() { t_lockSeenFree = false; }
+Probe::~Probe() {
+  t_lockSeenFree = false;
+  t_probeFailure.reset();
+}
 
 }  // namespace redis_lock

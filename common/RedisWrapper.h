@@ -44,10 +44,21 @@ inline constexpr int kError = REDIS_REPLY_ERROR;      // 6
 RedisContextPtr connectToRedis(const std::string& host, int port,
                                int timeoutSeconds = build_settings::kRedisTimeoutSeconds);
 
+// What the error a redisContext holds (err and errstr) says, for callers that
+// act differently on a connection Redis closed and on one it let wait.
+namespace redis_error {
+// Redis closed the connection: end of file, reset, or a broken pipe.
+bool closedByRedis(const redisContext& context);
+// A reply (or the connection) did not come within the context's time-out.
+bool timedOut(const redisContext& context);
+}  // namespace redis_error
+
 // Built on the stack for one operation and never shared between threads. The
 // thread keeps the connection an operation used for its next one when every
-// reply sent on it was read and it saw no error; a kept connection that
-// fails the lock check is replaced by a new one once.
+// reply sent on it was read and it saw no error. A kept connection that Redis
+// has closed (end of file or reset, before any answer) is replaced by a new
+// one once; a command or lock check that timed out is never sent again, so
+// every wait on Redis ends at build_settings::kRedisTimeoutSeconds once.
 struct RedisWrapper {
   using Command = std::function<redisReply*(redisContext*)>;
 
@@ -56,11 +67,16 @@ struct RedisWrapper {
   std::string lockKey = "lock:ferryd";
   int retryDelayMs = 100;  // pause between two polls of the lock key
 
+  // A new connection to host:port, as connectToRedis. Within a
+  // redis_lock::Probe that met a failure (no connection, no answer in time)
+  // it throws that failure's std::runtime_error at once instead of waiting again.
+  RedisContextPtr connect() const;
+
   // Takes the thread's kept connection or connects, waits until the lock key
   // is absent and runs `command` on the same connection. Returns the command's reply, which may be
   // null or an error reply: callers check presence and type themselves. Throws std::runtime_error
-  // when no connection can be made, or when the connection breaks while waiting. Never sets or
-  // deletes the lock key.
+  // when no connection can be made, or when the connection breaks or times out while waiting.
+  // Never sets or deletes the lock key.
   RedisReplyPtr executeWithLock(const Command& command) const;
 
   // Blocks on `context` while the lock key exists (any value, even an empty
@@ -68,7 +84,8 @@ struct RedisWrapper {
   // is retried after the delay; a broken connection throws std::runtime_error.
   // A held lock throws Unavailable once build_settings::kLockWaitSeconds
   // have passed. The first wait on a thread within a redis_lock::Probe that
-  // found the lock free returns at once: the probe was its lock check.
+  // found the lock free returns at once: the probe was its lock check; within
+  // one that failed it throws the probe's std::runtime_error at once.
   void waitForUnlock(redisContext* context) const;
 };
 
@@ -90,7 +107,9 @@ class Probe {
 
   // True when the lock is held, or Redis answered the check with an error
   // (the wait would retry it). False when it is free, and when Redis cannot
-  // be reached: the body then meets the failure itself.
+  // be reached or did not answer in time: the body's first connection or
+  // lock wait on this thread then throws that failure at once, without
+  // waiting on Redis again.
   bool held() const { return held_; }
 
  private:

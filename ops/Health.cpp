@@ -1,20 +1,18 @@
-// Checking the configuration file and Redis.
+// Checking the configuration file, and Redis as its watcher last saw it.
 #include "ops/Health.h"
 
 #include <libconfig.h++>
 #include <string>
 
-#include "common/BuildSettings.h"
 #include "common/Configuration.h"
 #include "common/FeedFreshness.h"
-#include "common/RedisWrapper.h"
+#include "ops/RedisWatch.h"
 
 namespace ops {
 
 namespace {
 
 constexpr char kOk[] = "ok";
-constexpr int kRedisTimeoutSeconds = 2;
 
 std::string configurationState() {
   try {
@@ -27,25 +25,12 @@ std::string configurationState() {
   }
 }
 
-std::string redisState() {
-  try {
-    const RedisContextPtr context =
-        connectToRedis("127.0.0.1", build_settings::kRedisPort, kRedisTimeoutSeconds);
-    const RedisReplyPtr reply(static_cast<redisReply*>(redisCommand(context.get(), "PING")));
-    if (!reply) return std::string("Redis connection error: ") + context->errstr;
-    if (reply->type == redis_type::kError) return std::string("Redis error: ") + reply->str;
-    return kOk;
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-}
-
 }  // namespace
 
 Json::Value health() {
   Json::Value report(Json::objectValue);
   report["configuration"] = configurationState();
-  report["redis"] = redisState();
+  report["redis"] = redis_watch::state();
   const bool ok = report["configuration"] == kOk && report["redis"] == kOk;
   report["status"] = ok ? kOk : "unavailable";
   // A stale feed leaves the API working: the member shows only then, so the

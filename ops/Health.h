@@ -9,10 +9,10 @@ namespace ops {
 // {"configuration", "redis", "status"}: "ok" for each part that works, else
 // the reason ("configuration" fails for a file that cannot be read, does not
 // parse, or holds no settings, as the access checks judge it); "status" is
-// "ok" or "unavailable". Reads the configuration file and sends PING to Redis
-// (2 s at most); never throws. After the scheduled feed refresh failed
-// feed_freshness::kStaleAfterFailures times in a row it also holds
-// "feed": "stale", which leaves "status" as it is.
+// "ok" or "unavailable". Reads the configuration file; "redis" is
+// redis_watch::state(), so it never waits on Redis; never throws. After the scheduled feed refresh
+// failed feed_freshness::kStaleAfterFailures times in a row it also holds "feed": "stale", which
+// leaves "status" as it is.
 Json::Value health();
 
 // Whether `report` (from health) says every part works.

@@ -10,8 +10,9 @@ class Ops {
  public:
   // GET "/health": 200 with {"configuration", "redis", "status"} as JSON
   // (application/json), each "ok"; 503 with the same object when the
-  // configuration file cannot be read or Redis does not answer PING within
-  // 2 s, the failing member holding the reason and "status" "unavailable".
+  // configuration file cannot be read or Redis failed its last PING or left
+  // it unanswered past 1 s (ops/RedisWatch.h: never waited on here), the
+  // failing member holding the reason and "status" "unavailable".
   // While the scheduled feed refresh keeps failing the object also holds
   // "feed": "stale", with the status the other members give.
   static http::Handler handleHealth();

@@ -9,6 +9,7 @@
 #include "common/Log.h"
 #include "common/TlsCredentials.h"
 #include "http/Access.h"
+#include "ops/RedisWatch.h"
 #include "server/Allocator.h"
 #include "server/CommandLine.h"
 #include "server/Leftovers.h"
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
                 tlsCredentials ? tlsCredentials->keyPem : "");
   server_stop::watchForStop();
   feed_refresh::start();
+  ops::redis_watch::start();
   server.run();
   logging::close();
   return 0;
