@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <list>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
@@ -111,9 +112,10 @@ class GoneClients {
       std::vector<std::shared_ptr<StreamWake>> streams;
       {
         std::lock_guard<std::mutex> lock(mutex_);
-        watched_.erase(std::remove_if(watched_.begin(), watched_.end(),
-                                      [](const std::weak_ptr<StreamWake>& w) { return w.expired(); }),
-                       watched_.end());
+        watched_.erase(
+            std::remove_if(watched_.begin(), watched_.end(),
+                           [](const std::weak_ptr<StreamWake>& w) { return w.expired(); }),
+            watched_.end());
         for (const auto& weak : watched_) {
           if (std::shared_ptr<StreamWake> wake = weak.lock()) streams.push_back(std::move(wake));
         }
@@ -411,8 +413,86 @@ MHD_Result accessHandler(void* cls, MHD_Connection* connection, const char*, con
                                                       *state);
 }
 
-void* requestStarted(void*, const char* target, MHD_Connection*) {
+// The connections with no request under way, oldest first. When a new
+// connection would leave fewer than kSpareConnections places below the cap,
+// the oldest of them is ended (its socket shut down; the library then closes
+// it as a client's close), so that a flood of idle connections never keeps
+// a real client out.
+class IdleConnections {
+ public:
+  static constexpr size_t kSpareConnections = 16;
+
+  struct Entry {
+    int socket = -1;
+    bool idle = false;
+    bool ended = false;
+    std::list<Entry*>::iterator at;
+  };
+
+  void setLimit(size_t limit) {
+    threshold_ = limit > 2 * kSpareConnections ? limit - kSpareConnections : limit / 2;
+  }
+
+  void opened(Entry* entry) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++live_;
+    rest(entry);
+    while (live_ - ending_ > threshold_ && !idle_.empty()) {
+      Entry* oldest = idle_.front();
+      idle_.pop_front();
+      oldest->idle = false;
+      oldest->ended = true;
+      ++ending_;
+      shutdown(oldest->socket, SHUT_RDWR);
+    }
+  }
+
+  void closed(Entry* entry) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    --live_;
+    if (entry->ended) --ending_;
+    if (entry->idle) idle_.erase(entry->at);
+  }
+
+  void busy(Entry* entry) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!entry->idle) return;
+    idle_.erase(entry->at);
+    entry->idle = false;
+  }
+
+  void rested(Entry* entry) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!entry->idle && !entry->ended) rest(entry);
+  }
+
+ private:
+  void rest(Entry* entry) {
+    entry->at = idle_.insert(idle_.end(), entry);
+    entry->idle = true;
+  }
+
+  std::mutex mutex_;
+  std::list<Entry*> idle_;
+  size_t live_ = 0;
+  size_t ending_ = 0;
+  size_t threshold_ = 0;
+};
+
+IdleConnections& idleConnections() {
+  static IdleConnections* connections = new IdleConnections;  // lives as long as the process
+  return *connections;
+}
+
+IdleConnections::Entry* entryOf(MHD_Connection* connection) {
+  const MHD_ConnectionInfo* info =
+      MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+  return info == nullptr ? nullptr : static_cast<IdleConnections::Entry*>(info->socket_context);
+}
+
+void* requestStarted(void*, const char* target, MHD_Connection* connection) {
   ++g_inFlight;
+  if (IdleConnections::Entry* entry = entryOf(connection)) idleConnections().busy(entry);
   auto* state = new RequestState;
   state->target = target;
   return state;
@@ -428,18 +508,30 @@ void requestCompleted(void* cls, MHD_Connection* connection, void** context,
   // Back to the idle timeout until the next request's reply.
   MHD_set_connection_option(connection, MHD_CONNECTION_OPTION_TIMEOUT,
                             static_cast<Endpoint::Impl*>(cls)->options.idleSeconds);
+  if (IdleConnections::Entry* entry = entryOf(connection)) idleConnections().rested(entry);
 }
 
 // Replies go out as soon as they are written, without waiting on the
 // client's acknowledgement of the previous segment.
-void connectionNotice(void*, MHD_Connection* connection, void**,
+void connectionNotice(void*, MHD_Connection* connection, void** context,
                       MHD_ConnectionNotificationCode code) {
-  if (code != MHD_CONNECTION_NOTIFY_STARTED) return;
+  if (code == MHD_CONNECTION_NOTIFY_CLOSED) {
+    auto* entry = static_cast<IdleConnections::Entry*>(*context);
+    *context = nullptr;
+    if (entry == nullptr) return;
+    idleConnections().closed(entry);
+    delete entry;
+    return;
+  }
   const MHD_ConnectionInfo* info =
       MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
   if (info == nullptr) return;
   const int on = 1;
   setsockopt(info->connect_fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  auto* entry = new IdleConnections::Entry;
+  entry->socket = info->connect_fd;
+  *context = entry;
+  idleConnections().opened(entry);
 }
 
 // Targets and headers go to the server as sent: nothing is decoded here.
@@ -456,6 +548,7 @@ Endpoint::~Endpoint() = default;
 
 void Endpoint::start() {
   const EndpointOptions& o = impl_->options;
+  idleConnections().setLimit(o.connectionLimit);
   const bool tls = !o.tlsCertificate.empty() && !o.tlsKey.empty();
   unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_ALLOW_SUSPEND_RESUME |
                    MHD_USE_SUPPRESS_DATE_NO_CLOCK | MHD_USE_TURBO;
