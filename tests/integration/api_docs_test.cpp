@@ -61,9 +61,9 @@ TEST_F(BrowserDocsTest, PageShowsEveryRouteOfTheTable) {
       "http://127.0.0.1:" + std::to_string(build_settings::kHttpPort) + "/docs");
   ASSERT_NE(dom.find("<h1>pavora_server API</h1>"), std::string::npos) << dom.substr(0, 2000);
   for (const RouteEntry& route : routeTable()) {
-    const std::string heading =
-        "<span class=\"method\">" + std::string(route.method) +
-        "</span> <span class=\"path\">" + documentedPath(route.path) + "</span>";
+    const std::string heading = "<span class=\"method\">" + std::string(route.method) +
+                                "</span> <span class=\"path\">" + documentedPath(route.path) +
+                                "</span>";
     EXPECT_NE(dom.find(heading), std::string::npos) << heading;
   }
   EXPECT_NE(dom.find("Bearer &lt;token&gt;"), std::string::npos);
