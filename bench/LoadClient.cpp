@@ -11,6 +11,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -59,15 +61,17 @@ void HttpConnection::connect() {
   setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
 }
 
-std::string HttpConnection::get(const std::string& path) {
+std::string HttpConnection::request(const std::string& method, const std::string& path,
+                                    const std::string& headers) {
   for (int attempt = 0;; ++attempt) {
     if (socket_ < 0) connect();
     // Asks to keep the connection, as browsers do: without the header the
     // server closes it after each reply.
-    const std::string request =
-        "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: keep-alive\r\n\r\n";
-    bool broken = send(socket_, request.data(), request.size(), MSG_NOSIGNAL) !=
-                  static_cast<ssize_t>(request.size());
+    const std::string message = method + " " + path +
+                                " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: keep-alive\r\n" +
+                                headers + "\r\n";
+    bool broken = send(socket_, message.data(), message.size(), MSG_NOSIGNAL) !=
+                  static_cast<ssize_t>(message.size());
     std::string data = std::move(pending_);
     pending_.clear();
     size_t headEnd = std::string::npos;
@@ -124,6 +128,22 @@ Sample timeSequential(const std::function<void()>& work, int iterations) {
     sample.ms.push_back(millisecondsSince(start));
   }
   return sample;
+}
+
+double cpuMicroseconds(int pid) {
+  // Fields 14 and 15 of /proc/PID/stat, after the parenthesised name.
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  if (!std::getline(stat, line)) return 0;
+  const size_t nameEnd = line.rfind(')');
+  if (nameEnd == std::string::npos) return 0;
+  std::istringstream fields(line.substr(nameEnd + 2));
+  std::string field;
+  double ticks = 0;
+  for (int index = 3; fields >> field && index <= 15; ++index) {
+    if (index >= 14) ticks += std::stod(field);
+  }
+  return ticks * 1e6 / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 double rate(const std::function<void(int)>& work, int threads, double seconds) {

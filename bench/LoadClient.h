@@ -20,7 +20,11 @@ class HttpConnection {
 
   // GETs `path` and returns the body. Throws std::runtime_error when the
   // transport fails or the status is not 200.
-  std::string get(const std::string& path);
+  std::string get(const std::string& path) { return request("GET", path, ""); }
+  // Sends `method` on `path` with the extra header lines `headers` (each
+  // ending in CRLF) and returns the body; throws as get() does.
+  std::string request(const std::string& method, const std::string& path,
+                      const std::string& headers);
 
  private:
   void connect();
@@ -39,6 +43,10 @@ struct Sample {
 // Runs `work` `iterations` times one after the other (after one warm-up run)
 // and returns each run's time.
 Sample timeSequential(const std::function<void()>& work, int iterations);
+
+// CPU time (user and system) that process `pid` has used so far, in
+// microseconds; 0 when unreadable.
+double cpuMicroseconds(int pid);
 
 // Runs `work` on `threads` threads, each calling it in a loop with its own
 // thread index for `seconds`, and returns the completed calls per second.

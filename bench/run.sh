@@ -84,13 +84,13 @@ client=("$build/bench/pavora_bench" --http-port "$http_port" --redis-port "$redi
 if $smoke; then
   load --tiny
   start_server
-  "${client[@]}" --iterations 1 --seconds 0.2
+  "${client[@]}" --server-pid "$server_pid" --iterations 1 --seconds 0.2
   exit 0
 fi
 
 load
 start_server
-"${client[@]}" --iterations "${PAVORA_BENCH_ITERATIONS:-5}" --seconds 3
+"${client[@]}" --server-pid "$server_pid" --iterations "${PAVORA_BENCH_ITERATIONS:-5}" --seconds 3
 start_server
 single=$("${client[@]}" --server-pid "$server_pid" --memory-only | awk '{print $NF}')
 load --scale 2
