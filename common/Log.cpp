@@ -1,10 +1,14 @@
 // The process's log.
 #include "common/Log.h"
 
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <syslog.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +18,48 @@ namespace logging {
 
 namespace {
 
+constexpr char kIdent[] = "pavora_server";
+
+// Whether lines are copied to standard error, and the process's id for that
+// copy; set by open().
+bool g_toStderr = false;
+pid_t g_pid = 0;
+
+// Whether a listener takes datagrams on the log socket, asked at most once a
+// second. Without one (a machine without a system logger) the C library
+// would try to connect again at every line, four system calls each.
+bool listenerAnswers() {
+  using Clock = std::chrono::steady_clock;
+  static std::atomic<int64_t> nextCheck{0};
+  static std::atomic<bool> answers{false};
+  const int64_t now = Clock::now().time_since_epoch().count();
+  if (now < nextCheck.load(std::memory_order_relaxed)) {
+    return answers.load(std::memory_order_relaxed);
+  }
+  nextCheck.store(
+      now + std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(1)).count(),
+      std::memory_order_relaxed);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", _PATH_LOG);
+  const int probe = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  const bool connected = probe >= 0 && connect(probe, reinterpret_cast<const sockaddr*>(&address),
+                                               sizeof address) == 0;
+  if (probe >= 0) ::close(probe);
+  answers.store(connected, std::memory_order_relaxed);
+  return connected;
+}
+
+// One line to the system log, or, while no listener answers there, only to
+// the copy on standard error, in the C library's form of that copy.
+void emit(int priority, const char* text) {
+  if (listenerAnswers()) {
+    syslog(priority, "%s", text);
+  } else if (g_toStderr && (LOG_MASK(LOG_PRI(priority)) & LOG_UPTO(LOG_INFO)) != 0) {
+    dprintf(STDERR_FILENO, "%s[%d]: %s\n", kIdent, static_cast<int>(g_pid), text);
+  }
+}
+
 // Formats the line, then writes it escaped: the arguments carry outside text.
 void write(int priority, const char* format, va_list args) {
   char small[1024];
@@ -22,7 +68,7 @@ void write(int priority, const char* format, va_list args) {
   const int length = std::vsnprintf(small, sizeof small, format, args);
   if (length < 0) {
     va_end(again);
-    syslog(priority, "%s", format);  // a format the C library refuses: its text alone
+    emit(priority, format);  // a format the C library refuses: its text alone
     return;
   }
   std::string line;
@@ -37,7 +83,7 @@ void write(int priority, const char* format, va_list args) {
   const bool plain = std::none_of(line.begin(), line.end(), [](char c) {
     return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
   });
-  syslog(priority, "%s", plain ? line.c_str() : escaped(line).c_str());
+  emit(priority, plain ? line.c_str() : escaped(line).c_str());
 }
 
 }  // namespace
@@ -45,8 +91,10 @@ void write(int priority, const char* format, va_list args) {
 void open() {
   const char* copy = std::getenv("PAVORA_LOG_STDERR");
   const bool toStderr = copy != nullptr && std::string(copy) == "1" && !isatty(STDERR_FILENO);
+  g_toStderr = toStderr;
+  g_pid = getpid();
   setlogmask(LOG_UPTO(LOG_INFO));
-  openlog("pavora_server", LOG_PID | (toStderr ? LOG_PERROR : 0), LOG_USER);
+  openlog(kIdent, LOG_PID | (toStderr ? LOG_PERROR : 0), LOG_USER);
 }
 
 void close() { closelog(); }
