@@ -14,6 +14,9 @@
 #include <memory>
 #include <mutex>
 #include <sstream>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -126,11 +129,40 @@ double residentMemory() {
 
 }  // namespace
 
-void requestDone(const std::string& method, const std::string& route, int status, double seconds) {
+namespace {
+
+// The counter and histogram of one method, route pattern and status. The
+// families hand out the same metric for the same labels for as long as the
+// process lives, but build a new one and a label map to find it: each thread
+// keeps what it found, keyed by the three, so a request asks the families
+// only the first time its thread sees that combination.
+struct RequestMetrics {
+  prometheus::Counter* requests;
+  prometheus::Histogram* latency;
+};
+
+RequestMetrics& requestMetricsOf(std::string_view method, std::string_view route, int status) {
+  thread_local std::unordered_map<std::string, RequestMetrics> known;
+  thread_local std::string key;  // its capacity stays from one request to the next
+  key.assign(method).append(1, '\0').append(route).append(1, '\0');
+  key.append(std::to_string(status));
+  const auto found = known.find(key);
+  if (found != known.end()) return found->second;
   Registry& r = registry();
-  r.requests.Add({{"method", method}, {"route", route}, {"status", std::to_string(status)}})
-      .Increment();
-  r.latency.Add({{"route", route}}, kLatencyBuckets).Observe(seconds);
+  const std::string name(route);
+  RequestMetrics metrics{
+      &r.requests.Add(
+          {{"method", std::string(method)}, {"route", name}, {"status", std::to_string(status)}}),
+      &r.latency.Add({{"route", name}}, kLatencyBuckets)};
+  return known.emplace(key, metrics).first->second;
+}
+
+}  // namespace
+
+void requestDone(std::string_view method, std::string_view route, int status, double seconds) {
+  RequestMetrics& metrics = requestMetricsOf(method, route, status);
+  metrics.requests->Increment();
+  metrics.latency->Observe(seconds);
 }
 
 void requestStarted() { registry().inFlight.Increment(); }
@@ -138,7 +170,14 @@ void requestStarted() { registry().inFlight.Increment(); }
 void requestEnded() { registry().inFlight.Decrement(); }
 
 void queueDepth(const std::string& pool, size_t depth) {
-  registry().queueDepth.Add({{"pool", pool}}).Set(static_cast<double>(depth));
+  // Set twice per pooled request, under the pool's lock: each thread keeps
+  // the gauge of each pool it has set (see requestMetricsOf).
+  thread_local std::unordered_map<std::string, prometheus::Gauge*> known;
+  auto found = known.find(pool);
+  if (found == known.end()) {
+    found = known.emplace(pool, &registry().queueDepth.Add({{"pool", pool}})).first;
+  }
+  found->second->Set(static_cast<double>(depth));
 }
 
 void queueRefused(const std::string& pool) {

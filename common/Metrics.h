@@ -10,12 +10,13 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 namespace metrics {
 
 // One request answered: `route` is its pattern ("/events/:event_type"),
 // `seconds` from its arrival to its reply.
-void requestDone(const std::string& method, const std::string& route, int status, double seconds);
+void requestDone(std::string_view method, std::string_view route, int status, double seconds);
 // Requests between arrival and reply, up and down.
 void requestStarted();
 void requestEnded();

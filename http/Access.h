@@ -48,15 +48,18 @@ struct Verdict {
   std::optional<Reply> refusal;
 };
 
-// Judges `request` against the current settings: first its "Origin" (a
-// request without one is judged by the token alone), then its token. OPTIONS
-// requests (preflights, which never carry credentials) need no token.
-// Never throws.
+// Judges `request` against `settings` (read once per request with
+// readSettings()): first its "Origin" (a request without one is judged by
+// the token alone), then its token. OPTIONS requests (preflights, which
+// never carry credentials) need no token. Never throws.
+Verdict judge(const Request& request, const Settings& settings);
+// The same against the current settings.
 Verdict judge(const Request& request);
 
 // Whether the current settings ask requests for a token: then every path
 // answers the preflight, reads included. So does a server that has not yet
 // read a usable configuration: it may ask for one.
+bool tokenRequired(const Settings& settings);
 bool tokenRequired();
 
 // The token held in the file at `path`: its content with surrounding white

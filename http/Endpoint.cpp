@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <list>
@@ -273,9 +274,18 @@ std::string peerOf(MHD_Connection* connection) {
   if (info == nullptr || info->client_addr == nullptr) return "";
   char text[INET6_ADDRSTRLEN] = "";
   if (info->client_addr->sa_family == AF_INET) {
-    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(info->client_addr)->sin_addr, text,
-              sizeof text);
-  } else if (info->client_addr->sa_family == AF_INET6) {
+    // Dotted quads by hand: the C library's formatter shows in the
+    // profile of a cheap request.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(
+        &reinterpret_cast<const sockaddr_in*>(info->client_addr)->sin_addr);
+    char* out = text;
+    for (int i = 0; i < 4; ++i) {
+      if (i > 0) *out++ = '.';
+      out = std::to_chars(out, text + sizeof text, static_cast<unsigned>(bytes[i])).ptr;
+    }
+    return std::string(text, static_cast<size_t>(out - text));
+  }
+  if (info->client_addr->sa_family == AF_INET6) {
     inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(info->client_addr)->sin6_addr, text,
               sizeof text);
   }

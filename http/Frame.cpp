@@ -140,8 +140,9 @@ Reply replyOf(const Handler& handler, const Request& request) {
   }
 }
 
-void serve(RouteKind kind, const Handler& handler, Request& request, Exchange& exchange) {
-  const access::Verdict verdict = access::judge(request);
+void serve(RouteKind kind, const Handler& handler, const access::Settings& access, Request& request,
+           Exchange& exchange) {
+  const access::Verdict verdict = access::judge(request, access);
   metrics::requestStarted();
   Arrival arrival{handler.frame.cors, verdict.allowOrigin, request.method, request.pattern,
                   std::nullopt};

@@ -19,6 +19,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "http/Access.h"
 #include "http/Audit.h"
 #include "http/Cors.h"
 #include "http/Exchange.h"
@@ -119,7 +120,8 @@ bool runOnSlowPool(std::function<void()> job);
 // ---- Serving one request ------------------------------------------------------
 
 // Adds the headers of `handler.frame.cors` to its reply, refuses a request
-// from another origin or without the token (http/Access.h) before anything
+// from another origin or without the token (judged against `access`, the
+// settings read for this request) before anything
 // of it runs, runs the handler's body where `kind` says, and answers on
 // `exchange` (replyOf): at once for a cheap body, and for a pooled one once
 // the pool has run it, the connection waiting meanwhile. A pool whose queue
@@ -127,7 +129,8 @@ bool runOnSlowPool(std::function<void()> job);
 // runs. Counts the request for the metrics under its pattern, and writes
 // the audit line of an audited route. Nothing escapes. May move from
 // `request`.
-void serve(RouteKind kind, const Handler& handler, Request& request, Exchange& exchange);
+void serve(RouteKind kind, const Handler& handler, const access::Settings& access, Request& request,
+           Exchange& exchange);
 
 // ---- The server's stop ------------------------------------------------------
 

@@ -11,8 +11,8 @@ Reply preflightBody(const Request&) { return text(""); }
 
 Handler preflight() { return {{Cors::kRules}, &preflightBody}; }
 
-Reply answerPreflight(const Request& request) {
-  const access::Verdict verdict = access::judge(request);
+Reply answerPreflight(const Request& request, const access::Settings& settings) {
+  const access::Verdict verdict = access::judge(request, settings);
   Reply reply = verdict.refusal ? *verdict.refusal : text("");
   addCorsHeaders(Cors::kRules, verdict.allowOrigin, reply);
   return reply;

@@ -4,6 +4,7 @@
 #ifndef HTTP_PREFLIGHT_H_
 #define HTTP_PREFLIGHT_H_
 
+#include "http/Access.h"
 #include "http/Frame.h"
 
 namespace http {
@@ -19,7 +20,7 @@ Reply preflightBody(const Request& request);
 // every OPTIONS request itself while a token is required (a browser
 // preflights every request that carries "Authorization"): 200 with an empty
 // body and the Rules header set, or the refusal of another origin (403).
-Reply answerPreflight(const Request& request);
+Reply answerPreflight(const Request& request, const access::Settings& settings);
 
 }  // namespace http
 

@@ -103,8 +103,11 @@ void Server::dispatch(http::Request& request, http::Exchange& exchange) const {
   }
   // While a token is required, a browser preflights every request, reads
   // included; the router would answer 405 on a read's path.
-  if (request.method == "OPTIONS" && http::access::tokenRequired()) {
-    return exchange.reply(http::answerPreflight(request));
+  // The configuration is read once per request; its access settings judge
+  // the request wherever it goes.
+  const http::access::Settings access = http::access::readSettings();
+  if (request.method == "OPTIONS" && http::access::tokenRequired(access)) {
+    return exchange.reply(http::answerPreflight(request, access));
   }
   http::Router::Match match = router_.match(request.method, request.path);
   switch (match.outcome) {
@@ -122,5 +125,5 @@ void Server::dispatch(http::Request& request, http::Exchange& exchange) const {
   // route label. The table lives as long as the process.
   request.pattern = route.path;
   request.segments = std::move(match.segments);
-  http::serve(route.kind, route.handler, request, exchange);
+  http::serve(route.kind, route.handler, access, request, exchange);
 }
