@@ -400,7 +400,19 @@ void ArrayText::reserve(size_t bytes) {
   if (text_.size() < bytes) text_.resize(bytes);
 }
 
-void ArrayText::startElement() { Buffer(text_, used_).put(used_ == 0 ? "[\n\t" : ",\n\t"); }
+void ArrayText::startElement() {
+  Buffer(text_, used_).put(used_ == 0 ? "[\n\t" : ",\n\t");
+  lastStart_ = used_;
+}
+
+void ArrayText::addWritten(std::string_view element) {
+  startElement();
+  Buffer(text_, used_).put(element);
+}
+
+std::string_view ArrayText::lastElement() const {
+  return std::string_view(text_.data() + lastStart_, used_ - lastStart_);
+}
 
 void ArrayText::add(const std::string& text) {
   // Each element one level deeper: a tab after every line break of its text
@@ -429,6 +441,7 @@ std::string ArrayText::finish() && {
   Buffer(text_, used_).put("\n]");
   text_.resize(used_);
   used_ = 0;
+  lastStart_ = 0;
   return std::move(text_);
 }
 

@@ -73,14 +73,21 @@ class ArrayText {
   // Starts the next element and returns the stream to write it with; it
   // must be written whole before anything else is added.
   Stream next();
+  // Appends one element as an array of this kind held it: a text that
+  // lastElement() gave.
+  void addWritten(std::string_view element);
+  // The text of the element added last, as the array holds it; valid until
+  // the next change. Empty before the first.
+  std::string_view lastElement() const;
   // The array's text; the builder is left empty.
   std::string finish() &&;
 
  private:
   void startElement();  // the array's opening or the comma before the element
 
-  std::string text_;  // "[" and the elements so far, then room for more
-  size_t used_ = 0;   // bytes of text_ written
+  std::string text_;      // "[" and the elements so far, then room for more
+  size_t used_ = 0;       // bytes of text_ written
+  size_t lastStart_ = 0;  // where the last element's text begins
 };
 
 }  // namespace json_layout

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "common/EventJson.h"
@@ -14,6 +15,7 @@
 #include "common/JsonText.h"
 #include "common/Log.h"
 #include "common/RedisWrapper.h"
+#include "events/KeptLayouts.h"
 #include "events/ListReader.h"
 #include "events/RedisListReader.h"
 
@@ -86,14 +88,19 @@ std::string getEventsTextByType(const ListReader& lists, const std::string& type
   fast_event::Parser fast;
   auto reader = event_json::makeReader();
   Json::Value event;
+  KeptLayouts& kept = pageLayouts();
   for (size_t i = 0; i < page.size(); ++i) {
     const ListElement element = page[i];
-    if (element.text != nullptr && fast.parse(element.text, element.length)) {
+    if (element.text == nullptr) parsePageElement(element, i, *reader, event);  // throws
+    const std::string_view text(element.text, element.length);
+    if (kept.addKept(text, events)) continue;
+    if (fast.parse(element.text, element.length)) {
       events.add(fast.root());
-      continue;
+    } else {
+      parsePageElement(element, i, *reader, event);
+      events.add(json_text::write(event));
     }
-    parsePageElement(element, i, *reader, event);
-    events.add(json_text::write(event));
+    kept.keep(text, events.lastElement());
   }
   logging::info("Events: Successfully parsed %zu events from Redis", page.size());
   return std::move(events).finish();
