@@ -30,9 +30,10 @@ void walkWithLock(const RedisWrapper& redis, const std::string& key, long long f
                   long long sliceLength) {
   const RedisContextPtr context = redis.connect();
   const Fetch fetch = [&](long long start, long long stop) {
-    redis.waitForUnlock(context.get());
-    return RedisReplyPtr(static_cast<redisReply*>(
-        redisCommand(context.get(), "LRANGE %s %lld %lld", key.c_str(), start, stop)));
+    return std::move(
+        redis
+            .readOn(context.get(), {formatCommand("LRANGE %s %lld %lld", key.c_str(), start, stop)})
+            .front());
   };
   const Length length = [&]() -> long long {
     const RedisReplyPtr reply(

@@ -51,6 +51,32 @@ thread_local bool t_lockSeenFree = false;
 // probe wait its full limit is not waited on a second time.
 thread_local std::optional<std::string> t_probeFailure;
 
+// Where the thread stands within a redis_lock::FirstCheck: outside one, before
+// its first lock check, after a check that found the lock free, or after one
+// that found it held (every check then throws).
+enum class FirstCheckState { kNone, kPending, kPassed, kHeld };
+thread_local FirstCheckState t_firstCheck = FirstCheckState::kNone;
+
+// Takes the answer `lock` of the first check within a FirstCheck: free, or
+// held (then throws HeldAtFirstCheck).
+void settleFirstCheck(const redisReply* lock) {
+  if (lock != nullptr && lock->type == redis_type::kNil) {
+    t_firstCheck = FirstCheckState::kPassed;
+    return;
+  }
+  t_firstCheck = FirstCheckState::kHeld;
+  throw redis_lock::HeldAtFirstCheck();
+}
+
+void throwIfHeldAtFirstCheck() {
+  if (t_firstCheck == FirstCheckState::kHeld) throw redis_lock::HeldAtFirstCheck();
+}
+
+// "GET key" in Redis's protocol.
+std::string lockCheckFor(const std::string& key) {
+  return "*2\r\n$3\r\nGET\r\n$" + std::to_string(key.size()) + "\r\n" + key + "\r\n";
+}
+
 void throwProbeFailure() {
   if (!t_probeFailure) return;
   const std::runtime_error failure(*t_probeFailure);
@@ -157,10 +183,79 @@ RedisReplyPtr RedisWrapper::executeWithLock(const Command& command) const {
   return reply;
 }
 
+std::vector<RedisReplyPtr> RedisWrapper::send(redisContext* context, const std::string& lockCheck,
+                                              bool check,
+                                              const std::vector<std::string>& commands) {
+  if (check) redisAppendFormattedCommand(context, lockCheck.data(), lockCheck.size());
+  for (const std::string& command : commands) {
+    redisAppendFormattedCommand(context, command.data(), command.size());
+  }
+  const size_t count = commands.size() + (check ? 1 : 0);
+  std::vector<RedisReplyPtr> replies;
+  replies.reserve(count);
+  for (size_t i = 0; i < count; ++i) {
+    void* reply = nullptr;
+    if (redisGetReply(context, &reply) != REDIS_OK) break;  // the context holds the error
+    replies.emplace_back(static_cast<redisReply*>(reply));
+  }
+  replies.resize(count);  // null for each reply that did not come
+  return replies;
+}
+
+std::vector<RedisReplyPtr> RedisWrapper::readOn(redisContext* context,
+                                                const std::vector<std::string>& commands) const {
+  throwProbeFailure();
+  throwIfHeldAtFirstCheck();
+  const bool check = !t_lockSeenFree;  // else the probe's answer is this check's
+  t_lockSeenFree = false;
+  const std::string lockCheck = check ? lockCheckFor(lockKey) : std::string();
+  std::vector<RedisReplyPtr> replies = send(context, lockCheck, check, commands);
+  if (!check) return replies;
+  const RedisReplyPtr lock = std::move(replies.front());
+  replies.erase(replies.begin());
+  // A lost connection never answers again: waiting on would hang the worker.
+  if (!lock && context->err) throw connectionError(context);
+  if (t_firstCheck == FirstCheckState::kPending) settleFirstCheck(lock.get());
+  if (lock && lock->type == redis_type::kNil) return replies;
+  // Held: what the commands read may be half rewritten. They go again once
+  // the lock is free.
+  waitForUnlock(context);
+  return send(context, lockCheck, false, commands);
+}
+
+std::vector<RedisReplyPtr> RedisWrapper::readWithLock(
+    const std::vector<std::string>& commands) const {
+  RedisContextPtr context = takeIdle(host, port);
+  std::vector<RedisReplyPtr> replies;
+  if (context) {
+    try {
+      replies = readOn(context.get(), commands);
+    } catch (const std::runtime_error&) {
+      // As in executeWithLock: the reads, which change nothing, go again on
+      // a new connection when Redis closed the kept one before answering.
+      if (!redis_error::closedByRedis(*context)) throw;
+      context.reset();
+    }
+  }
+  if (!context) {
+    context = connect();
+    replies = readOn(context.get(), commands);
+  }
+  keepIdle(std::move(context), host, port);
+  return replies;
+}
+
 void RedisWrapper::waitForUnlock(redisContext* context) const {
   throwProbeFailure();
+  throwIfHeldAtFirstCheck();
   if (t_lockSeenFree) {
     t_lockSeenFree = false;
+    return;
+  }
+  if (t_firstCheck == FirstCheckState::kPending) {
+    RedisReplyPtr reply(static_cast<redisReply*>(redisCommand(context, "GET %s", lockKey.c_str())));
+    if (!reply && context->err) throw connectionError(context);
+    settleFirstCheck(reply.get());
     return;
   }
   const auto deadline =
@@ -209,5 +304,11 @@ Probe::~Probe() {
   t_lockSeenFree = false;
   t_probeFailure.reset();
 }
+
+FirstCheck::FirstCheck() { t_firstCheck = FirstCheckState::kPending; }
+
+FirstCheck::~FirstCheck() { t_firstCheck = FirstCheckState::kNone; }
+
+bool FirstCheck::held() const { return t_firstCheck == FirstCheckState::kHeld; }
 
 }  // namespace redis_lock

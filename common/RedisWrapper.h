@@ -8,7 +8,9 @@
 
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "common/BuildSettings.h"
 
@@ -72,6 +74,20 @@ struct RedisWrapper {
   // it throws that failure's std::runtime_error at once instead of waiting again.
   RedisContextPtr connect() const;
 
+  // Takes the thread's kept connection or connects, runs `commands` (each
+  // as redisFormatCommand formats it) on it once the lock key is absent, and
+  // returns their replies in order; each may be null or an error reply. Only
+  // for commands that change nothing: the lock check goes in the same write,
+  // and when it finds the lock held the replies are dropped and the commands
+  // sent again after the wait (waitForUnlock). A kept connection that Redis
+  // closed before answering is replaced once. Throws as executeWithLock.
+  std::vector<RedisReplyPtr> readWithLock(const std::vector<std::string>& commands) const;
+
+  // On `context`: `commands` as readWithLock runs them, on a connection the
+  // caller holds.
+  std::vector<RedisReplyPtr> readOn(redisContext* context,
+                                    const std::vector<std::string>& commands) const;
+
   // Takes the thread's kept connection or connects, waits until the lock key
   // is absent and runs `command` on the same connection. Returns the command's reply, which may be
   // null or an error reply: callers check presence and type themselves. Throws std::runtime_error
@@ -85,8 +101,16 @@ struct RedisWrapper {
   // A held lock throws Unavailable once build_settings::kLockWaitSeconds
   // have passed. The first wait on a thread within a redis_lock::Probe that
   // found the lock free returns at once: the probe was its lock check; within
-  // one that failed it throws the probe's std::runtime_error at once.
+  // one that failed it throws the probe's std::runtime_error at once. Within
+  // a redis_lock::FirstCheck, the thread's first check does not wait: a held
+  // lock throws redis_lock::HeldAtFirstCheck, and so does every check after.
   void waitForUnlock(redisContext* context) const;
+
+ private:
+  // Sends the lock check (when `check`) and `commands` in one write on
+  // `context` and reads every reply; the first is the check's.
+  static std::vector<RedisReplyPtr> send(redisContext* context, const std::string& lockCheck,
+                                         bool check, const std::vector<std::string>& commands);
 };
 
 namespace redis_lock {
@@ -116,6 +140,31 @@ class Probe {
   bool held_ = false;
 };
 
+// Thrown by a lock check within a FirstCheck that found the lock held (or
+// answered with an error, which a wait would retry).
+class HeldAtFirstCheck : public std::runtime_error {
+ public:
+  HeldAtFirstCheck() : std::runtime_error("lock:ferryd is held: the request moves on") {}
+};
+
+// Leaves the frame's lock check to the body's first one, which then goes to
+// Redis in the same write as the body's first read, a round trip less than a
+// Probe. For a body that does nothing but read before that first check: when
+// the lock is held, the check throws HeldAtFirstCheck and so does every check
+// after it, the body's reply means nothing, and the frame runs the body again
+// where it may wait.
+class FirstCheck {
+ public:
+  FirstCheck();
+  ~FirstCheck();
+  FirstCheck(const FirstCheck&) = delete;
+  FirstCheck& operator=(const FirstCheck&) = delete;
+
+  // Whether a check within it found the lock held, whatever the body made of
+  // the exception.
+  bool held() const;
+};
+
 }  // namespace redis_lock
 
 // One formatted command ("LLEN %s", key) through a RedisWrapper with its
@@ -126,6 +175,27 @@ RedisReplyPtr runWithLock(const char* format, Args... args) {
   return redis.executeWithLock([&](redisContext* context) {
     return static_cast<redisReply*>(redisCommand(context, format, args...));
   });
+}
+
+// A command in Redis's protocol, as redisFormatCommand formats `format`
+// ("LLEN %s") with `args`. Throws std::runtime_error for a format hiredis
+// refuses.
+template <typename... Args>
+std::string formatCommand(const char* format, Args... args) {
+  char* formatted = nullptr;
+  const int length = redisFormatCommand(&formatted, format, args...);
+  if (length < 0) throw std::runtime_error("Can't format a Redis command");
+  std::string command(formatted, static_cast<size_t>(length));
+  redisFreeCommand(formatted);
+  return command;
+}
+
+// One formatted read ("LLEN %s", key) through RedisWrapper::readWithLock:
+// the thread's connection, the lock check in the same write. Only for
+// commands that change nothing. Returns and throws as executeWithLock.
+template <typename... Args>
+RedisReplyPtr readWithLock(const char* format, Args... args) {
+  return std::move(RedisWrapper().readWithLock({formatCommand(format, args...)}).front());
 }
 
 #endif  // COMMON_REDISWRAPPER_H_

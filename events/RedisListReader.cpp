@@ -2,6 +2,8 @@
 #include "events/RedisListReader.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "common/ListSlices.h"
 #include "common/RedisWrapper.h"
@@ -10,27 +12,15 @@ namespace events {
 
 ListReply RedisListReader::page(const std::string& key, const std::string& start,
                                 const std::string& stop, int64_t* length) const {
-  RedisReplyPtr count;
-  const RedisWrapper redis;
-  redisReply* reply = redis
-                          .executeWithLock([&](redisContext* context) -> redisReply* {
-                            redisAppendCommand(context, "LRANGE %s %s %s", key.c_str(),
-                                               start.c_str(), stop.c_str());
-                            if (length != nullptr)
-                              redisAppendCommand(context, "LLEN %s", key.c_str());
-                            void* page = nullptr;
-                            if (redisGetReply(context, &page) != REDIS_OK) return nullptr;
-                            void* total = nullptr;
-                            if (length != nullptr && redisGetReply(context, &total) == REDIS_OK) {
-                              count.reset(static_cast<redisReply*>(total));
-                            }
-                            return static_cast<redisReply*>(page);
-                          })
-                          .release();
+  std::vector<std::string> commands{
+      formatCommand("LRANGE %s %s %s", key.c_str(), start.c_str(), stop.c_str())};
+  if (length != nullptr) commands.push_back(formatCommand("LLEN %s", key.c_str()));
+  std::vector<RedisReplyPtr> replies = RedisWrapper().readWithLock(commands);
   if (length != nullptr) {
-    *length = count && count->type == redis_type::kInteger ? count->integer : 0;
+    const redisReply* count = replies[1].get();
+    *length = count != nullptr && count->type == redis_type::kInteger ? count->integer : 0;
   }
-  return ListReply::own(reply);
+  return ListReply::own(replies[0].release());
 }
 
 void RedisListReader::walk(const std::string& key, long long first, long long last,
@@ -41,17 +31,17 @@ void RedisListReader::walk(const std::string& key, long long first, long long la
 }
 
 ListReply RedisListReader::length(const std::string& key) const {
-  return ListReply::own(runWithLock("LLEN %s", key.c_str()).release());
+  return ListReply::own(readWithLock("LLEN %s", key.c_str()).release());
 }
 
 ListReply RedisListReader::element(const std::string& key, long long index) const {
-  return ListReply::own(runWithLock("LINDEX %s %lld", key.c_str(), index).release());
+  return ListReply::own(readWithLock("LINDEX %s %lld", key.c_str(), index).release());
 }
 
-ListReply RedisListReader::keys() const { return ListReply::own(runWithLock("KEYS *").release()); }
+ListReply RedisListReader::keys() const { return ListReply::own(readWithLock("KEYS *").release()); }
 
 bool RedisListReader::holdsList(const std::string& key) const {
-  const RedisReplyPtr type = runWithLock("TYPE %s", key.c_str());
+  const RedisReplyPtr type = readWithLock("TYPE %s", key.c_str());
   return type && type->type == redis_type::kStatus && std::strcmp(type->str, "list") == 0;
 }
 

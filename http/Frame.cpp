@@ -90,12 +90,17 @@ void dispatch(WorkPool& pool, const std::shared_ptr<Job>& job);
 
 // Runs the job's body on the calling thread and sends its reply. On the scan
 // and Redis pools a body that may wait on the lock moves on to the slow
-// pool, before anything of it runs, when the lock is held.
+// pool when the lock is held: before anything of it runs, or, for a body
+// that only reads, at its first lock check.
 void run(const std::shared_ptr<Job>& job, bool mayWait) {
   std::optional<redis_lock::Probe> probe;
+  std::optional<redis_lock::FirstCheck> firstCheck;
   if (!mayWait && job->kind.lock == LockWait::kMay) probe.emplace();
+  if (!mayWait && job->kind.lock == LockWait::kMayAtFirstRead) firstCheck.emplace();
   if (probe && probe->held()) return dispatch(slowPool(), job);
-  finish(job->answer, replyOf(job->handler, job->request), job->arrival);
+  Reply reply = replyOf(job->handler, job->request);
+  if (firstCheck && firstCheck->held()) return dispatch(slowPool(), job);
+  finish(job->answer, std::move(reply), job->arrival);
 }
 
 void dispatch(WorkPool& pool, const std::shared_ptr<Job>& job) {
@@ -129,6 +134,9 @@ std::string noSubject(const Request&) { return ""; }
 Reply replyOf(const Handler& handler, const Request& request) {
   try {
     return handler.body(request);
+  } catch (const redis_lock::HeldAtFirstCheck&) {
+    // The frame drops this reply and runs the body again where it may wait.
+    return text("", Status::kServiceUnavailable);
   } catch (const Refusal& refusal) {
     return text(refusal.what(), refusal.code());
   } catch (const Unavailable& e) {

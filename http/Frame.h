@@ -71,6 +71,12 @@ enum class LockWait {
   // runs, and moves the request to the slow pool when the lock is held. The
   // body's first lock check takes that answer as its own.
   kMay,
+  // As kMay, for a body that only reads the lists (and logs): the frame's
+  // check is left to the body's first, which goes to Redis in the same write
+  // as its first read (redis_lock::FirstCheck), a round trip less. When the
+  // lock is held the body stops there, its reply is dropped, and it runs
+  // again on the slow pool, where it waits.
+  kMayAtFirstRead,
 };
 
 // Where a route's body runs, as its row in the route table says.

@@ -15,9 +15,11 @@ namespace {
 // Where a row's body runs (http/Frame.h): on the HTTP thread, on the Redis
 // pool, on the scan pool, or on the slow pool; "Locked" rows may wait on
 // lock:ferryd and move to the slow pool, before their body runs, while the
-// companion daemon holds it.
+// companion daemon holds it; "Read" rows, whose bodies only read, move at
+// their first lock check, which goes with their first read.
 constexpr http::RouteKind kHttp{http::Work::kCheap, http::LockWait::kNever};
 constexpr http::RouteKind kRedisLocked{http::Work::kRedis, http::LockWait::kMay};
+constexpr http::RouteKind kRedisRead{http::Work::kRedis, http::LockWait::kMayAtFirstRead};
 constexpr http::RouteKind kScan{http::Work::kScan, http::LockWait::kNever};
 constexpr http::RouteKind kScanLocked{http::Work::kScan, http::LockWait::kMay};
 constexpr http::RouteKind kSlow{http::Work::kSlow, http::LockWait::kNever};
@@ -26,17 +28,17 @@ constexpr http::RouteKind kSlow{http::Work::kSlow, http::LockWait::kNever};
 
 const std::vector<RouteEntry>& routeTable() {
   static const std::vector<RouteEntry> kTable = {
-      {"GET", "/events/:event_type", kRedisLocked, Events::HandlegetEventsByType()},
-      {"GET", "/events/count/:event_type", kRedisLocked, Events::HandlegetEventsCountByType()},
-      {"GET", "/events/:event_type/:event_id", kRedisLocked, Events::HandlegetEventById()},
+      {"GET", "/events/:event_type", kRedisRead, Events::HandlegetEventsByType()},
+      {"GET", "/events/count/:event_type", kRedisRead, Events::HandlegetEventsCountByType()},
+      {"GET", "/events/:event_type/:event_id", kRedisRead, Events::HandlegetEventById()},
       {"GET", "/events/search/:flow_id", kScanLocked, Events::HandlesearchEventByFlowId()},
       {"GET", "/events/stream/:event_type", kRedisLocked, Events::HandlegetEventStream()},
       {"DELETE", "/events/delete/:event_type", kRedisLocked, Events::HandledeleteEvents()},
       {"OPTIONS", "/events/delete/:event_type", kHttp, http::preflight()},
-      {"GET", "/events/find/:event_type", kRedisLocked, Events::HandlegetEventsByParameters()},
-      {"GET", "/events/check/:event_type", kRedisLocked, Events::getEventsByTimeshift()},
+      {"GET", "/events/find/:event_type", kRedisRead, Events::HandlegetEventsByParameters()},
+      {"GET", "/events/check/:event_type", kRedisRead, Events::getEventsByTimeshift()},
       {"GET", "/events/fast", kHttp, Events::handleFastLogRequest()},
-      {"GET", "/events/alertsmap", kRedisLocked, Events::HandlegetAlertsShortEvents()},
+      {"GET", "/events/alertsmap", kRedisRead, Events::HandlegetAlertsShortEvents()},
       {"GET", "/events/alertssignatures", kScanLocked, Events::HandlegetAlertsSignatures()},
       {"GET", "/events/alertsbyhours", kScanLocked, Events::HandlegetAlertsByHours()},
       {"GET", "/events/anomaliesbyhours", kScanLocked, Events::HandlegetAnomaliesByHours()},
@@ -94,7 +96,7 @@ const std::vector<RouteEntry>& routeTable() {
       {"GET", "/stats/cpu/", kScanLocked, Stats::handlegetStatsCPU()},
       {"GET", "/stats/vm/", kScanLocked, Stats::handlegetStatsVM()},
       {"GET", "/stats/pm/", kScanLocked, Stats::handlegetStatsPM()},
-      {"GET", "/stats/histogramm/", kRedisLocked, Stats::handlegetHistogramm()},
+      {"GET", "/stats/histogramm/", kRedisRead, Stats::handlegetHistogramm()},
       {"GET", "/suricata/running/", kSlow, Stats::handleCheckSuricataStatus()},
       {"GET", "/stats/update/", kHttp, Stats::handleGetFileDate()},
       {"GET", "/net/map/", kSlow, Net::HandlegetNetworkMap()},

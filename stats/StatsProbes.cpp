@@ -6,6 +6,7 @@
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "common/BuildSettings.h"
 #include "common/Configuration.h"
@@ -35,9 +36,8 @@ constexpr HistogramEntry kHistogram[] = {
     {"tls", {"tls"}},     {"fileinfo", {"fileinfo"}},
     {"ssh", {"ssh"}},     {"stats", {"stats"}}};
 
-// LLEN of `key` through RedisWrapper (0 for a missing list).
-int64_t listLength(const char* key) {
-  const RedisReplyPtr reply = runWithLock("LLEN %s", key);
+// The length of list `key` from its LLEN reply (0 for a missing list).
+int64_t listLength(const char* key, const redisReply* reply) {
   if (!reply) {
     logging::alert("Stats: Redis command error (nullptr reply for key '%s')", key);
     throw StatsException("Stats: Redis command error");
@@ -54,11 +54,20 @@ int64_t listLength(const char* key) {
 
 Json::Value get_histogramm() {
   logging::info("Stats: Requesting histogram data from Redis");
+  // Every length in one write after one lock check: the counts of one moment.
+  std::vector<std::string> commands;
+  for (const HistogramEntry& entry : kHistogram) {
+    for (const char* list : entry.lists) {
+      if (list != nullptr) commands.push_back(formatCommand("LLEN %s", list));
+    }
+  }
+  const std::vector<RedisReplyPtr> lengths = RedisWrapper().readWithLock(commands);
   Json::Value histogram(Json::arrayValue);
+  size_t next = 0;
   for (const HistogramEntry& entry : kHistogram) {
     int64_t events = 0;
     for (const char* list : entry.lists) {
-      if (list != nullptr) events += listLength(list);
+      if (list != nullptr) events += listLength(list, lengths[next++].get());
     }
     Json::Value count(Json::objectValue);
     count[entry.name] = static_cast<int32_t>(events);

@@ -52,7 +52,7 @@ void checkReply(const redisReply* reply, const char* command, int type, const ch
 // a slice at a time. Returns false, having called nothing, when LLEN gives 0.
 // Callers: both series readers.
 bool forEachEntry(const char* key, const std::function<void(const redisReply&, size_t)>& use) {
-  const RedisReplyPtr length = runWithLock("LLEN %s", key);
+  const RedisReplyPtr length = readWithLock("LLEN %s", key);
   checkReply(length.get(), "LLEN", redis_type::kInteger, "INTEGER");
   const int32_t count = static_cast<int32_t>(length->integer);
   logging::info("Stats: Retrieved list length: %d", count);
