@@ -33,7 +33,8 @@ struct Options {
   int iterations = 5;    // sequential runs of a whole-list route (more for cheap ones)
   double seconds = 3.0;  // length of each rate measurement
   bool memoryOnly = false;
-  std::string only;  // run only the rows whose route holds this text
+  bool cpuOnly = false;  // only the CPU per request (needs --server-pid)
+  std::string only;      // run only the rows whose route holds this text
 };
 
 // One row of the table: a route, its floor and what is measured.
@@ -274,6 +275,8 @@ Options parse(int argc, char** argv) {
       options.seconds = std::atof(value), ++i;
     else if (flag == "--memory-only")
       options.memoryOnly = true;
+    else if (flag == "--cpu-only")
+      options.cpuOnly = true;
     else if (flag == "--only")
       options.only = value, ++i;
     else
@@ -295,6 +298,10 @@ int main(int argc, char** argv) {
     bench::setFloorPort(options.redisPort);
     if (options.memoryOnly) {
       bench::runMemory(options);
+      return 0;
+    }
+    if (options.cpuOnly) {
+      bench::runCpu(options);
       return 0;
     }
     bench::runTable(options);
