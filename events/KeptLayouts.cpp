@@ -48,17 +48,22 @@ void KeptLayouts::keep(std::string_view text, std::string_view layout) {
 
 void KeptLayouts::insertYoung(uint64_t hash, Entry entry) {
   // A text whose hash another text already holds replaces it.
-  auto [at, inserted] = young_.try_emplace(hash);
-  if (!inserted) youngBytes_ -= sizeOf(at->second);
-  youngBytes_ += sizeOf(entry);
-  at->second = std::move(entry);
-  if (youngBytes_ <= generationBytes_) return;
-  // The old generation is freed here, under the lock: a rare event, and
-  // what it frees was bounded by the generation's size.
-  old_ = std::move(young_);
-  oldBytes_ = youngBytes_;
-  young_ = Generation();
-  youngBytes_ = 0;
+  const auto same = young_.find(hash);
+  if (same != young_.end()) {
+    youngBytes_ -= sizeOf(same->second);
+    young_.erase(same);
+  }
+  const size_t bytes = sizeOf(entry);
+  if (youngBytes_ + bytes > generationBytes_) {
+    // The old generation is freed here, under the lock: a rare event, and
+    // what it frees is bounded by the generation's size.
+    old_ = std::move(young_);
+    oldBytes_ = youngBytes_;
+    young_ = Generation();
+    youngBytes_ = 0;
+  }
+  youngBytes_ += bytes;
+  young_.emplace(hash, std::move(entry));
 }
 
 KeptLayouts::Counts KeptLayouts::counts() const {

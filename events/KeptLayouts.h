@@ -18,7 +18,8 @@
 
 namespace events {
 
-// Bounded in bytes (texts and layouts together) and shared by all threads.
+// Bounded in bytes (texts, layouts and their bookkeeping) and shared by all
+// threads.
 // Two generations: a text used again moves to the young one; once the young
 // one holds half the bound, the old one is dropped and the young one takes
 // its place, so that what a dashboard keeps asking for stays.
@@ -53,7 +54,11 @@ class KeptLayouts {
   };
   using Generation = std::unordered_map<uint64_t, Entry>;  // by the text's hash
 
-  static size_t sizeOf(const Entry& entry) { return entry.text.size() + entry.layout.size(); }
+  // An entry's bytes, with what the map and the strings take beside them.
+  static size_t sizeOf(const Entry& entry) {
+    constexpr size_t kEntryOverhead = 128;
+    return entry.text.size() + entry.layout.size() + kEntryOverhead;
+  }
   void insertYoung(uint64_t hash, Entry entry);
 
   const size_t generationBytes_;

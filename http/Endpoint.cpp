@@ -299,6 +299,8 @@ Request requestOf(MHD_Connection* connection, const char* method, RequestState& 
   const size_t question = target.find('?');
   request.path = std::string(target.substr(0, question));
   if (question != std::string_view::npos) splitQuery(target.substr(question + 1), request.query);
+  const int headers = MHD_get_connection_values(connection, MHD_HEADER_KIND, nullptr, nullptr);
+  request.headers.reserve(static_cast<size_t>(std::max(headers, 0)));
   MHD_get_connection_values(connection, MHD_HEADER_KIND, &collectHeader, &request);
   request.body = std::move(state.body);
   request.peer = peerOf(connection);
