@@ -5,6 +5,8 @@
 #include <maxminddb.h>
 
 #include <cerrno>
+#include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -22,6 +24,7 @@
 #include "common/JsonLayout.h"
 #include "common/JsonText.h"
 #include "common/Log.h"
+#include "events/KeptLayouts.h"
 #include "events/ListReader.h"
 #include "events/RedisListReader.h"
 
@@ -45,10 +48,25 @@ class Diagnostics {
     }
   }
   void line(std::string text) { lines_.push_back(std::move(text)); }
+  // For the kept short alerts: the lines so far, those written since, and
+  // the lines to write again for one taken from them.
+  size_t count() const { return lines_.size(); }
+  std::vector<std::string> since(size_t count) const {
+    return std::vector<std::string>(lines_.begin() + static_cast<std::ptrdiff_t>(count),
+                                    lines_.end());
+  }
+  std::vector<std::string>* lines() { return &lines_; }
 
  private:
   std::vector<std::string> lines_;
 };
+
+// `value` with every bit of it: two differing doubles never give one text.
+std::string exactText(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%a", value);
+  return text;
+}
 
 std::string coordinates(const GeoPoint& point) {
   std::ostringstream text;
@@ -279,6 +297,11 @@ std::string getAlertsShortEvents(const std::string& limit) {
     point = readGeoPoint(cfg);
   }
   Diagnostics diagnostics;
+  // A short alert depends on its stored text, the city database and the
+  // site's location: kept ones are used while all three are the same.
+  KeptLayouts::Context context{nullptr, point.country + '\0' + point.city + '\0' +
+                                            exactText(point.latitude) + '\0' +
+                                            exactText(point.longitude)};
   std::ostringstream lat, lon;
   lat << "lat  " << point.latitude;
   lon << "long  " << point.longitude;
@@ -290,15 +313,27 @@ std::string getAlertsShortEvents(const std::string& limit) {
   // Held until the last lookup of this request, whatever other requests do.
   const std::shared_ptr<const GeoDatabase> database = GeoDatabase::acquire(geoFile);
   const MMDB_s* mmdb = database->handle();
+  context.object = database;
 
   json_layout::ArrayText alerts;
   event_json::ElementReader elements(event_json::makeLenientReader());
   fast_event::Parser fast;
+  KeptLayouts& kept = mapLayouts();
   for (size_t i = 0; i < reply.size(); ++i) {
     const ListElement element = reply[i];
+    const std::string_view text(element.text == nullptr ? "" : element.text, element.length);
+    if (element.text != nullptr && kept.addKept(text, alerts, diagnostics.lines(), context)) {
+      continue;
+    }
+    const size_t linesBefore = diagnostics.count();
+    const auto keepLast = [&] {
+      if (element.text == nullptr) return;
+      kept.keep(text, alerts.lastElement(), diagnostics.since(linesBefore), context);
+    };
     if (element.text != nullptr && fast.parse(element.text, element.length) &&
         fast.root().is_object() &&
         writeFastShortAlert(fast.root(), alerts, mmdb, site, diagnostics)) {
+      keepLast();
       continue;
     }
     const Json::Value& event = elements.event();
@@ -312,6 +347,7 @@ std::string getAlertsShortEvents(const std::string& limit) {
       continue;
     }
     alerts.add(json_text::write(shortAlert(event, mmdb, site, diagnostics)));
+    keepLast();
   }
   return std::move(alerts).finish();
 }

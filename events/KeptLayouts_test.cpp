@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <json/reader.h>
 
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -74,6 +75,32 @@ TEST(KeptLayoutsTest, HoldsNoMoreThanItsBoundAndKeepsWhatIsAskedForAgain) {
   const std::string huge = "\"" + std::string(KeptLayouts::kMaxTextBytes, 'y') + "\"";
   kept.keep(huge, "x");
   EXPECT_FALSE(kept.addKept(huge, array));
+}
+
+// What was kept in one context (the map's database and site) is used in it
+// alone, with its lines; keeping in another drops it and lets go of the
+// context's object.
+TEST(KeptLayoutsTest, KeptLayoutsBelongToOneContext) {
+  KeptLayouts kept(1 << 20);
+  auto first = std::make_shared<int>(1);
+  const KeptLayouts::Context a{first, "site a"};
+  const KeptLayouts::Context b{std::make_shared<int>(2), "site a"};
+  const KeptLayouts::Context c{first, "site c"};
+  kept.keep("{\"x\":1}", "layout a", {"line 1", "line 2"}, a);
+  json_layout::ArrayText array;
+  std::vector<std::string> lines{"before"};
+  EXPECT_TRUE(kept.addKept("{\"x\":1}", array, &lines, a));
+  EXPECT_EQ(lines, (std::vector<std::string>{"before", "line 1", "line 2"}));
+  EXPECT_EQ(std::move(array).finish(), "[\n\tlayout a\n]");
+  for (const KeptLayouts::Context& other : {b, c, KeptLayouts::Context{}}) {
+    json_layout::ArrayText none;
+    EXPECT_FALSE(kept.addKept("{\"x\":1}", none, &lines, other));
+  }
+  kept.keep("{\"x\":2}", "layout b", {}, b);
+  json_layout::ArrayText again;
+  EXPECT_FALSE(kept.addKept("{\"x\":1}", again, &lines, a));
+  EXPECT_EQ(first.use_count(), 3);  // `first`, `a` and `c`: the kept layouts let go of it
+  EXPECT_TRUE(kept.addKept("{\"x\":2}", again, nullptr, b));
 }
 
 }  // namespace
