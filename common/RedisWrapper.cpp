@@ -72,11 +72,6 @@ void throwIfHeldAtFirstCheck() {
   if (t_firstCheck == FirstCheckState::kHeld) throw redis_lock::HeldAtFirstCheck();
 }
 
-// "GET key" in Redis's protocol.
-std::string lockCheckFor(const std::string& key) {
-  return "*2\r\n$3\r\nGET\r\n$" + std::to_string(key.size()) + "\r\n" + key + "\r\n";
-}
-
 void throwProbeFailure() {
   if (!t_probeFailure) return;
   const std::runtime_error failure(*t_probeFailure);
@@ -184,8 +179,8 @@ RedisReplyPtr RedisWrapper::executeWithLock(const Command& command) const {
 }
 
 std::vector<RedisReplyPtr> RedisWrapper::send(redisContext* context, const std::string& lockCheck,
-                                              bool check,
                                               const std::vector<std::string>& commands) {
+  const bool check = !lockCheck.empty();
   if (check) redisAppendFormattedCommand(context, lockCheck.data(), lockCheck.size());
   for (const std::string& command : commands) {
     redisAppendFormattedCommand(context, command.data(), command.size());
@@ -208,8 +203,8 @@ std::vector<RedisReplyPtr> RedisWrapper::readOn(redisContext* context,
   throwIfHeldAtFirstCheck();
   const bool check = !t_lockSeenFree;  // else the probe's answer is this check's
   t_lockSeenFree = false;
-  const std::string lockCheck = check ? lockCheckFor(lockKey) : std::string();
-  std::vector<RedisReplyPtr> replies = send(context, lockCheck, check, commands);
+  const std::string lockCheck = check ? formatCommand("GET %s", lockKey.c_str()) : std::string();
+  std::vector<RedisReplyPtr> replies = send(context, lockCheck, commands);
   if (!check) return replies;
   const RedisReplyPtr lock = std::move(replies.front());
   replies.erase(replies.begin());
@@ -220,7 +215,7 @@ std::vector<RedisReplyPtr> RedisWrapper::readOn(redisContext* context,
   // Held: what the commands read may be half rewritten. They go again once
   // the lock is free.
   waitForUnlock(context);
-  return send(context, lockCheck, false, commands);
+  return send(context, std::string(), commands);
 }
 
 std::vector<RedisReplyPtr> RedisWrapper::readWithLock(

@@ -107,10 +107,10 @@ struct RedisWrapper {
   void waitForUnlock(redisContext* context) const;
 
  private:
-  // Sends the lock check (when `check`) and `commands` in one write on
-  // `context` and reads every reply; the first is the check's.
+  // Sends the formatted `lockCheck` (none when empty) and `commands` in one
+  // write on `context` and reads every reply; the first is the check's.
   static std::vector<RedisReplyPtr> send(redisContext* context, const std::string& lockCheck,
-                                         bool check, const std::vector<std::string>& commands);
+                                         const std::vector<std::string>& commands);
 };
 
 namespace redis_lock {

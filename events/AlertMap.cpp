@@ -326,8 +326,8 @@ std::string getAlertsShortEvents(const std::string& limit) {
       continue;
     }
     const size_t linesBefore = diagnostics.count();
+    // Reached only for an element with text: one without fails both readers.
     const auto keepLast = [&] {
-      if (element.text == nullptr) return;
       kept.keep(text, alerts.lastElement(), diagnostics.since(linesBefore), context);
     };
     if (element.text != nullptr && fast.parse(element.text, element.length) &&

@@ -231,16 +231,12 @@ Settings readSettings() {
   }
 }
 
-Verdict judge(const Request& request) { return judge(request, readSettings()); }
-
 Verdict judge(const Request& request, const Settings& settings) {
   Verdict verdict;
   if (settings.allowedOrigin) verdict.allowOrigin = *settings.allowedOrigin;
   verdict.refusal = refusalOf(request, settings);
   return verdict;
 }
-
-bool tokenRequired() { return tokenRequired(readSettings()); }
 
 bool tokenRequired(const Settings& settings) {
   return settings.tokenFile || settings.unusableKey || settings.unreadable;

@@ -53,14 +53,11 @@ struct Verdict {
 // the token alone), then its token. OPTIONS requests (preflights, which
 // never carry credentials) need no token. Never throws.
 Verdict judge(const Request& request, const Settings& settings);
-// The same against the current settings.
-Verdict judge(const Request& request);
 
-// Whether the current settings ask requests for a token: then every path
-// answers the preflight, reads included. So does a server that has not yet
-// read a usable configuration: it may ask for one.
+// Whether `settings` ask requests for a token: then every path answers the
+// preflight, reads included. So does a server that has not yet read a usable
+// configuration: it may ask for one.
 bool tokenRequired(const Settings& settings);
-bool tokenRequired();
 
 // The token held in the file at `path`: its content with surrounding white
 // space removed. Throws std::runtime_error naming the file and the cause when
