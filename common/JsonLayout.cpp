@@ -22,6 +22,10 @@ namespace {
 using simdjson::dom::element;
 using simdjson::dom::element_type;
 
+// Unused room an array's text gives back when it is finished (when it is
+// also more than a quarter of the text): below this the copy costs more.
+constexpr size_t kGiveBackAbove = 64 * 1024;
+
 // The code point of the UTF-8 sequence at `s`, advancing `s` to its last
 // byte; U+FFFD for a cut, overlong or surrogate sequence.
 unsigned codePoint(const char*& s, const char* end) {
@@ -61,8 +65,7 @@ class Buffer {
 
   // At least `bytes` writable bytes at the cursor.
   char* room(size_t bytes) {
-    if (text_.size() - used_ < bytes)
-      text_.resize(std::max(2 * text_.size(), used_ + bytes + 4096));
+    if (text_.size() - used_ < bytes) grow(used_ + bytes);
     return &text_[used_];
   }
   // The cursor moves to `end`, inside the room asked for last.
@@ -74,6 +77,19 @@ class Buffer {
   }
 
  private:
+  // Room for `needed` bytes in all. Memory reserved ahead is filled a step
+  // at a time, so that what is never written is never touched; past it the
+  // text doubles.
+  void grow(size_t needed) {
+    constexpr size_t kFillStep = 64 * 1024;
+    const size_t capacity = text_.capacity();
+    if (needed <= capacity) {
+      text_.resize(std::min(capacity, std::max(needed, text_.size() + kFillStep)));
+    } else {
+      text_.resize(std::max(2 * text_.size(), needed + 4096));
+    }
+  }
+
   std::string& text_;
   size_t& used_;
 };
@@ -396,9 +412,7 @@ std::string write(simdjson::dom::element value) {
   return out;
 }
 
-void ArrayText::reserve(size_t bytes) {
-  if (text_.size() < bytes) text_.resize(bytes);
-}
+void ArrayText::reserve(size_t bytes) { text_.reserve(bytes); }
 
 void ArrayText::startElement() {
   Buffer(text_, used_).put(used_ == 0 ? "[\n\t" : ",\n\t");
@@ -440,6 +454,10 @@ std::string ArrayText::finish() && {
   if (used_ == 0) return "[]";
   Buffer(text_, used_).put("\n]");
   text_.resize(used_);
+  // The room was grown ahead of need and filled: a reply held for a slow
+  // client would keep all of it. Give back a tail worth the copy.
+  const size_t unused = text_.capacity() - used_;
+  if (unused > kGiveBackAbove && unused > used_ / 4) text_.shrink_to_fit();
   used_ = 0;
   lastStart_ = 0;
   return std::move(text_);

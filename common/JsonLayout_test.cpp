@@ -181,6 +181,31 @@ TEST(JsonLayoutTest, AssemblesArraysAsJsoncpp) {
   }
 }
 
+// Room reserved ahead of need, too much, too little or none, gives the same
+// text, and a finished array keeps little room beyond it: a reply held for a
+// slow client would keep all of it.
+TEST(JsonLayoutTest, ArraysAreTheSameWhateverWasReservedAndKeepLittleRoom) {
+  const std::string longText = R"({"payload":")" + std::string(200 * 1024, 'x') + R"("})";
+  const std::vector<std::string> texts = {R"({"a":1})", longText, R"({"c":[1,2]})", longText};
+  fast_event::Parser fast;
+  std::string expected;
+  for (const size_t reserved : {size_t{0}, size_t{1024}, size_t{300 * 1024}, size_t{8 << 20}}) {
+    json_layout::ArrayText array;
+    array.reserve(reserved);
+    for (int round = 0; round < 20; ++round) {
+      for (const std::string& text : texts) {
+        ASSERT_TRUE(fast.parse(text.data(), text.size()));
+        array.add(fast.root());
+      }
+    }
+    const std::string finished = std::move(array).finish();
+    if (expected.empty()) expected = finished;
+    EXPECT_EQ(finished, expected) << "reserved " << reserved;
+    EXPECT_LE(finished.capacity(), finished.size() + finished.size() / 4 + 64 * 1024)
+        << "reserved " << reserved;
+  }
+}
+
 // Every element of the demo's sample events is written as jsoncpp writes it.
 TEST(JsonLayoutTest, WritesEverySampleEventAsJsoncpp) {
   const std::vector<std::string> texts = sample_events::elements();

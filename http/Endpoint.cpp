@@ -172,14 +172,15 @@ void freeStream(void* cls) {
   delete state;
 }
 
-// A reply body the library sends from our own memory and hands back when done.
+// A reply body the library sends from our own memory and hands back when done;
+// it counts toward the held bytes with all the memory its text holds.
 struct HeldBody {
   std::string text;
 };
 
 void freeBody(void* cls) {
   auto* held = static_cast<HeldBody*>(cls);
-  g_heldBytes -= held->text.size();
+  g_heldBytes -= held->text.capacity();
   delete held;
 }
 
@@ -201,7 +202,7 @@ MHD_Response* responseOf(Reply& reply, MHD_Connection* connection) {
     if (response == nullptr) freeStream(state);
   } else {
     auto* held = new HeldBody{std::move(reply.body)};
-    g_heldBytes += held->text.size();
+    g_heldBytes += held->text.capacity();
     response = MHD_create_response_from_buffer_with_free_callback_cls(
         held->text.size(), held->text.data(), &freeBody, held);
     if (response == nullptr) freeBody(held);
