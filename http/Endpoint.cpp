@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <list>
@@ -281,8 +280,11 @@ std::string peerOf(MHD_Connection* connection) {
         &reinterpret_cast<const sockaddr_in*>(info->client_addr)->sin_addr);
     char* out = text;
     for (int i = 0; i < 4; ++i) {
+      const unsigned byte = bytes[i];
       if (i > 0) *out++ = '.';
-      out = std::to_chars(out, text + sizeof text, static_cast<unsigned>(bytes[i])).ptr;
+      if (byte >= 100) *out++ = static_cast<char>('0' + byte / 100);
+      if (byte >= 10) *out++ = static_cast<char>('0' + byte / 10 % 10);
+      *out++ = static_cast<char>('0' + byte % 10);
     }
     return std::string(text, static_cast<size_t>(out - text));
   }
