@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets of fuzz/ with clang into build-fuzz/ and runs
-# each for a fixed time (PAVORA_FUZZ_SECONDS, default 60), two at a time
+# each for a fixed time (PAVORA_FUZZ_SECONDS, default 40), two at a time
 # (PAVORA_FUZZ_JOBS). Fails when any target finds a crash, a leak or a
 # timeout; the input that did it is left in build-fuzz/findings/<target>/.
 set -euo pipefail
@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 # Local times read back unambiguously only in a zone without summer time.
 export TZ=UTC
 export build=build-fuzz
-export seconds=${PAVORA_FUZZ_SECONDS:-60}
+export seconds=${PAVORA_FUZZ_SECONDS:-40}
 jobs=${PAVORA_FUZZ_JOBS:-2}
 
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
