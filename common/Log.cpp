@@ -19,6 +19,8 @@ namespace logging {
 namespace {
 
 constexpr char kIdent[] = "pavora_server";
+// The priorities written: debug lines are left out.
+constexpr int kWrittenMask = LOG_UPTO(LOG_INFO);
 
 // Whether lines are copied to standard error, and the process's id for that
 // copy; set by open().
@@ -55,7 +57,7 @@ bool listenerAnswers() {
 void emit(int priority, const char* text) {
   if (listenerAnswers()) {
     syslog(priority, "%s", text);
-  } else if (g_toStderr && (LOG_MASK(LOG_PRI(priority)) & LOG_UPTO(LOG_INFO)) != 0) {
+  } else if (g_toStderr && (LOG_MASK(LOG_PRI(priority)) & kWrittenMask) != 0) {
     dprintf(STDERR_FILENO, "%s[%d]: %s\n", kIdent, static_cast<int>(g_pid), text);
   }
 }
@@ -93,7 +95,7 @@ void open() {
   const bool toStderr = copy != nullptr && std::string(copy) == "1" && !isatty(STDERR_FILENO);
   g_toStderr = toStderr;
   g_pid = getpid();
-  setlogmask(LOG_UPTO(LOG_INFO));
+  setlogmask(kWrittenMask);
   openlog(kIdent, LOG_PID | (toStderr ? LOG_PERROR : 0), LOG_USER);
 }
 
